@@ -1,0 +1,31 @@
+# Shared CMake helpers.
+
+# velmora_test(NAME SOURCES... LIBS ...): a GoogleTest executable run by CTest.
+function(velmora_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES} ${ARG_UNPARSED_ARGUMENTS})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
+                       WORKING_DIRECTORY ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}
+                       PROPERTIES ENVIRONMENT "VELMORA_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+endfunction()
+
+# velmora_fuzz_target(NAME SOURCE LIBS ...): with VELMORA_FUZZ a libFuzzer
+# binary; always a CTest that replays every file kept in
+# tests/fuzz/regressions/NAME/ through the same entry point.
+function(velmora_fuzz_target name source)
+  cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
+  set(corpus ${PROJECT_SOURCE_DIR}/tests/fuzz/regressions/${name})
+  add_executable(${name}_regress ${source} ${PROJECT_SOURCE_DIR}/tests/fuzz/replay_main.cpp)
+  target_link_libraries(${name}_regress PRIVATE ${ARG_LIBS})
+  target_include_directories(${name}_regress PRIVATE ${PROJECT_SOURCE_DIR})
+  add_test(NAME fuzz_regress.${name} COMMAND ${name}_regress ${corpus})
+  if(VELMORA_FUZZ)
+    add_executable(${name} ${source})
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS})
+    target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+    target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
+    target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  endif()
+endfunction()

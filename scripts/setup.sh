@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Velmora needs to build, test and play.
+# Run as root it installs what is missing; otherwise it prints the command.
+set -euo pipefail
+packages=(cmake g++ clang libclang-rt-14-dev make pkg-config libsdl2-dev libx11-dev libgtest-dev libgmock-dev
+          libbenchmark-dev libpixman-1-dev libstb-dev xvfb xauth)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -eq 0 ]; then exit 0; fi
+if [ "$(id -u)" -eq 0 ]; then
+  echo "Installing: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}"
+else
+  echo "Missing packages. Run:"
+  echo "  sudo apt-get install -y ${missing[*]}"
+  exit 1
+fi
