@@ -1,0 +1,64 @@
+// decoded_image.h — an image decoded into memory, as the decoders produce it
+// and the texture creator consumes it.
+//
+// Provides: gfx::DecodedImage (format, pixels and palette, owned or borrowed,
+// size, rectangle, pitches, load-pixels flag, resource type, file format, and
+// chained levels and faces), ClearDecodedImage / DestroyDecodedImage, and the
+// library's buffer allocator (AllocateImageBytes / FreeImageBytes) that every
+// owned pixel and palette buffer comes from.
+// Depends on: windows.h, d3d9.h, gfx/gfx.h.
+#pragma once
+
+#include <cstddef>
+
+#include "gfx/gfx.h"
+
+namespace gfx {
+
+// Left, top, right, bottom, front, back: the part of the image in use.
+struct ImageBox {
+  UINT left = 0;
+  UINT top = 0;
+  UINT right = 0;
+  UINT bottom = 0;
+  UINT front = 0;
+  UINT back = 0;
+};
+
+struct DecodedImage {
+  D3DFORMAT format = D3DFMT_UNKNOWN;
+  // First byte of the top row. When pixelsOwned is false it points into the
+  // caller's input bytes, which must outlive the image; it is never written.
+  const BYTE* pixels = nullptr;
+  bool pixelsOwned = false;
+  // 256 entries (red, green, blue, alpha), or null.
+  PALETTEENTRY* palette = nullptr;
+  bool paletteOwned = false;
+  UINT width = 0;
+  UINT height = 0;
+  UINT depth = 0;
+  ImageBox rect;
+  UINT rowPitch = 0;
+  UINT slicePitch = 0;
+  // When false the decoders fill only the description (format and sizes).
+  bool loadPixels = true;
+  D3DRESOURCETYPE resourceType = D3DRTYPE_TEXTURE;
+  D3DXIMAGE_FILEFORMAT fileFormat = D3DXIFF_BMP;
+  // Further mip levels and cube faces, heap-allocated with new and owned.
+  DecodedImage* nextLevel = nullptr;
+  DecodedImage* nextFace = nullptr;
+};
+
+// Frees what the image owns (pixels, palette, chained images) and resets
+// every field to its default, keeping only the load-pixels flag.
+void ClearDecodedImage(DecodedImage* image);
+
+// Clears a heap-allocated image (made with new) and deletes it.
+void DestroyDecodedImage(DecodedImage* image);
+
+// The library's own buffers. Returns null when the memory cannot be had
+// (or when the host injects an "alloc" fault); never throws.
+BYTE* AllocateImageBytes(size_t bytes);
+void FreeImageBytes(const void* bytes);
+
+}  // namespace gfx
