@@ -5,6 +5,7 @@
 // (presented frames, mixed audio, message boxes, debugger output), settable
 // calendar time, desktop size, profile values and Direct3D device profile,
 // and fault injection of named platform calls at their n-th call.
+// Fault-injection names of its own: "host.CreateWindow", "host.OpenAudio".
 // Depends on: host/host.h only. Used by every test and tool that runs the
 // platform.
 #pragma once
@@ -51,6 +52,16 @@ class HeadlessHost : public Host {
   void ScheduleKeyState(uint64_t timeMs, int scancode, bool down);
   // Advances the virtual clock to `timeMs` (never backwards).
   void AdvanceTo(uint64_t timeMs);
+  // Pointer motion to client coordinates (clicks move the pointer first).
+  void ScheduleMouseMove(uint64_t timeMs, int x, int y);
+  // The window system asks for the last frame to be shown again.
+  void ScheduleExpose(uint64_t timeMs);
+  // Auto-repeat of a key held by ScheduleKey: first repeat after `delayMs`,
+  // then every `intervalMs` (default 500 and 33, as a desktop's defaults).
+  // A delay of 0 turns auto-repeat off.
+  void SetKeyRepeat(uint32_t delayMs, uint32_t intervalMs);
+  // Without an audio device OpenAudio fails (default: a device exists).
+  void SetAudioAvailable(bool available) { audioAvailable_ = available; }
 
   // --- captured output -----------------------------------------------------
   const std::vector<Frame>& Frames() const { return frames_; }
@@ -62,7 +73,12 @@ class HeadlessHost : public Host {
   const std::vector<int16_t>& Audio() const { return audio_; }
   AudioFormat OpenedAudioFormat() const { return audioFormat_; }
   bool WriteAudioWav(const std::string& path) const;
+  void KeepAudio(bool keep) { keepAudio_ = keep; }  // off: pull and discard
+  bool WindowExists() const { return windowExists_; }
   bool WindowVisible() const { return windowVisible_; }
+  const std::string& WindowTitle() const { return windowTitle_; }
+  // How many times SetCursor reached the host.
+  uint64_t CursorChanges() const { return cursorChanges_; }
   void WindowRect(int* x, int* y, int* width, int* height) const;
   const Image* CurrentCursor() const { return cursor_; }
   const Image* CurrentIcon() const { return icon_; }
@@ -93,8 +109,16 @@ class HeadlessHost : public Host {
 
  private:
   struct Scheduled;
+  struct Held {
+    int scancode = 0;
+    uint64_t nextRepeatMs = 0;
+  };
+  void Push(Scheduled item);
+  void ScheduleMouse(uint64_t timeMs, EventType type, int x, int y);
+  uint64_t NextRepeatTime() const;
   void Deliver(uint64_t upToMs);
   void PullAudio(uint64_t upToMs);
+  static std::string ProfileKey(const std::string& section, const std::string& key);
 
   uint64_t now_ = 0;
   int64_t calendarBase_ = 1700000000;
@@ -104,6 +128,10 @@ class HeadlessHost : public Host {
   std::map<std::string, int> calls_;
   std::map<std::string, std::vector<int>> failAt_;
   std::vector<Scheduled>* schedule_ = nullptr;  // owned; ordered by time
+  uint64_t nextSeq_ = 0;
+  std::map<int, Held> held_;  // keys held down, by virtual-key code
+  uint32_t repeatDelayMs_ = 500;
+  uint32_t repeatIntervalMs_ = 33;
   std::vector<Event> queue_;
   uint8_t keys_[256] = {};
   std::vector<Frame> frames_;
@@ -114,8 +142,15 @@ class HeadlessHost : public Host {
   AudioSource* audioSource_ = nullptr;
   AudioFormat audioFormat_;
   uint64_t audioFramesPulled_ = 0;
+  uint64_t audioOpenedMs_ = 0;
+  bool audioAvailable_ = true;
+  bool keepAudio_ = true;
   std::vector<int16_t> audio_;
+  std::vector<int16_t> scratch_;
+  bool windowExists_ = false;
   bool windowVisible_ = false;
+  std::string windowTitle_;
+  uint64_t cursorChanges_ = 0;
   int winX_ = 0, winY_ = 0, winW_ = 0, winH_ = 0;
   const Image* cursor_ = nullptr;
   const Image* icon_ = nullptr;
