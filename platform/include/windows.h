@@ -112,6 +112,11 @@ typedef void* HLOCAL;
 #define E_OUTOFMEMORY ((HRESULT)0x8007000E)
 #define E_INVALIDARG ((HRESULT)0x80070057)
 #define CLASS_E_NOAGGREGATION ((HRESULT)0x80040110)
+#define E_HANDLE ((HRESULT)0x80070006)
+#define E_ACCESSDENIED ((HRESULT)0x80070005)
+#define E_UNEXPECTED ((HRESULT)0x8000FFFF)
+#define HRESULT_FROM_WIN32(x) \
+  ((HRESULT)(x) <= 0 ? ((HRESULT)(x)) : ((HRESULT)(((uint32_t)(x) & 0x0000FFFF) | (7u << 16) | 0x80000000u)))
 
 // System error codes (GetLastError).
 #define ERROR_SUCCESS 0
@@ -121,8 +126,14 @@ typedef void* HLOCAL;
 #define ERROR_ACCESS_DENIED 5
 #define ERROR_INVALID_HANDLE 6
 #define ERROR_NOT_ENOUGH_MEMORY 8
+#define ERROR_INVALID_DATA 13
+#define ERROR_MOD_NOT_FOUND 126
 #define ERROR_OUTOFMEMORY 14
 #define ERROR_INVALID_PARAMETER 87
+#define ERROR_INSUFFICIENT_BUFFER 122
+#define ERROR_MR_MID_NOT_FOUND 317
+#define ERROR_NO_UNICODE_TRANSLATION 1113
+#define ERROR_INVALID_FLAGS 1004
 #define ERROR_RESOURCE_DATA_NOT_FOUND 1812
 #define ERROR_RESOURCE_TYPE_NOT_FOUND 1813
 #define ERROR_RESOURCE_NAME_NOT_FOUND 1814
@@ -347,6 +358,22 @@ typedef struct tagWNDCLASSEXA {
   HICON hIconSm;
 } WNDCLASSEXA;
 
+// What WM_NCCREATE and WM_CREATE carry in lParam.
+typedef struct tagCREATESTRUCTA {
+  LPVOID lpCreateParams;
+  HINSTANCE hInstance;
+  HMENU hMenu;
+  HWND hwndParent;
+  int cy;
+  int cx;
+  int y;
+  int x;
+  LONG style;
+  LPCSTR lpszName;
+  LPCSTR lpszClass;
+  DWORD dwExStyle;
+} CREATESTRUCTA, *LPCREATESTRUCTA;
+
 typedef struct tagMSG {
   HWND hwnd;
   UINT message;
@@ -433,6 +460,12 @@ typedef struct tagMSG {
 #define WM_RBUTTONUP 0x0205
 #define WM_USER 0x0400
 
+// Hit-test codes (WM_SETCURSOR lParam low word).
+#define HTCLIENT 1
+
+// Shortest timer period; shorter requests are raised to it.
+#define USER_TIMER_MINIMUM 0x0000000A
+
 // Mouse key state in wParam.
 #define MK_LBUTTON 0x0001
 #define MK_RBUTTON 0x0002
@@ -512,8 +545,18 @@ typedef struct tagMSG {
 #define MB_ICONEXCLAMATION 0x00000030L
 #define MB_ICONWARNING MB_ICONEXCLAMATION
 #define MB_ICONINFORMATION 0x00000040L
+#define MB_ABORTRETRYIGNORE 0x00000002L
+#define MB_YESNOCANCEL 0x00000003L
+#define MB_RETRYCANCEL 0x00000005L
+#define MB_ICONQUESTION 0x00000020L
+#define MB_ICONASTERISK MB_ICONINFORMATION
+#define MB_TYPEMASK 0x0000000FL
+#define MB_ICONMASK 0x000000F0L
 #define IDOK 1
 #define IDCANCEL 2
+#define IDABORT 3
+#define IDRETRY 4
+#define IDIGNORE 5
 #define IDYES 6
 #define IDNO 7
 
@@ -559,6 +602,7 @@ typedef struct tagMSG {
 // Code pages.
 #define CP_ACP 0
 #define CP_UTF8 65001
+#define MB_ERR_INVALID_CHARS 0x00000008
 
 #define INFINITE 0xFFFFFFFF
 
@@ -598,6 +642,7 @@ BOOL WINAPI KillTimer(HWND hWnd, UINT_PTR uIDEvent);
 VOID WINAPI Sleep(DWORD dwMilliseconds);
 DWORD WINAPI GetTickCount(void);
 BOOL WINAPI PtInRect(const RECT* lprc, POINT pt);
+UINT WINAPI GetDoubleClickTime(void);
 BOOL WINAPI SetRect(LPRECT lprc, int xLeft, int yTop, int xRight, int yBottom);
 
 // Cursors, icons and message boxes.

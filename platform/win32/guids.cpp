@@ -1,0 +1,7 @@
+// guids.cpp — the GUID constants that windows.h declares.
+#include <windows.h>
+
+extern "C" {
+const GUID GUID_NULL = {0x00000000, 0x0000, 0x0000, {0, 0, 0, 0, 0, 0, 0, 0}};
+const IID IID_IUnknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+}
