@@ -1,0 +1,96 @@
+// texture_device.h — a headless host, a window and a software Direct3D 9
+// device on a chosen capability profile, for the texture and sprite tests.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <d3d9.h>
+
+#include <string>
+#include <vector>
+
+#include "host/headless/headless_host.h"
+#include "host/headless/png_writer.h"
+#include "platform/win32/resource_registry.h"
+#include "platform/win32/win32_state.h"
+
+namespace texture_test {
+
+inline LRESULT CALLBACK TestWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  return DefWindowProcA(hwnd, msg, wp, lp);
+}
+
+class DeviceTest : public ::testing::Test {
+ protected:
+  // Brings up host, window and device; a failure ends the test.
+  void StartDevice(const std::string& profile) {
+    host::SetCurrent(&host_);
+    host_.SetDeviceProfile(profile);
+    platform::ResetWin32State();
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = TestWindowProc;
+    wc.lpszClassName = "TEXTURETEST";
+    ASSERT_NE(RegisterClassExA(&wc), 0);
+    window_ = CreateWindowExA(0, "TEXTURETEST", "TEXTURETEST", WS_OVERLAPPEDWINDOW, 0, 0, 800, 640, nullptr, nullptr,
+                              nullptr, nullptr);
+    ASSERT_NE(window_, nullptr);
+    d3d_ = Direct3DCreate9(D3D_SDK_VERSION);
+    ASSERT_NE(d3d_, nullptr);
+    D3DPRESENT_PARAMETERS pp{};
+    pp.BackBufferFormat = D3DFMT_UNKNOWN;
+    pp.BackBufferCount = 1;
+    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    pp.Windowed = TRUE;
+    ASSERT_EQ(d3d_->CreateDevice(0, D3DDEVTYPE_HAL, window_, D3DCREATE_MIXED_VERTEXPROCESSING, &pp, &device_), S_OK);
+    ASSERT_NE(device_, nullptr);
+  }
+
+  void TearDown() override {
+    if (device_) device_->Release();
+    if (d3d_) d3d_->Release();
+    device_ = nullptr;
+    d3d_ = nullptr;
+    platform::ClearResources();
+    platform::ResetWin32State();
+    host::SetCurrent(nullptr);
+  }
+
+  // The device's reference count, read without changing it.
+  ULONG DeviceRefs() {
+    device_->AddRef();
+    return device_->Release();
+  }
+
+  void Register(WORD type, WORD number, const std::vector<BYTE>& bytes) {
+    platform::RegisterResource(nullptr, MAKEINTRESOURCEA(type), MAKEINTRESOURCEA(number), 0x0411, bytes.data(),
+                               static_cast<DWORD>(bytes.size()));
+  }
+
+  // Where test pictures go: beside the test binary.
+  static std::string OutputPath(const std::string& name) { return name; }
+
+  host::HeadlessHost host_;
+  HWND window_ = nullptr;
+  IDirect3D9* d3d_ = nullptr;
+  IDirect3DDevice9* device_ = nullptr;
+};
+
+// Reads one level of a texture as rows of A8R8G8B8 (or any 32-bit) pixels.
+inline bool ReadLevel(IDirect3DTexture9* texture, UINT level, std::vector<uint32_t>* out, UINT* width,
+                      UINT* height) {
+  D3DSURFACE_DESC desc{};
+  if (FAILED(texture->GetLevelDesc(level, &desc))) return false;
+  D3DLOCKED_RECT locked{};
+  if (FAILED(texture->LockRect(level, &locked, nullptr, D3DLOCK_READONLY))) return false;
+  out->assign(size_t(desc.Width) * desc.Height, 0);
+  for (UINT y = 0; y < desc.Height; ++y)
+    std::memcpy(out->data() + size_t(y) * desc.Width, static_cast<const BYTE*>(locked.pBits) + size_t(y) * locked.Pitch,
+                size_t(desc.Width) * 4);
+  texture->UnlockRect(level);
+  *width = desc.Width;
+  *height = desc.Height;
+  return true;
+}
+
+}  // namespace texture_test
