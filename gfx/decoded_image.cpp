@@ -1,0 +1,43 @@
+// decoded_image.cpp — clearing and destroying decoded images, and the
+// library's buffer allocator.
+//
+// Fault injection: every buffer the library allocates asks the host's
+// "alloc" hook first, so tests can exercise each out-of-memory path.
+// Depends on: gfx/decoded_image.h; the platform's fault-injection hook.
+#include "gfx/decoded_image.h"
+
+#include <cstdlib>
+
+// The platform's fault-injection hook (implemented beneath platform/win32).
+namespace host {
+bool ShouldFail(const char* call);
+}
+
+namespace gfx {
+
+void ClearDecodedImage(DecodedImage* image) {
+  if (image == nullptr) return;
+  if (image->pixelsOwned) FreeImageBytes(image->pixels);
+  if (image->paletteOwned) FreeImageBytes(image->palette);
+  DecodedImage* chained[2] = {image->nextLevel, image->nextFace};
+  bool loadPixels = image->loadPixels;
+  *image = DecodedImage{};
+  image->loadPixels = loadPixels;
+  for (DecodedImage* next : chained) DestroyDecodedImage(next);
+}
+
+void DestroyDecodedImage(DecodedImage* image) {
+  if (image == nullptr) return;
+  ClearDecodedImage(image);
+  delete image;
+}
+
+BYTE* AllocateImageBytes(size_t bytes) {
+  if (host::ShouldFail("alloc")) return nullptr;
+  if (bytes == 0) bytes = 1;  // a valid, freeable pointer for empty images
+  return static_cast<BYTE*>(std::malloc(bytes));
+}
+
+void FreeImageBytes(const void* bytes) { std::free(const_cast<void*>(bytes)); }
+
+}  // namespace gfx

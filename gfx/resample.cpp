@@ -1,0 +1,543 @@
+// resample.cpp — the dispatcher and the resampling strategies.
+//
+// All arithmetic on pixels is single-precision float in the working form.
+// The triangle strategies keep the order of every float operation that the
+// weight lists imply (weight = wx * wy, then weight * pixel added to the
+// accumulator, channel by channel); the four channels of a working pixel are
+// processed together in one SSE register, which changes no result. The gfx
+// library is compiled without floating-point contraction for the same reason.
+// Depends on: gfx/resample.h, gfx/debug_report.h.
+#include "gfx/resample.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include <emmintrin.h>
+
+#include "gfx/debug_report.h"
+#include "gfx/gfx.h"
+
+namespace gfx {
+namespace {
+
+// An aligned, uninitialised array of working pixels that never throws.
+struct PixelBuffer {
+  Pixel* data = nullptr;
+  size_t size = 0;
+  PixelBuffer() = default;
+  PixelBuffer(const PixelBuffer&) = delete;
+  PixelBuffer& operator=(const PixelBuffer&) = delete;
+  ~PixelBuffer() { ::operator delete[](data, std::align_val_t{16}, std::nothrow); }
+  bool Allocate(size_t n) {
+    if (n > (SIZE_MAX / sizeof(Pixel))) return false;
+    data = static_cast<Pixel*>(::operator new[](n * sizeof(Pixel), std::align_val_t{16}, std::nothrow));
+    size = data ? n : 0;
+    return data != nullptr;
+  }
+  void Zero() { std::memset(static_cast<void*>(data), 0, size * sizeof(Pixel)); }
+};
+
+bool SamePalette(const ImageView& a, const ImageView& b) {
+  return std::memcmp(a.palette, b.palette, sizeof(a.palette)) == 0;
+}
+
+bool IsPalettised(D3DFORMAT f) { return f == D3DFMT_P8 || f == D3DFMT_A8P8; }
+
+// --- 1: raw copy ------------------------------------------------------------
+bool RawCopy(const ImageView& dest, const ImageView& src) {
+  if (dest.format != src.format || src.keyOn || dest.width != src.width || dest.height != src.height ||
+      dest.depth != src.depth || dest.gamma != src.gamma) {
+    return false;
+  }
+  if (IsPalettised(src.format) && !SamePalette(dest, src)) return false;
+  for (UINT z = 0; z < src.depth; ++z) {
+    for (UINT y = 0; y < src.height; ++y) {
+      std::memmove(const_cast<BYTE*>(RowPointer(dest, y, z)), RowPointer(src, y, z), src.rowBytes);
+    }
+  }
+  return true;
+}
+
+// --- 2: same size -----------------------------------------------------------
+bool SameSize(const ImageView& dest, const ImageView& src) {
+  if (dest.width != src.width || dest.height != src.height || dest.depth != src.depth) return false;
+  PixelBuffer row;
+  if (!row.Allocate(src.width)) return false;
+  for (UINT z = 0; z < src.depth; ++z) {
+    for (UINT y = 0; y < src.height; ++y) {
+      ReadRow(src, y, z, row.data);
+      WriteRow(dest, y, z, row.data);
+    }
+  }
+  return true;
+}
+
+// --- 3: none ----------------------------------------------------------------
+bool Unfiltered(const ImageView& dest, const ImageView& src, DWORD kind) {
+  if (kind != D3DX_FILTER_NONE) return false;
+  PixelBuffer in, out;
+  if (!in.Allocate(src.width) || !out.Allocate(dest.width)) return false;
+  const UINT w = std::min(dest.width, src.width);
+  for (UINT z = 0; z < dest.depth; ++z) {
+    for (UINT y = 0; y < dest.height; ++y) {
+      out.Zero();
+      if (z < src.depth && y < src.height) {
+        ReadRow(src, y, z, in.data);
+        std::copy(in.data, in.data + w, out.data);
+      }
+      WriteRow(dest, y, z, out.data);
+    }
+  }
+  return true;
+}
+
+// --- 4: point ---------------------------------------------------------------
+bool PointFilter(const ImageView& dest, const ImageView& src, DWORD kind) {
+  if (kind != D3DX_FILTER_POINT) return false;
+  const uint64_t stepX = (uint64_t{src.width} << 16) / dest.width;
+  const uint64_t stepY = (uint64_t{src.height} << 16) / dest.height;
+  const uint64_t stepZ = (uint64_t{src.depth} << 16) / dest.depth;
+  PixelBuffer in, out;
+  if (!in.Allocate(src.width) || !out.Allocate(dest.width)) return false;
+  std::vector<UINT> columns;
+  try {
+    columns.resize(dest.width);
+  } catch (...) {
+    return false;
+  }
+  for (UINT x = 0; x < dest.width; ++x) columns[x] = static_cast<UINT>((x * stepX) >> 16);
+  bool haveRow = false;
+  UINT rowY = 0, rowZ = 0;
+  for (UINT z = 0; z < dest.depth; ++z) {
+    const UINT sz = static_cast<UINT>((z * stepZ) >> 16);
+    for (UINT y = 0; y < dest.height; ++y) {
+      const UINT sy = static_cast<UINT>((y * stepY) >> 16);
+      if (!haveRow || sy != rowY || sz != rowZ) {
+        ReadRow(src, sy, sz, in.data);
+        haveRow = true;
+        rowY = sy;
+        rowZ = sz;
+      }
+      for (UINT x = 0; x < dest.width; ++x) out.data[x] = in.data[columns[x]];
+      WriteRow(dest, y, z, out.data);
+    }
+  }
+  return true;
+}
+
+// --- 5, 6: box --------------------------------------------------------------
+bool Halves(UINT s, UINT d) { return d == s / 2 || (s == 1 && d == 1); }
+
+bool BoxFilter(const ImageView& dest, const ImageView& src, DWORD kind, bool threeD) {
+  if (kind != D3DX_FILTER_BOX) return false;
+  if (!Halves(src.width, dest.width) || !Halves(src.height, dest.height)) return false;
+  if (threeD ? !Halves(src.depth, dest.depth) : (src.depth != 1 || dest.depth != 1)) return false;
+  PixelBuffer rows, out;
+  if (!rows.Allocate(size_t{src.width} * 4) || !out.Allocate(dest.width)) return false;
+  Pixel* r[4] = {rows.data, rows.data + src.width, rows.data + 2 * size_t{src.width},
+                 rows.data + 3 * size_t{src.width}};
+  const UINT slices = threeD ? 2 : 1;
+  const __m128 scale = _mm_set1_ps(threeD ? 0.125f : 0.25f);
+  for (UINT z = 0; z < dest.depth; ++z) {
+    for (UINT y = 0; y < dest.height; ++y) {
+      for (UINT s = 0; s < slices; ++s) {
+        const UINT sz = src.depth == 1 ? 0 : 2 * z + s;
+        const UINT sy0 = src.height == 1 ? 0 : 2 * y;
+        const UINT sy1 = src.height == 1 ? 0 : 2 * y + 1;
+        ReadRow(src, sy0, sz, r[2 * s]);
+        ReadRow(src, sy1, sz, r[2 * s + 1]);
+      }
+      for (UINT x = 0; x < dest.width; ++x) {
+        const UINT x0 = src.width == 1 ? 0 : 2 * x;
+        const UINT x1 = src.width == 1 ? 0 : 2 * x + 1;
+        __m128 sum = _mm_add_ps(_mm_add_ps(_mm_load_ps(&r[0][x0].r), _mm_load_ps(&r[0][x1].r)),
+                                _mm_add_ps(_mm_load_ps(&r[1][x0].r), _mm_load_ps(&r[1][x1].r)));
+        if (threeD) {
+          __m128 back = _mm_add_ps(_mm_add_ps(_mm_load_ps(&r[2][x0].r), _mm_load_ps(&r[2][x1].r)),
+                                   _mm_add_ps(_mm_load_ps(&r[3][x0].r), _mm_load_ps(&r[3][x1].r)));
+          sum = _mm_add_ps(sum, back);
+        }
+        _mm_store_ps(&out.data[x].r, _mm_mul_ps(sum, scale));
+      }
+      WriteRow(dest, y, z, out.data);
+    }
+  }
+  return true;
+}
+
+// --- 7, 8: linear -----------------------------------------------------------
+struct Taps {
+  UINT i0, i1;
+  float w0, w1;
+};
+
+Taps LinearTaps(UINT i, UINT s, UINT d, bool wrap) {
+  float o = (static_cast<float>(i) + 0.5f) * static_cast<float>(s) / static_cast<float>(d) + 0.5f;
+  float r = std::floor(o);
+  int64_t ri = static_cast<int64_t>(r);
+  auto fix = [&](int64_t t) -> UINT {
+    if (t < 0) return wrap ? s - 1 : 0;
+    if (t >= int64_t{s}) return wrap ? 0 : s - 1;
+    return static_cast<UINT>(t);
+  };
+  return Taps{fix(ri - 1), fix(ri), r + 1.0f - o, o - r};
+}
+
+// A few decoded rows, looked up by (row, slice): the linear filter needs at
+// most four at a time and moves through the source in order.
+class RowCache {
+ public:
+  bool Init(const ImageView* src) {
+    src_ = src;
+    return buffer_.Allocate(size_t{src->width} * kSlots);
+  }
+  const Pixel* Get(UINT y, UINT z) {
+    for (int i = 0; i < kSlots; ++i) {
+      if (valid_[i] && y_[i] == y && z_[i] == z) {
+        age_[i] = ++clock_;
+        return buffer_.data + size_t(i) * src_->width;
+      }
+    }
+    int victim = 0;
+    for (int i = 1; i < kSlots; ++i) {
+      if (age_[i] < age_[victim]) victim = i;
+    }
+    Pixel* row = buffer_.data + size_t(victim) * src_->width;
+    ReadRow(*src_, y, z, row);
+    valid_[victim] = true;
+    y_[victim] = y;
+    z_[victim] = z;
+    age_[victim] = ++clock_;
+    return row;
+  }
+
+ private:
+  static constexpr int kSlots = 8;
+  const ImageView* src_ = nullptr;
+  PixelBuffer buffer_;
+  bool valid_[kSlots] = {};
+  UINT y_[kSlots] = {};
+  UINT z_[kSlots] = {};
+  uint64_t age_[kSlots] = {};
+  uint64_t clock_ = 0;
+};
+
+bool LinearFilter(const ImageView& dest, const ImageView& src, DWORD filter, bool threeD) {
+  if ((filter & 0xFF) != D3DX_FILTER_LINEAR) return false;
+  if (!threeD && (src.depth != 1 || dest.depth != 1)) return false;
+  const bool wrapU = !(filter & kFilterMirrorU), wrapV = !(filter & kFilterMirrorV),
+             wrapW = !(filter & kFilterMirrorW);
+  RowCache cache;
+  PixelBuffer out;
+  std::vector<Taps> xt;
+  try {
+    xt.resize(dest.width);
+  } catch (...) {
+    return false;
+  }
+  if (!cache.Init(&src) || !out.Allocate(dest.width)) return false;
+  for (UINT x = 0; x < dest.width; ++x) xt[x] = LinearTaps(x, src.width, dest.width, wrapU);
+  for (UINT z = 0; z < dest.depth; ++z) {
+    const Taps zt = threeD ? LinearTaps(z, src.depth, dest.depth, wrapW) : Taps{0, 0, 1.0f, 0.0f};
+    for (UINT y = 0; y < dest.height; ++y) {
+      const Taps yt = LinearTaps(y, src.height, dest.height, wrapV);
+      const UINT slices = threeD ? 2 : 1;
+      for (UINT x = 0; x < dest.width; ++x) _mm_store_ps(&out.data[x].r, _mm_setzero_ps());
+      for (UINT s = 0; s < slices; ++s) {
+        const UINT sz = s == 0 ? zt.i0 : zt.i1;
+        const __m128 wz = _mm_set1_ps(s == 0 ? zt.w0 : zt.w1);
+        const Pixel* a = cache.Get(yt.i0, sz);
+        const Pixel* b = cache.Get(yt.i1, sz);
+        const __m128 wy0 = _mm_set1_ps(yt.w0), wy1 = _mm_set1_ps(yt.w1);
+        for (UINT x = 0; x < dest.width; ++x) {
+          const Taps& t = xt[x];
+          const __m128 wx0 = _mm_set1_ps(t.w0), wx1 = _mm_set1_ps(t.w1);
+          __m128 top = _mm_add_ps(_mm_mul_ps(_mm_load_ps(&a[t.i0].r), wx0), _mm_mul_ps(_mm_load_ps(&a[t.i1].r), wx1));
+          __m128 bottom =
+              _mm_add_ps(_mm_mul_ps(_mm_load_ps(&b[t.i0].r), wx0), _mm_mul_ps(_mm_load_ps(&b[t.i1].r), wx1));
+          __m128 v = _mm_add_ps(_mm_mul_ps(top, wy0), _mm_mul_ps(bottom, wy1));
+          if (threeD) v = _mm_mul_ps(v, wz);
+          _mm_store_ps(&out.data[x].r, _mm_add_ps(_mm_load_ps(&out.data[x].r), v));
+        }
+      }
+      WriteRow(dest, y, z, out.data);
+    }
+  }
+  return true;
+}
+
+// --- 9, 10: triangle ----------------------------------------------------------
+void ClampRow(Pixel* row, UINT width, int kind) {
+  __m128 lo, hi;
+  switch (kind) {
+    case kKindUnsigned:
+      lo = _mm_setzero_ps();
+      hi = _mm_set1_ps(1.0f);
+      break;
+    case kKindSignedColour:
+      lo = _mm_setr_ps(-1.0f, -1.0f, -1.0f, 0.0f);
+      hi = _mm_set1_ps(1.0f);
+      break;
+    case kKindSigned:
+      lo = _mm_set1_ps(-1.0f);
+      hi = _mm_set1_ps(1.0f);
+      break;
+    default:
+      return;
+  }
+  for (UINT x = 0; x < width; ++x) {
+    __m128 v = _mm_load_ps(&row[x].r);
+    _mm_store_ps(&row[x].r, _mm_min_ps(_mm_max_ps(v, lo), hi));
+  }
+}
+
+bool TriangleFilter(const ImageView& dest, const ImageView& src, DWORD filter, bool threeD) {
+  if (!threeD && (src.depth != 1 || dest.depth != 1)) return false;
+  try {
+    WeightList xl, yl, zl;
+    if (!BuildTriangleWeights(src.width, dest.width, !(filter & kFilterMirrorU), &xl) ||
+        !BuildTriangleWeights(src.height, dest.height, !(filter & kFilterMirrorV), &yl)) {
+      return false;
+    }
+    if (threeD) {
+      if (!BuildTriangleWeights(src.depth, dest.depth, !(filter & kFilterMirrorW), &zl)) return false;
+    } else {
+      zl.first = {0, 1};
+      zl.pairs = {WeightPair{0, 1.0f}};
+    }
+
+    // Contributions still awaited by every destination (slice, row).
+    const size_t rows = size_t{dest.height} * dest.depth;
+    std::vector<UINT> rowCount(dest.height, 0), sliceCount(dest.depth, 0);
+    for (const WeightPair& p : yl.pairs) ++rowCount[p.index];
+    for (const WeightPair& p : zl.pairs) ++sliceCount[p.index];
+    std::vector<uint64_t> pending(rows);
+    for (UINT s = 0; s < dest.depth; ++s) {
+      for (UINT r = 0; r < dest.height; ++r) pending[size_t(s) * dest.height + r] = uint64_t{sliceCount[s]} * rowCount[r];
+    }
+
+    std::vector<Pixel*> active(rows, nullptr);
+    std::vector<std::unique_ptr<PixelBuffer>> storage;
+    std::vector<Pixel*> freeRows;
+    PixelBuffer in;
+    if (!in.Allocate(src.width)) return false;
+    std::vector<float> products(xl.pairs.size());
+
+    // Does any destination row appear twice in one source row's list? Then
+    // the loops must keep pixel-major order to add in the same sequence.
+    auto hasRepeats = [](const WeightList& l, UINT j) {
+      for (UINT a = l.first[j]; a < l.first[j + 1]; ++a) {
+        for (UINT b = a + 1; b < l.first[j + 1]; ++b) {
+          if (l.pairs[a].index == l.pairs[b].index) return true;
+        }
+      }
+      return false;
+    };
+
+    for (UINT k = 0; k < src.depth; ++k) {
+      for (UINT i = 0; i < src.height; ++i) {
+        // Give every destination row this source row touches an accumulator.
+        for (UINT zp = zl.first[k]; zp < zl.first[k + 1]; ++zp) {
+          for (UINT yp = yl.first[i]; yp < yl.first[i + 1]; ++yp) {
+            size_t slot = size_t(zl.pairs[zp].index) * dest.height + yl.pairs[yp].index;
+            if (active[slot] != nullptr) continue;
+            Pixel* row;
+            if (!freeRows.empty()) {
+              row = freeRows.back();
+              freeRows.pop_back();
+            } else {
+              auto buffer = std::make_unique<PixelBuffer>();
+              if (!buffer->Allocate(dest.width)) return false;
+              row = buffer->data;
+              storage.push_back(std::move(buffer));
+            }
+            std::memset(static_cast<void*>(row), 0, size_t{dest.width} * sizeof(Pixel));
+            active[slot] = row;
+          }
+        }
+
+        ReadRow(src, i, k, in.data);
+
+        const bool repeats = hasRepeats(yl, i) || (threeD && hasRepeats(zl, k));
+        for (UINT zp = zl.first[k]; zp < zl.first[k + 1]; ++zp) {
+          const WeightPair& zw = zl.pairs[zp];
+          if (!repeats) {
+            for (UINT yp = yl.first[i]; yp < yl.first[i + 1]; ++yp) {
+              const WeightPair& yw = yl.pairs[yp];
+              Pixel* acc = active[size_t(zw.index) * dest.height + yw.index];
+              // weight = wx * wy (* wz): computed once per pair, as the
+              // pixel-major loop would compute it for every pixel.
+              for (size_t p = 0; p < xl.pairs.size(); ++p) {
+                float w = xl.pairs[p].weight * yw.weight;
+                products[p] = threeD ? w * zw.weight : w;
+              }
+              const UINT* first = xl.first.data();
+              const WeightPair* pairs = xl.pairs.data();
+              const float* prod = products.data();
+              for (UINT x = 0; x < src.width; ++x) {
+                const __m128 px = _mm_load_ps(&in.data[x].r);
+                for (UINT p = first[x]; p < first[x + 1]; ++p) {
+                  float* a = &acc[pairs[p].index].r;
+                  _mm_store_ps(a, _mm_add_ps(_mm_load_ps(a), _mm_mul_ps(_mm_set1_ps(prod[p]), px)));
+                }
+              }
+            }
+          } else {
+            for (UINT x = 0; x < src.width; ++x) {
+              const __m128 px = _mm_load_ps(&in.data[x].r);
+              for (UINT yp = yl.first[i]; yp < yl.first[i + 1]; ++yp) {
+                const WeightPair& yw = yl.pairs[yp];
+                Pixel* acc = active[size_t(zw.index) * dest.height + yw.index];
+                for (UINT p = xl.first[x]; p < xl.first[x + 1]; ++p) {
+                  float w = xl.pairs[p].weight * yw.weight;
+                  if (threeD) w = w * zw.weight;
+                  float* a = &acc[xl.pairs[p].index].r;
+                  _mm_store_ps(a, _mm_add_ps(_mm_load_ps(a), _mm_mul_ps(_mm_set1_ps(w), px)));
+                }
+              }
+            }
+          }
+        }
+
+        // Write every destination row whose last contribution this was.
+        for (UINT zp = zl.first[k]; zp < zl.first[k + 1]; ++zp) {
+          for (UINT yp = yl.first[i]; yp < yl.first[i + 1]; ++yp) {
+            const UINT s = zl.pairs[zp].index, r = yl.pairs[yp].index;
+            const size_t slot = size_t(s) * dest.height + r;
+            if (--pending[slot] != 0) continue;
+            Pixel* row = active[slot];
+            ClampRow(row, dest.width, src.kind);
+            WriteRow(dest, r, s, row);
+            active[slot] = nullptr;
+            freeRows.push_back(row);
+          }
+        }
+      }
+    }
+    // Rows no source row reached (not possible with complete lists) stay
+    // unwritten; the lists cover every destination index.
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
+}  // namespace
+
+bool BuildTriangleWeights(UINT s, UINT d, bool wrap, WeightList* list) {
+  if (s == 0 || d == 0 || list == nullptr) return false;
+  try {
+    list->first.assign(size_t{s} + 1, 0);
+    list->pairs.clear();
+    const float scale = static_cast<float>(d) / static_cast<float>(s);
+    const float half = 0.5f / scale;
+    const float fd = static_cast<float>(d);
+    const float fs = static_cast<float>(s);
+    // Each source pixel's tent spans about 2 * scale + 2 destination pixels.
+    list->pairs.reserve(size_t(s) * (size_t(2.0f * scale) + 3));
+    int64_t cur = 0;
+    float w = 0.0f;
+    auto emit = [&] {
+      if (w > 0.00001f) list->pairs.push_back(WeightPair{static_cast<UINT>(cur), w});
+    };
+    for (UINT j = 0; j < s; ++j) {
+      list->first[j] = static_cast<UINT>(list->pairs.size());
+      for (int k = 0; k < 2; ++k) {
+        const float a = static_cast<float>(j) + static_cast<float>(k) - 0.5f;
+        float lo = a * scale;
+        float hi = lo + scale;
+        if (!wrap) {
+          if (lo < 0.0f) lo = 0.0f;
+          if (hi > fd) hi = fd;
+        }
+        for (int64_t t = static_cast<int64_t>(std::floor(lo)); static_cast<float>(t) < hi; ++t) {
+          int64_t u = t < 0 ? t + d : (t >= int64_t{d} ? t - d : t);
+          if (u != cur) {
+            emit();
+            w = 0.0f;
+            cur = u;
+          }
+          const float ft = static_cast<float>(t);
+          const float v = std::max(ft, lo);
+          const float m = std::min(ft + 1.0f, hi);
+          float b = (v + m) * half - a;
+          if (!wrap) {
+            if (a < 0.0f) b = 1.0f;
+            if (a + 1.0f >= fs) b = 0.0f;
+          }
+          w += (m - v) * (k == 0 ? b : 1.0f - b);
+        }
+      }
+      emit();
+      w = 0.0f;
+    }
+    list->first[s] = static_cast<UINT>(list->pairs.size());
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
+HRESULT DispatchConversion(ImageView* dest, ImageView* src, DWORD filter, Strategy* used) {
+  const DWORD kind = filter & kFilterKindMask;
+  if (kind < D3DX_FILTER_NONE || kind > D3DX_FILTER_BOX || (filter & kFilterInvalidBits)) {
+    DebugReport(0, "Invalid image filter");
+    return D3DERR_INVALIDCALL;
+  }
+  src->gamma = (filter & kFilterSrgbIn) != 0;
+  dest->gamma = (filter & kFilterSrgbOut) != 0;
+  dest->dither = (filter & kFilterDither) ? kDitherOffsets : kPlainOffsets;
+  dest->dithered = (filter & kFilterDither) != 0;
+  src->dither = kPlainOffsets;
+
+  if (!MakeCodec(dest) || !MakeCodec(src)) {
+    DebugReport(0, "Unsupported image format");
+    return E_FAIL;
+  }
+  dest->conversion = (src->kind != dest->kind && dest->kind != kKindFloat) ? src->kind : kKindNone;
+  const bool bothGamma = src->gamma && dest->gamma;
+  src->gammaWork = dest->gammaWork = !bothGamma;
+  if (dest->conversion != kKindNone || (dest->gamma && dest->gammaWork)) {
+    try {
+      dest->scratch.resize(dest->width);
+    } catch (...) {
+      return E_OUTOFMEMORY;
+    }
+  }
+
+  const DWORD low = filter & 0xFF;
+  Strategy done = Strategy::None;
+  if (RawCopy(*dest, *src)) {
+    done = Strategy::RawCopy;
+  } else if (SameSize(*dest, *src)) {
+    done = Strategy::SameSize;
+  } else if (Unfiltered(*dest, *src, low)) {
+    done = Strategy::Unfiltered;
+  } else if (PointFilter(*dest, *src, low)) {
+    done = Strategy::Point;
+  } else if (BoxFilter(*dest, *src, low, false)) {
+    done = Strategy::Box2D;
+  } else if (BoxFilter(*dest, *src, low, true)) {
+    done = Strategy::Box3D;
+  } else if (LinearFilter(*dest, *src, filter, false)) {
+    done = Strategy::Linear2D;
+  } else if (LinearFilter(*dest, *src, filter, true)) {
+    done = Strategy::Linear3D;
+  } else if (TriangleFilter(*dest, *src, filter, false)) {
+    done = Strategy::Triangle2D;
+  } else if (TriangleFilter(*dest, *src, filter, true)) {
+    done = Strategy::Triangle3D;
+  }
+  if (used != nullptr) *used = done;
+  if (done == Strategy::None) {
+    DebugReport(0, "No suitable image filter found");
+    return E_FAIL;
+  }
+  return S_OK;
+}
+
+}  // namespace gfx
