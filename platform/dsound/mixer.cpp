@@ -1,0 +1,240 @@
+// mixer.cpp — resampling, summing and the host audio hook-up.
+#include "platform/dsound/mixer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <numbers>
+
+namespace dsound {
+namespace {
+
+// Half-width of the kernel in source frames when upsampling; widened in
+// proportion when downsampling so the transition band keeps its width
+// relative to the output, up to a cap that bounds the cost for 200 kHz
+// sources. A Kaiser window with beta 6 gives about 60 dB of stop band; with
+// 24 taps the transition runs from 0.425 to 0.575 of the lower rate, so
+// images and aliases of content below 0.425 land in the stop band.
+constexpr int kHalfTaps = 12;
+constexpr int kMaxHalfTaps = 48;
+constexpr double kBeta = 6.0;
+
+double BesselI0(double x) {
+  double sum = 1.0;
+  double term = 1.0;
+  for (int k = 1; k < 40; ++k) {
+    term *= (x / (2.0 * k)) * (x / (2.0 * k));
+    sum += term;
+    if (term < sum * 1e-16) break;
+  }
+  return sum;
+}
+
+std::shared_ptr<const Kernel> BuildKernel(DWORD rate) {
+  const double ratio = std::min(1.0, static_cast<double>(kOutputRate) / rate);
+  const int half = std::min(kMaxHalfTaps, static_cast<int>(std::ceil(kHalfTaps / ratio)));
+  const int taps = 2 * half;
+  const double cutoff = 0.5 * ratio;  // cycles per source frame
+  const double norm = BesselI0(kBeta);
+  auto k = std::make_shared<Kernel>();
+  k->taps = taps;
+  k->coeffs.resize(static_cast<size_t>(kPhases) * taps);
+  const double pi = std::numbers::pi;
+  std::vector<double> row(taps);
+  for (int p = 0; p < kPhases; ++p) {
+    const double frac = static_cast<double>(p) / kPhases;
+    double sum = 0.0;
+    for (int t = 0; t < taps; ++t) {
+      const double x = (t - (half - 1)) - frac;  // distance from the position
+      const double arg = 2.0 * cutoff * x;
+      const double sinc = std::abs(arg) < 1e-12 ? 1.0 : std::sin(pi * arg) / (pi * arg);
+      const double r = x / half;
+      const double w = std::abs(r) >= 1.0 ? 0.0 : BesselI0(kBeta * std::sqrt(1.0 - r * r)) / norm;
+      row[t] = sinc * w;
+      sum += row[t];
+    }
+    for (int t = 0; t < taps; ++t) k->coeffs[static_cast<size_t>(p) * taps + t] = static_cast<float>(row[t] / sum);
+  }
+  return k;
+}
+
+std::atomic<Mixer*> g_outputOwner{nullptr};
+
+}  // namespace
+
+std::shared_ptr<const Kernel> KernelForRate(DWORD rate) {
+  if (rate == static_cast<DWORD>(kOutputRate) || rate == 0) return nullptr;
+  static std::mutex cacheMutex;
+  static std::map<DWORD, std::weak_ptr<const Kernel>> cache;
+  std::lock_guard<std::mutex> lock(cacheMutex);
+  if (auto k = cache[rate].lock()) return k;
+  auto k = BuildKernel(rate);
+  cache[rate] = k;
+  return k;
+}
+
+void Voice::SetStep(DWORD rate) { step = (static_cast<uint64_t>(rate) << 32) / kOutputRate; }
+
+void RenderVoice(Voice& v, float* acc, int frames) {
+  if (v.frames == 0) {
+    v.playing = false;
+    return;
+  }
+  const uint64_t end = static_cast<uint64_t>(v.frames) << 32;
+  const float* s = v.samples.data();
+  const int ch = v.channels;
+  const int64_t n = v.frames;
+  const Kernel* k = v.kernel.get();
+  const int taps = k != nullptr ? k->taps : 0;
+  const int lead = taps / 2 - 1;
+  for (int j = 0; j < frames; ++j) {
+    if (v.position >= end) {
+      if (v.looping) {
+        v.position %= end;
+      } else {
+        v.playing = false;
+        v.position = 0;
+        return;
+      }
+    }
+    const int64_t i = static_cast<int64_t>(v.position >> 32);
+    float l = 0.0f;
+    float r = 0.0f;
+    if (k == nullptr) {
+      l = s[i * ch];
+      r = ch == 2 ? s[i * ch + 1] : l;
+    } else {
+      const uint32_t phase = static_cast<uint32_t>(v.position >> (32 - kPhaseBits)) & (kPhases - 1);
+      const float* c = k->coeffs.data() + static_cast<size_t>(phase) * taps;
+      const int64_t first = i - lead;
+      if (first >= 0 && first + taps <= n) {
+        const float* src = s + first * ch;
+        if (ch == 1) {
+          for (int t = 0; t < taps; ++t) l += c[t] * src[t];
+          r = l;
+        } else {
+          for (int t = 0; t < taps; ++t) {
+            l += c[t] * src[2 * t];
+            r += c[t] * src[2 * t + 1];
+          }
+        }
+      } else {
+        // Near the edges: a looping voice reads round the end of its
+        // buffer, a voice played once hears silence outside it.
+        for (int t = 0; t < taps; ++t) {
+          int64_t idx = first + t;
+          if (idx < 0 || idx >= n) {
+            if (!v.looping) continue;
+            idx %= n;
+            if (idx < 0) idx += n;
+          }
+          l += c[t] * s[idx * ch];
+          r += c[t] * s[idx * ch + (ch - 1)];
+        }
+        if (ch == 1) r = l;
+      }
+    }
+    acc[2 * j] += l * v.gainLeft;
+    acc[2 * j + 1] += r * v.gainRight;
+    v.position += v.step;
+  }
+}
+
+void AdvanceVoice(Voice& v, uint64_t frames) {
+  if (!v.playing || frames == 0) return;
+  if (v.frames == 0) {
+    v.playing = false;
+    return;
+  }
+  using u128 = unsigned __int128;
+  const u128 end = static_cast<u128>(v.frames) << 32;
+  u128 p = static_cast<u128>(v.position) + static_cast<u128>(v.step) * frames;
+  if (p >= end) {
+    if (v.looping) {
+      p %= end;
+    } else {
+      v.playing = false;
+      p = 0;
+    }
+  }
+  v.position = static_cast<uint64_t>(p);
+}
+
+Mixer::~Mixer() { Shutdown(); }
+
+uint64_t Mixer::ClockFrames() {
+  host::Host* h = host::Current();
+  if (h == nullptr) return 0;
+  return h->NowMs() * kOutputRate / 1000;
+}
+
+void Mixer::Start() {
+  silentFrames_ = ClockFrames();
+  Mixer* expected = nullptr;
+  host::Host* h = host::Current();
+  if (h != nullptr && g_outputOwner.compare_exchange_strong(expected, this)) {
+    host::AudioFormat format;
+    format.rate = kOutputRate;
+    format.channels = kOutputChannels;
+    silent_ = false;  // before the host may start pulling
+    opened_ = h->OpenAudio(format, this);
+    if (!opened_) {
+      g_outputOwner = nullptr;
+      silent_ = true;
+    }
+  }
+}
+
+void Mixer::Shutdown() {
+  if (opened_) {
+    // Closing waits for the host's audio thread, so no Mix runs afterwards.
+    if (host::Host* h = host::Current()) h->CloseAudio();
+    opened_ = false;
+    Mixer* self = this;
+    g_outputOwner.compare_exchange_strong(self, nullptr);
+  }
+  std::lock_guard<std::mutex> lock(mutex_);
+  silent_ = true;
+  silentFrames_ = UINT64_MAX;  // no catching up once shut down
+  for (Voice* v : voices_) v->playing = false;
+}
+
+std::unique_lock<std::mutex> Mixer::Acquire() {
+  // Read the clock before locking: a host may pull audio from its clock.
+  const bool silent = silent_;
+  const uint64_t now = silent ? ClockFrames() : 0;
+  std::unique_lock<std::mutex> lock(mutex_);
+  if (silent && silent_ && silentFrames_ != UINT64_MAX && now > silentFrames_) {
+    const uint64_t frames = now - silentFrames_;
+    silentFrames_ = now;
+    for (Voice* v : voices_) AdvanceVoice(*v, frames);
+  }
+  return lock;
+}
+
+void Mixer::AddLocked(Voice* v) { voices_.push_back(v); }
+
+void Mixer::RemoveLocked(Voice* v) { voices_.erase(std::remove(voices_.begin(), voices_.end(), v), voices_.end()); }
+
+void Mixer::Mix(int16_t* out, int frames) {
+  if (out == nullptr || frames <= 0) return;
+  std::lock_guard<std::mutex> lock(mutex_);
+  MixLocked(out, frames);
+}
+
+void Mixer::MixLocked(int16_t* out, int frames) {
+  const size_t count = static_cast<size_t>(frames) * kOutputChannels;
+  if (accumulator_.size() < count) accumulator_.resize(count);
+  float* acc = accumulator_.data();
+  std::fill(acc, acc + count, 0.0f);
+  for (Voice* v : voices_) {
+    if (v->playing) RenderVoice(*v, acc, frames);
+  }
+  // Saturate instead of wrapping when the sum leaves the 16-bit range.
+  for (size_t i = 0; i < count; ++i) {
+    const float x = std::clamp(acc[i] * 32768.0f, -32768.0f, 32767.0f);
+    out[i] = static_cast<int16_t>(std::lrint(x));
+  }
+}
+
+}  // namespace dsound

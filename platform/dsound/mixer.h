@@ -1,0 +1,106 @@
+// mixer.h — the software mixer behind the sound device.
+//
+// Provides: dsound::Voice (one secondary buffer's samples and play state),
+// dsound::Mixer (sums every playing voice into the output format, 44100 Hz
+// 16-bit stereo, with windowed-sinc resampling and saturation) and the
+// resampling kernels.
+// Depends on: host/host.h (AudioSource, the clock), windows.h types.
+//
+// Threading: the host pulls Mix from its audio thread (SDL) or from its
+// virtual clock (headless). Every read or write of a voice's play state or
+// samples happens under the mixer's mutex, taken through Acquire().
+// With no audio output (or when another device already owns it) the mixer
+// plays into silence: Acquire() first moves every voice on by the host
+// clock's elapsed time, so buffers still end, loop and report positions.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "host/host.h"
+
+namespace dsound {
+
+constexpr int kOutputRate = 44100;
+constexpr int kOutputChannels = 2;
+constexpr int kPhaseBits = 11;
+constexpr int kPhases = 1 << kPhaseBits;
+
+// A polyphase windowed-sinc low-pass, band-limited to the lower of the
+// source's and the output's Nyquist frequency. coeffs[phase * taps + t]
+// weighs source frame (i - taps / 2 + 1 + t) for a position i + phase /
+// kPhases; every phase sums to 1.
+struct Kernel {
+  int taps = 0;
+  std::vector<float> coeffs;
+};
+
+// Kernel for a source rate; shared between voices of the same rate while
+// any of them holds it. Null when the rate is the output rate (samples are
+// then taken as they are).
+std::shared_ptr<const Kernel> KernelForRate(DWORD rate);
+
+struct Voice {
+  int channels = 1;
+  uint32_t frames = 0;
+  std::vector<float> samples;  // interleaved, -1..1
+
+  bool playing = false;
+  bool looping = false;
+  uint64_t position = 0;  // frames, 32.32 fixed point
+  uint64_t step = 0;      // source frames per output frame, 32.32
+  float gainLeft = 1.0f;
+  float gainRight = 1.0f;
+  std::shared_ptr<const Kernel> kernel;
+
+  // Sets the playback rate's step. The kernel is attached separately (it is
+  // built outside the mixer's lock, and only once the voice is played).
+  void SetStep(DWORD rate);
+  uint32_t Frame() const { return static_cast<uint32_t>(position >> 32); }
+};
+
+// Adds `frames` output frames of `v` to `acc` (interleaved stereo floats)
+// and moves it on; a voice played once stops at its end and rewinds.
+void RenderVoice(Voice& v, float* acc, int frames);
+// Moves `v` on by `frames` output frames without producing sound.
+void AdvanceVoice(Voice& v, uint64_t frames);
+
+class Mixer : public host::AudioSource {
+ public:
+  Mixer() = default;
+  ~Mixer() override;
+  Mixer(const Mixer&) = delete;
+  Mixer& operator=(const Mixer&) = delete;
+
+  // Opens the host's audio output, or chooses the silent sink.
+  void Start();
+  // Closes the output; every voice stops. Later calls play into silence.
+  void Shutdown();
+  bool HasOutput() const { return opened_; }
+
+  // Takes the mutex (after catching up the silent sink with the clock).
+  std::unique_lock<std::mutex> Acquire();
+  // Voice registry; the caller holds Acquire().
+  void AddLocked(Voice* v);
+  void RemoveLocked(Voice* v);
+
+  void Mix(int16_t* out, int frames) override;
+
+ private:
+  void MixLocked(int16_t* out, int frames);
+  static uint64_t ClockFrames();
+
+  std::mutex mutex_;
+  std::vector<Voice*> voices_;
+  std::vector<float> accumulator_;
+  bool opened_ = false;
+  std::atomic<bool> silent_{true};
+  uint64_t silentFrames_ = 0;  // output frames the silent sink has played
+};
+
+}  // namespace dsound

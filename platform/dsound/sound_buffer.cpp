@@ -1,0 +1,449 @@
+// sound_buffer.cpp — static secondary buffers and the primary buffer.
+//
+// A secondary buffer holds the bytes the program locks and writes; on Unlock
+// the written range is converted into the voice's float samples, which is
+// all the mixer ever reads. Play and Stop only switch the voice on or off:
+// Play on a playing buffer keeps its position (only the looping flag
+// changes), Stop keeps the position, and a buffer played once rewinds to
+// its start when it has played to its end.
+//
+// Fault injection: "IDirectSoundBuffer.SetFormat" fails with DSERR_GENERIC,
+// "IDirectSoundBuffer.Lock" with DSERR_BUFFERLOST.
+#include "platform/dsound/sound_buffer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <new>
+#include <vector>
+
+namespace dsound {
+namespace {
+
+constexpr DWORD kControlFlags = DSBCAPS_CTRL3D | DSBCAPS_CTRLFREQUENCY | DSBCAPS_CTRLPAN | DSBCAPS_CTRLVOLUME |
+                                DSBCAPS_CTRLPOSITIONNOTIFY | DSBCAPS_CTRLFX;
+constexpr DWORD kPlayFlags = DSBPLAY_LOOPING | DSBPLAY_LOCHARDWARE | DSBPLAY_LOCSOFTWARE | DSBPLAY_TERMINATEBY_TIME |
+                             DSBPLAY_TERMINATEBY_DISTANCE | DSBPLAY_TERMINATEBY_PRIORITY;
+
+float Attenuation(LONG hundredthsOfDb) { return static_cast<float>(std::pow(10.0, hundredthsOfDb / 2000.0)); }
+
+class SecondaryBuffer final : public IDirectSoundBuffer8 {
+ public:
+  SecondaryBuffer(std::shared_ptr<DeviceCore> core, DWORD flags, DWORD bytes, const WAVEFORMATEX& format)
+      : core_(std::move(core)), flags_(flags), bytes_(bytes), format_(format), data_(bytes, 0) {
+    format_.cbSize = 0;
+    voice_.channels = format.nChannels;
+    voice_.frames = bytes / format.nBlockAlign;
+    voice_.samples.resize(static_cast<size_t>(voice_.frames) * voice_.channels);
+    voice_.SetStep(format.nSamplesPerSec);
+    frequency_ = format.nSamplesPerSec;
+    ConvertFrames(0, voice_.frames);
+  }
+
+  void Register() {
+    auto lock = core_->mixer.Acquire();
+    core_->mixer.AddLocked(&voice_);
+  }
+
+  // IUnknown
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
+    if (ppv == nullptr) return E_POINTER;
+    if (riid == IID_IUnknown || riid == IID_IDirectSoundBuffer || riid == IID_IDirectSoundBuffer8) {
+      AddRef();
+      *ppv = static_cast<IDirectSoundBuffer8*>(this);
+      return S_OK;
+    }
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
+  ULONG STDMETHODCALLTYPE Release() override {
+    ULONG left = --refs_;
+    if (left == 0) {
+      {
+        auto lock = core_->mixer.Acquire();
+        core_->mixer.RemoveLocked(&voice_);
+      }
+      delete this;
+    }
+    return left;
+  }
+
+  // IDirectSoundBuffer
+  HRESULT STDMETHODCALLTYPE GetCaps(LPDSBCAPS caps) override {
+    if (caps == nullptr || caps->dwSize != sizeof(DSBCAPS)) return DSERR_INVALIDPARAM;
+    caps->dwFlags = (flags_ & ~DSBCAPS_LOCDEFER) | DSBCAPS_LOCSOFTWARE;
+    caps->dwBufferBytes = bytes_;
+    caps->dwUnlockTransferRate = 0;
+    caps->dwPlayCpuOverhead = 0;
+    return DS_OK;
+  }
+
+  HRESULT STDMETHODCALLTYPE GetCurrentPosition(LPDWORD play, LPDWORD write) override {
+    if (play == nullptr && write == nullptr) return DSERR_INVALIDPARAM;
+    auto lock = core_->mixer.Acquire();
+    const DWORD playByte = std::min(voice_.Frame(), voice_.frames) * format_.nBlockAlign % bytes_;
+    DWORD writeByte = playByte;
+    if (voice_.playing) {
+      // The mixer has already taken about 10 ms beyond the play cursor.
+      const DWORD lead = (frequency_ / 100 + 1) * format_.nBlockAlign;
+      writeByte = static_cast<DWORD>((uint64_t{playByte} + lead) % bytes_);
+      writeByte -= writeByte % format_.nBlockAlign;
+    }
+    if (play != nullptr) *play = playByte;
+    if (write != nullptr) *write = writeByte;
+    return DS_OK;
+  }
+
+  HRESULT STDMETHODCALLTYPE GetFormat(LPWAVEFORMATEX format, DWORD allocated, LPDWORD written) override {
+    if (format == nullptr && written == nullptr) return DSERR_INVALIDPARAM;
+    if (format != nullptr) {
+      if (allocated < sizeof(WAVEFORMATEX)) return DSERR_INVALIDPARAM;
+      *format = format_;
+    }
+    if (written != nullptr) *written = sizeof(WAVEFORMATEX);
+    return DS_OK;
+  }
+
+  HRESULT STDMETHODCALLTYPE GetVolume(LPLONG volume) override {
+    if (volume == nullptr) return DSERR_INVALIDPARAM;
+    if ((flags_ & DSBCAPS_CTRLVOLUME) == 0) return DSERR_CONTROLUNAVAIL;
+    *volume = volume_;
+    return DS_OK;
+  }
+
+  HRESULT STDMETHODCALLTYPE GetPan(LPLONG pan) override {
+    if (pan == nullptr) return DSERR_INVALIDPARAM;
+    if ((flags_ & DSBCAPS_CTRLPAN) == 0) return DSERR_CONTROLUNAVAIL;
+    *pan = pan_;
+    return DS_OK;
+  }
+
+  HRESULT STDMETHODCALLTYPE GetFrequency(LPDWORD frequency) override {
+    if (frequency == nullptr) return DSERR_INVALIDPARAM;
+    if ((flags_ & DSBCAPS_CTRLFREQUENCY) == 0) return DSERR_CONTROLUNAVAIL;
+    *frequency = frequency_;
+    return DS_OK;
+  }
+
+  HRESULT STDMETHODCALLTYPE GetStatus(LPDWORD status) override {
+    if (status == nullptr) return DSERR_INVALIDPARAM;
+    auto lock = core_->mixer.Acquire();
+    DWORD s = 0;
+    if (voice_.playing) {
+      s |= DSBSTATUS_PLAYING;
+      if (voice_.looping) s |= DSBSTATUS_LOOPING;
+      if ((flags_ & DSBCAPS_LOCDEFER) != 0) s |= DSBSTATUS_LOCSOFTWARE;
+    }
+    *status = s;
+    return DS_OK;
+  }
+
+  HRESULT STDMETHODCALLTYPE Initialize(LPDIRECTSOUND, LPCDSBUFFERDESC) override { return DSERR_ALREADYINITIALIZED; }
+
+  HRESULT STDMETHODCALLTYPE Lock(DWORD offset, DWORD bytes, LPVOID* ptr1, LPDWORD bytes1, LPVOID* ptr2,
+                                 LPDWORD bytes2, DWORD flags) override {
+    if (host::ShouldFail("IDirectSoundBuffer.Lock")) return DSERR_BUFFERLOST;
+    if (ptr1 == nullptr || bytes1 == nullptr) return DSERR_INVALIDPARAM;
+    if ((flags & DSBLOCK_FROMWRITECURSOR) != 0) GetCurrentPosition(nullptr, &offset);
+    if ((flags & DSBLOCK_ENTIREBUFFER) != 0) {
+      offset = (flags & DSBLOCK_FROMWRITECURSOR) != 0 ? offset : 0;
+      bytes = bytes_;
+    }
+    if (offset >= bytes_ || bytes == 0 || bytes > bytes_) return DSERR_INVALIDPARAM;
+    DWORD first = std::min(bytes, bytes_ - offset);
+    DWORD second = bytes - first;
+    // Without a second pointer the lock stops at the end of the buffer.
+    if (ptr2 == nullptr || bytes2 == nullptr) second = 0;
+    *ptr1 = data_.data() + offset;
+    *bytes1 = first;
+    if (ptr2 != nullptr) *ptr2 = second != 0 ? data_.data() : nullptr;
+    if (bytes2 != nullptr) *bytes2 = second;
+    return DS_OK;
+  }
+
+  HRESULT STDMETHODCALLTYPE Play(DWORD reserved, DWORD priority, DWORD flags) override {
+    if (reserved != 0 || (flags & ~kPlayFlags) != 0) return DSERR_INVALIDPARAM;
+    if (priority != 0 && (flags_ & DSBCAPS_LOCDEFER) == 0) return DSERR_INVALIDPARAM;
+    if ((flags & (DSBPLAY_LOCHARDWARE | DSBPLAY_LOCSOFTWARE)) == (DSBPLAY_LOCHARDWARE | DSBPLAY_LOCSOFTWARE))
+      return DSERR_INVALIDPARAM;
+    if (core_->released) return DSERR_UNINITIALIZED;
+    if (core_->cooperativeLevel == 0) return DSERR_PRIOLEVELNEEDED;
+    std::shared_ptr<const Kernel> kernel;
+    if (!kernelReady_) kernel = KernelForRate(frequency_);  // built outside the mixer's lock
+    auto lock = core_->mixer.Acquire();
+    if (!kernelReady_) {
+      voice_.kernel = std::move(kernel);
+      kernelReady_ = true;
+    }
+    voice_.playing = true;
+    voice_.looping = (flags & DSBPLAY_LOOPING) != 0;
+    return DS_OK;
+  }
+
+  HRESULT STDMETHODCALLTYPE SetCurrentPosition(DWORD position) override {
+    if (position >= bytes_) return DSERR_INVALIDPARAM;
+    auto lock = core_->mixer.Acquire();
+    voice_.position = static_cast<uint64_t>(position / format_.nBlockAlign) << 32;
+    return DS_OK;
+  }
+
+  HRESULT STDMETHODCALLTYPE SetFormat(LPCWAVEFORMATEX) override {
+    if (host::ShouldFail("IDirectSoundBuffer.SetFormat")) return DSERR_GENERIC;
+    return DSERR_INVALIDCALL;  // only the primary buffer's format can change
+  }
+
+  HRESULT STDMETHODCALLTYPE SetVolume(LONG volume) override {
+    if ((flags_ & DSBCAPS_CTRLVOLUME) == 0) return DSERR_CONTROLUNAVAIL;
+    if (volume < DSBVOLUME_MIN || volume > DSBVOLUME_MAX) return DSERR_INVALIDPARAM;
+    auto lock = core_->mixer.Acquire();
+    volume_ = volume;
+    UpdateGains();
+    return DS_OK;
+  }
+
+  HRESULT STDMETHODCALLTYPE SetPan(LONG pan) override {
+    if ((flags_ & DSBCAPS_CTRLPAN) == 0) return DSERR_CONTROLUNAVAIL;
+    if (pan < DSBPAN_LEFT || pan > DSBPAN_RIGHT) return DSERR_INVALIDPARAM;
+    auto lock = core_->mixer.Acquire();
+    pan_ = pan;
+    UpdateGains();
+    return DS_OK;
+  }
+
+  HRESULT STDMETHODCALLTYPE SetFrequency(DWORD frequency) override {
+    if ((flags_ & DSBCAPS_CTRLFREQUENCY) == 0) return DSERR_CONTROLUNAVAIL;
+    if (frequency == DSBFREQUENCY_ORIGINAL) frequency = format_.nSamplesPerSec;
+    if (frequency < DSBFREQUENCY_MIN || frequency > DSBFREQUENCY_MAX) return DSERR_INVALIDPARAM;
+    auto kernel = KernelForRate(frequency);  // built outside the mixer's lock
+    auto lock = core_->mixer.Acquire();
+    frequency_ = frequency;
+    voice_.SetStep(frequency);
+    voice_.kernel = std::move(kernel);
+    kernelReady_ = true;
+    return DS_OK;
+  }
+
+  HRESULT STDMETHODCALLTYPE Stop() override {
+    auto lock = core_->mixer.Acquire();
+    voice_.playing = false;
+    return DS_OK;
+  }
+
+  HRESULT STDMETHODCALLTYPE Unlock(LPVOID ptr1, DWORD bytes1, LPVOID ptr2, DWORD bytes2) override {
+    DWORD off1 = 0;
+    DWORD off2 = 0;
+    if (!Inside(ptr1, bytes1, &off1) || (ptr2 != nullptr && !Inside(ptr2, bytes2, &off2))) return DSERR_INVALIDPARAM;
+    auto lock = core_->mixer.Acquire();
+    ConvertBytes(off1, bytes1);
+    if (ptr2 != nullptr) ConvertBytes(off2, bytes2);
+    return DS_OK;
+  }
+
+  HRESULT STDMETHODCALLTYPE Restore() override { return DS_OK; }
+
+  // IDirectSoundBuffer8
+  HRESULT STDMETHODCALLTYPE SetFX(DWORD, LPDSEFFECTDESC, LPDWORD) override { return DSERR_CONTROLUNAVAIL; }
+  HRESULT STDMETHODCALLTYPE AcquireResources(DWORD, DWORD, LPDWORD) override {
+    return (flags_ & DSBCAPS_LOCDEFER) != 0 ? DS_OK : DSERR_INVALIDCALL;
+  }
+  HRESULT STDMETHODCALLTYPE GetObjectInPath(REFGUID, DWORD, REFGUID, LPVOID* object) override {
+    if (object == nullptr) return DSERR_INVALIDPARAM;
+    *object = nullptr;
+    return DSERR_CONTROLUNAVAIL;
+  }
+
+ private:
+  ~SecondaryBuffer() = default;
+
+  bool Inside(LPVOID ptr, DWORD bytes, DWORD* offset) const {
+    if (ptr == nullptr) return false;
+    auto* p = static_cast<const uint8_t*>(ptr);
+    const uint8_t* begin = data_.data();
+    if (p < begin || p > begin + bytes_) return false;
+    *offset = static_cast<DWORD>(p - begin);
+    return bytes <= bytes_ - *offset;
+  }
+
+  void ConvertBytes(DWORD offset, DWORD bytes) {
+    if (bytes == 0) return;
+    const uint32_t first = offset / format_.nBlockAlign;
+    const uint32_t last = static_cast<uint32_t>((uint64_t{offset} + bytes + format_.nBlockAlign - 1) / format_.nBlockAlign);
+    ConvertFrames(first, std::min(last, voice_.frames));
+  }
+
+  void ConvertFrames(uint32_t first, uint32_t last) {
+    const int ch = voice_.channels;
+    const uint8_t* d = data_.data();
+    float* out = voice_.samples.data();
+    if (format_.wBitsPerSample == 8) {
+      for (size_t i = size_t{first} * ch; i < size_t{last} * ch; ++i) out[i] = (static_cast<int>(d[i]) - 128) / 128.0f;
+    } else {
+      for (size_t i = size_t{first} * ch; i < size_t{last} * ch; ++i) {
+        const int16_t s = static_cast<int16_t>(static_cast<uint16_t>(d[2 * i] | (d[2 * i + 1] << 8)));
+        out[i] = s / 32768.0f;
+      }
+    }
+  }
+
+  void UpdateGains() {
+    const float master = Attenuation(volume_);
+    voice_.gainLeft = master * (pan_ > 0 ? Attenuation(-pan_) : 1.0f);
+    voice_.gainRight = master * (pan_ < 0 ? Attenuation(pan_) : 1.0f);
+  }
+
+  std::atomic<ULONG> refs_{1};
+  std::shared_ptr<DeviceCore> core_;
+  DWORD flags_;
+  DWORD bytes_;
+  WAVEFORMATEX format_;
+  std::vector<uint8_t> data_;
+  Voice voice_;
+  LONG volume_ = 0;
+  LONG pan_ = 0;
+  DWORD frequency_ = 0;
+  bool kernelReady_ = false;  // game thread only
+};
+
+// The primary buffer stands for the device's output; the program can set
+// its format and start or stop it, but the mixer always runs in the output
+// format and the buffer cannot be written.
+class PrimaryBuffer final : public IDirectSoundBuffer {
+ public:
+  PrimaryBuffer(std::shared_ptr<DeviceCore> core, DWORD flags) : core_(std::move(core)), flags_(flags) {}
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
+    if (ppv == nullptr) return E_POINTER;
+    if (riid == IID_IUnknown || riid == IID_IDirectSoundBuffer) {
+      AddRef();
+      *ppv = static_cast<IDirectSoundBuffer*>(this);
+      return S_OK;
+    }
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
+  ULONG STDMETHODCALLTYPE Release() override {
+    ULONG left = --refs_;
+    if (left == 0) {
+      {
+        auto lock = core_->mixer.Acquire();
+        if (core_->primary == this) core_->primary = nullptr;
+      }
+      delete this;
+    }
+    return left;
+  }
+
+  HRESULT STDMETHODCALLTYPE GetCaps(LPDSBCAPS caps) override {
+    if (caps == nullptr || caps->dwSize != sizeof(DSBCAPS)) return DSERR_INVALIDPARAM;
+    caps->dwFlags = flags_ | DSBCAPS_LOCSOFTWARE;
+    caps->dwBufferBytes = kOutputRate / 10 * kOutputChannels * 2;
+    caps->dwUnlockTransferRate = 0;
+    caps->dwPlayCpuOverhead = 0;
+    return DS_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetCurrentPosition(LPDWORD, LPDWORD) override { return DSERR_PRIOLEVELNEEDED; }
+  HRESULT STDMETHODCALLTYPE GetFormat(LPWAVEFORMATEX format, DWORD allocated, LPDWORD written) override {
+    if (format == nullptr && written == nullptr) return DSERR_INVALIDPARAM;
+    if (format != nullptr) {
+      if (allocated < sizeof(WAVEFORMATEX)) return DSERR_INVALIDPARAM;
+      auto lock = core_->mixer.Acquire();
+      *format = core_->primaryFormat;
+    }
+    if (written != nullptr) *written = sizeof(WAVEFORMATEX);
+    return DS_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetVolume(LPLONG v) override { return v == nullptr ? DSERR_INVALIDPARAM : DSERR_CONTROLUNAVAIL; }
+  HRESULT STDMETHODCALLTYPE GetPan(LPLONG p) override { return p == nullptr ? DSERR_INVALIDPARAM : DSERR_CONTROLUNAVAIL; }
+  HRESULT STDMETHODCALLTYPE GetFrequency(LPDWORD f) override {
+    return f == nullptr ? DSERR_INVALIDPARAM : DSERR_CONTROLUNAVAIL;
+  }
+  HRESULT STDMETHODCALLTYPE GetStatus(LPDWORD status) override {
+    if (status == nullptr) return DSERR_INVALIDPARAM;
+    *status = playing_ ? (DSBSTATUS_PLAYING | DSBSTATUS_LOOPING) : 0;
+    return DS_OK;
+  }
+  HRESULT STDMETHODCALLTYPE Initialize(LPDIRECTSOUND, LPCDSBUFFERDESC) override { return DSERR_ALREADYINITIALIZED; }
+  HRESULT STDMETHODCALLTYPE Lock(DWORD, DWORD, LPVOID*, LPDWORD, LPVOID*, LPDWORD, DWORD) override {
+    if (host::ShouldFail("IDirectSoundBuffer.Lock")) return DSERR_BUFFERLOST;
+    return DSERR_PRIOLEVELNEEDED;  // writing the primary buffer is not offered
+  }
+  HRESULT STDMETHODCALLTYPE Play(DWORD reserved, DWORD priority, DWORD flags) override {
+    if (reserved != 0 || priority != 0 || (flags & DSBPLAY_LOOPING) == 0) return DSERR_INVALIDPARAM;
+    playing_ = true;
+    return DS_OK;
+  }
+  HRESULT STDMETHODCALLTYPE SetCurrentPosition(DWORD) override { return DSERR_INVALIDCALL; }
+  HRESULT STDMETHODCALLTYPE SetFormat(LPCWAVEFORMATEX format) override {
+    if (host::ShouldFail("IDirectSoundBuffer.SetFormat")) return DSERR_GENERIC;
+    if (format == nullptr) return DSERR_INVALIDPARAM;
+    const DWORD level = core_->cooperativeLevel;
+    if (level < DSSCL_PRIORITY) return DSERR_PRIOLEVELNEEDED;
+    WAVEFORMATEX copy{};
+    std::memcpy(&copy, format, sizeof copy);
+    if (HRESULT hr = CheckPcmFormat(copy); FAILED(hr)) return hr;
+    copy.cbSize = 0;
+    auto lock = core_->mixer.Acquire();
+    core_->primaryFormat = copy;
+    return DS_OK;
+  }
+  HRESULT STDMETHODCALLTYPE SetVolume(LONG) override { return DSERR_CONTROLUNAVAIL; }
+  HRESULT STDMETHODCALLTYPE SetPan(LONG) override { return DSERR_CONTROLUNAVAIL; }
+  HRESULT STDMETHODCALLTYPE SetFrequency(DWORD) override { return DSERR_CONTROLUNAVAIL; }
+  HRESULT STDMETHODCALLTYPE Stop() override {
+    playing_ = false;
+    return DS_OK;
+  }
+  HRESULT STDMETHODCALLTYPE Unlock(LPVOID, DWORD, LPVOID, DWORD) override { return DSERR_PRIOLEVELNEEDED; }
+  HRESULT STDMETHODCALLTYPE Restore() override { return DS_OK; }
+
+ private:
+  ~PrimaryBuffer() = default;
+
+  std::atomic<ULONG> refs_{1};
+  std::shared_ptr<DeviceCore> core_;
+  DWORD flags_;
+  std::atomic<bool> playing_{false};
+};
+
+}  // namespace
+
+HRESULT CheckPcmFormat(const WAVEFORMATEX& f) {
+  if (f.wFormatTag != WAVE_FORMAT_PCM) return DSERR_BADFORMAT;
+  if (f.nChannels != 1 && f.nChannels != 2) return DSERR_BADFORMAT;
+  if (f.wBitsPerSample != 8 && f.wBitsPerSample != 16) return DSERR_BADFORMAT;
+  if (f.nSamplesPerSec < DSBFREQUENCY_MIN || f.nSamplesPerSec > DSBFREQUENCY_MAX) return DSERR_BADFORMAT;
+  if (f.nBlockAlign != f.nChannels * f.wBitsPerSample / 8) return DSERR_BADFORMAT;
+  if (f.nAvgBytesPerSec != f.nSamplesPerSec * f.nBlockAlign) return DSERR_BADFORMAT;
+  return DS_OK;
+}
+
+HRESULT CreatePrimarySoundBuffer(const std::shared_ptr<DeviceCore>& core, DWORD flags, IDirectSoundBuffer** out) {
+  auto lock = core->mixer.Acquire();
+  if (core->primary != nullptr) {
+    core->primary->AddRef();
+    *out = core->primary;
+    return DS_OK;
+  }
+  auto* buffer = new (std::nothrow) PrimaryBuffer(core, flags);
+  if (buffer == nullptr) return DSERR_OUTOFMEMORY;
+  core->primary = buffer;
+  *out = buffer;
+  return DS_OK;
+}
+
+HRESULT CreateSecondarySoundBuffer(const std::shared_ptr<DeviceCore>& core, DWORD flags, DWORD bytes,
+                                   const WAVEFORMATEX& format, IDirectSoundBuffer** out) {
+  SecondaryBuffer* buffer = nullptr;
+  try {
+    buffer = new SecondaryBuffer(core, flags, bytes, format);
+  } catch (...) {
+    return DSERR_OUTOFMEMORY;
+  }
+  buffer->Register();
+  *out = buffer;
+  return DS_OK;
+}
+
+}  // namespace dsound
