@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstdint>
+#include <functional>
 #include <iterator>
 
 #include "gfx/debug_report.h"
@@ -139,6 +140,25 @@ FormatRow LookupFormat(D3DFORMAT format) {
   return FormatRow{format, kClassColour, 32, 0, 8, 8, 8, 8, false};
 }
 
+D3DFORMAT ClosestFormatAmong(const FormatRow& wanted, const std::function<bool(D3DFORMAT)>& supported) {
+  D3DFORMAT best = D3DFMT_UNKNOWN;
+  uint64_t bestDistance = kNoDistance;
+  UINT bestBits = 0;
+  for (const FormatRow& row : kTable) {
+    if (!supported(row.format)) continue;
+    if (row.format == wanted.format) return row.format;
+    if (!row.substitute) continue;
+    uint64_t distance = Distance(wanted, row);
+    if (distance == kNoDistance) continue;
+    if (distance < bestDistance || (distance == bestDistance && row.bits < bestBits)) {
+      best = row.format;
+      bestDistance = distance;
+      bestBits = row.bits;
+    }
+  }
+  return best;
+}
+
 D3DFORMAT FindClosestDeviceFormat(IDirect3DDevice9* device, DWORD usage, D3DRESOURCETYPE resourceType,
                                   const FormatRow& wanted) {
   bool previousMute = SetDebugMute(true);
@@ -162,32 +182,97 @@ D3DFORMAT FindClosestDeviceFormat(IDirect3DDevice9* device, DWORD usage, D3DRESO
   }
 
   D3DFORMAT best = D3DFMT_UNKNOWN;
-  uint64_t bestDistance = kNoDistance;
-  UINT bestBits = 0;
   // A device whose description cannot be read supports nothing.
-  if (device == nullptr || probe) {
-    for (const FormatRow& row : kTable) {
-      if (probe && FAILED(d3d->CheckDeviceFormat(caps.AdapterOrdinal, caps.DeviceType, mode.Format, usage,
-                                                 resourceType, row.format))) {
-        continue;
-      }
-      if (row.format == wanted.format) {
-        best = row.format;
-        break;
-      }
-      if (!row.substitute) continue;
-      uint64_t distance = Distance(wanted, row);
-      if (distance == kNoDistance) continue;
-      if (distance < bestDistance || (distance == bestDistance && row.bits < bestBits)) {
-        best = row.format;
-        bestDistance = distance;
-        bestBits = row.bits;
-      }
-    }
+  if (device == nullptr) {
+    best = ClosestFormatAmong(wanted, [](D3DFORMAT) { return true; });
+  } else if (probe) {
+    best = ClosestFormatAmong(wanted, [&](D3DFORMAT format) {
+      return SUCCEEDED(d3d->CheckDeviceFormat(caps.AdapterOrdinal, caps.DeviceType, mode.Format, usage,
+                                              resourceType, format));
+    });
   }
   if (d3d != nullptr) d3d->Release();
   SetDebugMute(previousMute);
   return best;
+}
+
+void ApplySizeRules(const D3DCAPS9* caps, UINT* pWidth, UINT* pHeight, UINT* pDepth, UINT* pLevels, DWORD usage,
+                    D3DFORMAT format, D3DRESOURCETYPE resourceType) {
+  UINT w = *pWidth, h = *pHeight, d = *pDepth, n = *pLevels;
+  const bool volume = resourceType == D3DRTYPE_VOLUMETEXTURE;
+  const bool cube = resourceType == D3DRTYPE_CUBETEXTURE;
+  if (w == kDefault && h == kDefault) {
+    w = h = 256;
+  } else if (w == kDefault) {
+    w = h;
+  } else if (h == kDefault) {
+    h = w;
+  }
+  if (w == 0) w = 1;
+  if (h == 0) h = 1;
+  if (cube) w = h = std::max(w, h);
+  if (d == 0 || d == kDefault) d = 1;
+
+  if (caps != nullptr) {
+    if (volume) {
+      d = ClampTo(d, caps->MaxVolumeExtent);
+      w = ClampTo(w, caps->MaxVolumeExtent);
+      h = ClampTo(h, caps->MaxVolumeExtent);
+    } else {
+      w = ClampTo(w, caps->MaxTextureWidth);
+      h = ClampTo(h, caps->MaxTextureHeight);
+      if (!cube) {
+        uint64_t limit = (caps->TextureCaps & D3DPTEXTURECAPS_SQUAREONLY) ? 1 : caps->MaxTextureAspectRatio;
+        if (limit != 0) {
+          w = static_cast<UINT>(std::min<uint64_t>(w, uint64_t{h} * limit));
+          h = static_cast<UINT>(std::min<uint64_t>(h, uint64_t{w} * limit));
+        }
+      }
+    }
+    DWORD pow2Cap = volume ? D3DPTEXTURECAPS_VOLUMEMAP_POW2
+                    : cube ? D3DPTEXTURECAPS_CUBEMAP_POW2
+                           : D3DPTEXTURECAPS_POW2;
+    bool pow2 = (caps->TextureCaps & pow2Cap) != 0;
+    if (n == 1 && (caps->TextureCaps & D3DPTEXTURECAPS_NONPOW2CONDITIONAL)) pow2 = false;
+    if (pow2) {
+      w = NextPow2(w);
+      h = NextPow2(h);
+      d = NextPow2(d);
+    }
+  }
+
+  if (format == D3DFMT_DXT1 || format == D3DFMT_DXT2 || format == D3DFMT_DXT3 || format == D3DFMT_DXT4 ||
+      format == D3DFMT_DXT5) {
+    // Whole 4 x 4 blocks, saturating at the largest multiple of 4.
+    w = w > 0xFFFFFFFCu ? 0xFFFFFFFCu : (w + 3) & ~3u;
+    h = h > 0xFFFFFFFCu ? 0xFFFFFFFCu : (h + 3) & ~3u;
+  }
+
+  bool mipmaps = true;
+  if (caps != nullptr) {
+    DWORD mipCap = volume ? D3DPTEXTURECAPS_MIPVOLUMEMAP
+                   : cube ? D3DPTEXTURECAPS_MIPCUBEMAP
+                          : D3DPTEXTURECAPS_MIPMAP;
+    if (!(caps->TextureCaps & mipCap)) mipmaps = false;
+    if ((caps->TextureCaps & D3DPTEXTURECAPS_NONPOW2CONDITIONAL) &&
+        (!IsPow2(w) || !IsPow2(h) || (volume && !IsPow2(d)))) {
+      mipmaps = false;
+    }
+  }
+  if (!mipmaps) {
+    n = 1;
+  } else {
+    UINT largest = std::max(w, h);
+    if (volume) largest = std::max(largest, d);
+    UINT full = BitLength(largest);
+    if (n == 0 || n > full) n = full;
+    if (n != 1 && (usage & D3DUSAGE_AUTOGENMIPMAP)) n = 0;
+  }
+
+  *pWidth = w;
+  *pHeight = h;
+  *pDepth = d;
+  *pLevels = n;
 }
 
 HRESULT CheckRequirements(IDirect3DDevice9* device, UINT* pWidth, UINT* pHeight, UINT* pDepth, UINT* pLevels,
@@ -212,8 +297,6 @@ HRESULT CheckRequirements(IDirect3DDevice9* device, UINT* pWidth, UINT* pHeight,
   UINT levels = pLevels ? *pLevels : kDefault;
   D3DFORMAT format = pFormat ? *pFormat : D3DFMT_UNKNOWN;
   const bool scratch = pool == D3DPOOL_SCRATCH;
-  const bool volume = resourceType == D3DRTYPE_VOLUMETEXTURE;
-  const bool cube = resourceType == D3DRTYPE_CUBETEXTURE;
 
   if (!scratch) {
     format = FindClosestDeviceFormat(device, usage, resourceType, LookupFormat(format));
@@ -225,75 +308,13 @@ HRESULT CheckRequirements(IDirect3DDevice9* device, UINT* pWidth, UINT* pHeight,
     format = D3DFMT_A8R8G8B8;
   }
 
-  if (width == kDefault && height == kDefault) {
-    width = height = 256;
-  } else if (width == kDefault) {
-    width = height;
-  } else if (height == kDefault) {
-    height = width;
-  }
-  if (width == 0) width = 1;
-  if (height == 0) height = 1;
-  if (cube) width = height = std::max(width, height);
-  if (depth == 0 || depth == kDefault) depth = 1;
-
-  D3DCAPS9 caps{};
   if (!scratch) {
+    D3DCAPS9 caps{};
     HRESULT hr = device->GetDeviceCaps(&caps);
     if (FAILED(hr)) return hr;
-    if (volume) {
-      depth = ClampTo(depth, caps.MaxVolumeExtent);
-      width = ClampTo(width, caps.MaxVolumeExtent);
-      height = ClampTo(height, caps.MaxVolumeExtent);
-    } else {
-      width = ClampTo(width, caps.MaxTextureWidth);
-      height = ClampTo(height, caps.MaxTextureHeight);
-      if (!cube) {
-        uint64_t limit = (caps.TextureCaps & D3DPTEXTURECAPS_SQUAREONLY) ? 1 : caps.MaxTextureAspectRatio;
-        if (limit != 0) {
-          width = static_cast<UINT>(std::min<uint64_t>(width, uint64_t{height} * limit));
-          height = static_cast<UINT>(std::min<uint64_t>(height, uint64_t{width} * limit));
-        }
-      }
-    }
-    DWORD pow2Cap = volume ? D3DPTEXTURECAPS_VOLUMEMAP_POW2
-                    : cube ? D3DPTEXTURECAPS_CUBEMAP_POW2
-                           : D3DPTEXTURECAPS_POW2;
-    bool pow2 = (caps.TextureCaps & pow2Cap) != 0;
-    if (levels == 1 && (caps.TextureCaps & D3DPTEXTURECAPS_NONPOW2CONDITIONAL)) pow2 = false;
-    if (pow2) {
-      width = NextPow2(width);
-      height = NextPow2(height);
-      depth = NextPow2(depth);
-    }
-  }
-
-  if (format == D3DFMT_DXT1 || format == D3DFMT_DXT2 || format == D3DFMT_DXT3 || format == D3DFMT_DXT4 ||
-      format == D3DFMT_DXT5) {
-    // Whole 4 x 4 blocks, saturating at the largest multiple of 4.
-    width = width > 0xFFFFFFFCu ? 0xFFFFFFFCu : (width + 3) & ~3u;
-    height = height > 0xFFFFFFFCu ? 0xFFFFFFFCu : (height + 3) & ~3u;
-  }
-
-  bool mipmaps = true;
-  if (!scratch) {
-    DWORD mipCap = volume ? D3DPTEXTURECAPS_MIPVOLUMEMAP
-                   : cube ? D3DPTEXTURECAPS_MIPCUBEMAP
-                          : D3DPTEXTURECAPS_MIPMAP;
-    if (!(caps.TextureCaps & mipCap)) mipmaps = false;
-    if ((caps.TextureCaps & D3DPTEXTURECAPS_NONPOW2CONDITIONAL) &&
-        (!IsPow2(width) || !IsPow2(height) || (volume && !IsPow2(depth)))) {
-      mipmaps = false;
-    }
-  }
-  if (!mipmaps) {
-    levels = 1;
+    ApplySizeRules(&caps, &width, &height, &depth, &levels, usage, format, resourceType);
   } else {
-    UINT largest = std::max(width, height);
-    if (volume) largest = std::max(largest, depth);
-    UINT full = BitLength(largest);
-    if (levels == 0 || levels > full) levels = full;
-    if (levels != 1 && (usage & D3DUSAGE_AUTOGENMIPMAP)) levels = 0;
+    ApplySizeRules(nullptr, &width, &height, &depth, &levels, usage, format, resourceType);
   }
 
   if (pWidth) *pWidth = width;

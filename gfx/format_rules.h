@@ -8,6 +8,7 @@
 // Depends on: windows.h, d3d9.h, gfx/gfx.h, gfx/debug_report.h.
 #pragma once
 
+#include <functional>
 #include <span>
 
 #include "gfx/gfx.h"
@@ -46,6 +47,17 @@ FormatRow LookupFormat(D3DFORMAT format);
 // Mutes the debug reporter while it probes.
 D3DFORMAT FindClosestDeviceFormat(IDirect3DDevice9* device, DWORD usage, D3DRESOURCETYPE resourceType,
                                   const FormatRow& wanted);
+
+// The closest-format walk over the table with the support test given: the
+// wanted format itself if supported, else the nearest offered substitute of
+// a compatible class (fewer bits breaking ties), else D3DFMT_UNKNOWN.
+D3DFORMAT ClosestFormatAmong(const FormatRow& wanted, const std::function<bool(D3DFORMAT)>& supported);
+
+// The size and level rules of CheckRequirements with the device's
+// capabilities given (null: the scratch pool, where no device is asked).
+// Sizes and the level count may hold 0xFFFFFFFF (not given), as there.
+void ApplySizeRules(const D3DCAPS9* caps, UINT* width, UINT* height, UINT* depth, UINT* levels, DWORD usage,
+                    D3DFORMAT format, D3DRESOURCETYPE resourceType);
 
 // Settles width, height, depth, level count and format for a texture
 // (D3DRTYPE_TEXTURE), volume (D3DRTYPE_VOLUMETEXTURE) or cube
