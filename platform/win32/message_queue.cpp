@@ -10,8 +10,9 @@
 // then input (keys, mouse, the close box), then a due timer. Host events are
 // turned into input messages when the queue is read or the thread sleeps;
 // they wait there until the program asks. A PeekMessageA that finds the
-// queue empty twice in a row waits on the host for the next event or timer
-// instead of spinning; the loop above sees the same answers, only later.
+// queue empty twice in a row, with no time gone by in between, waits on the
+// host for the next event or timer instead of spinning; the loop above sees
+// the same answers, only later.
 #include <windows.h>
 
 #include <chrono>
@@ -43,6 +44,7 @@ struct QueueState {
   bool buttonDown = false;
   POINT cursor = {0, 0};  // last pointer position, client coordinates
   bool lastPeekEmpty = false;
+  uint64_t lastEmptyPeekMs = 0;
 };
 
 QueueState& State() {
@@ -266,9 +268,11 @@ BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFi
     st.lastPeekEmpty = false;
     return TRUE;
   }
-  if (st.lastPeekEmpty) {
-    // Second empty look in a row: nothing will change until the host has
-    // an event or a timer comes due, so wait for that.
+  uint64_t now = platform::detail::NowMs();
+  if (st.lastPeekEmpty && st.lastEmptyPeekMs == now) {
+    // Second empty look in a row with no time gone by: the caller is
+    // spinning, and nothing will change until the host has an event or a
+    // timer comes due, so wait for that.
     platform::detail::WaitForWork(hWnd, platform::detail::kMaxIdleWaitMs);
     platform::detail::PumpHostEvents();
     if (platform::detail::TakeMessage(lpMsg, hWnd, wMsgFilterMin, wMsgFilterMax, remove)) {
@@ -277,6 +281,7 @@ BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFi
     }
   }
   st.lastPeekEmpty = true;
+  st.lastEmptyPeekMs = platform::detail::NowMs();
   return FALSE;
 }
 
