@@ -1,0 +1,144 @@
+// The floor tile and the lettered strips built from it.
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+
+#include "glyphs.h"
+#include "palettes.h"
+#include "pictures.h"
+
+namespace assetgen {
+namespace {
+
+// Pixel indices ordered by key, ties by position, so that "the n smallest"
+// is an exact, deterministic count.
+std::vector<int> Ranked(const std::vector<double>& key) {
+  std::vector<int> order(key.size());
+  std::iota(order.begin(), order.end(), 0);
+  std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return key[size_t(a)] < key[size_t(b)]; });
+  return order;
+}
+
+}  // namespace
+
+Indexed FloorTile() {
+  constexpr int kNavyCount = 1754, kBevelCount = 2590, kCreamCount = 591;
+  Indexed t{kCell, kCell, std::vector<uint8_t>(kCell * kCell, kLightBlue), TilePalette()};
+  const int n = kCell * kCell;
+
+  // Rings from the edge inwards: a squarish superellipse norm gives the
+  // inner corners a slight rounding; the tiny angular term breaks ties
+  // symmetrically instead of by scan order.
+  std::vector<double> ring(size_t(n), 0.0);
+  for (int y = 0; y < kCell; ++y)
+    for (int x = 0; x < kCell; ++x) {
+      double u = std::abs(x + 0.5 - 44), v = std::abs(y + 0.5 - 44);
+      double norm = std::pow(std::pow(u, 10) + std::pow(v, 10), 0.1);
+      ring[size_t(y * kCell + x)] = -norm - 1e-4 * std::abs(u - v);
+    }
+  std::vector<int> order = Ranked(ring);
+  for (int i = 0; i < n; ++i)
+    t.idx[size_t(order[size_t(i)])] = i < kNavyCount ? kNavy : i < kNavyCount + kBevelCount ? kMidBlue : kLightBlue;
+
+  // Three glints running from lower left to upper right across the upper
+  // left of the face, each tapering towards its ends.
+  struct Stripe { double at, width, centre; };
+  const Stripe stripes[3] = {{50, 7.0, 0}, {63, 4.6, 0}, {74, 2.6, 0}};
+  std::vector<double> glint(size_t(n), 1e9);
+  for (int y = 0; y < kCell; ++y)
+    for (int x = 0; x < kCell; ++x) {
+      if (t.at(x, y) != kLightBlue) continue;
+      double s = x + y + 1.0, along = (x - y) / 2.0;
+      double best = 1e9;
+      for (const Stripe& st : stripes) {
+        double across = std::abs(s - st.at) / st.width;
+        double lengthwise = std::abs(along - st.centre) / (st.at * 0.36);
+        best = std::min(best, across + 0.6 * lengthwise * lengthwise);
+      }
+      glint[size_t(y * kCell + x)] = best;
+    }
+  order = Ranked(glint);
+  for (int i = 0; i < kCreamCount; ++i) t.idx[size_t(order[size_t(i)])] = kCream;
+  return t;
+}
+
+namespace {
+
+struct CellResult {
+  Indexed cell;
+  int fillCount;
+};
+
+CellResult DrawGlyphCell(const Indexed& floor, char c, const GlyphStyle& st, float weight) {
+  const std::vector<Rgb8> pal = TilePalette();
+  Canvas canvas(kCell, kCell, {});
+  for (int y = 0; y < kCell; ++y)
+    for (int x = 0; x < kCell; ++x) canvas.at(x, y) = ToFloat(pal[floor.at(x, y)]);
+
+  auto shape = [&](float w) {
+    return c == '#' ? Union({GlyphShape('!', 34, 44, st.height, w), GlyphShape('!', 54, 44, st.height, w)})
+                    : GlyphShape(c, 44, 44, st.height, w);
+  };
+  Coverage fill = canvas.Measure(shape(weight), 8);
+  Coverage outline;
+  if (st.outline >= 0) {
+    // strokes grown by the outline's width on each side
+    outline = canvas.Measure(shape(weight + 2.8f), 8);
+    canvas.Paint(outline, ToFloat(pal[size_t(st.outline)]));
+  }
+  canvas.Paint(fill, ToFloat(pal[size_t(st.fill)]));
+
+  std::vector<int> fringe;
+  for (int i = 0; i < 16; ++i)
+    if (i != kNearBlack && i != kWhite && i != kGreen) fringe.push_back(i);
+
+  Indexed out = floor;
+  int count = 0;
+  for (int y = 0; y < kCell; ++y)
+    for (int x = 0; x < kCell; ++x) {
+      float f = fill.at(x, y), o = st.outline >= 0 ? outline.at(x, y) : 0.0f;
+      if (f >= 0.5f) out.at(x, y) = uint8_t(st.fill), ++count;
+      else if (o >= 0.5f) out.at(x, y) = uint8_t(st.outline);
+      else if (std::max(f, o) > 0.15f) out.at(x, y) = uint8_t(Nearest(canvas.at(x, y), pal, fringe));
+    }
+  // Keep the floor untouched away from the glyph: shading that lands more
+  // than two pixels from any glyph pixel goes back to floor.
+  Indexed kept = out;
+  for (int y = 0; y < kCell; ++y)
+    for (int x = 0; x < kCell; ++x) {
+      if (out.at(x, y) == floor.at(x, y) || out.at(x, y) == st.fill) continue;
+      bool near = false;
+      for (int dy = -2; dy <= 2 && !near; ++dy)
+        for (int dx = -2; dx <= 2 && !near; ++dx) {
+          int xx = x + dx, yy = y + dy;
+          near = xx >= 0 && yy >= 0 && xx < kCell && yy < kCell && out.at(xx, yy) == st.fill;
+        }
+      if (!near) kept.at(x, y) = floor.at(x, y);
+    }
+  return {kept, count};
+}
+
+}  // namespace
+
+Indexed GlyphStrip(const Indexed& floor, std::string_view cells, const GlyphStyle& st) {
+  int w = kCell * int(cells.size());
+  Indexed strip{w, kCell, std::vector<uint8_t>(size_t(w) * kCell), TilePalette()};
+  for (size_t k = 0; k < cells.size(); ++k) {
+    // Thin or thicken the strokes of a glyph whose ink falls outside the
+    // allowed range, so every cell reads with a similar weight.
+    float weight = st.weight;
+    CellResult r = DrawGlyphCell(floor, cells[k], st, weight);
+    float lo = 0.5f * st.weight, hi = 2.0f * st.weight;
+    const int target = (st.minPixels + st.maxPixels) / 2;
+    for (int iter = 0; iter < 24 && (r.fillCount < st.minPixels + 10 || r.fillCount > st.maxPixels - 10); ++iter) {
+      if (r.fillCount < target) lo = weight; else hi = weight;
+      weight = (lo + hi) / 2;
+      r = DrawGlyphCell(floor, cells[k], st, weight);
+    }
+    for (int y = 0; y < kCell; ++y)
+      for (int x = 0; x < kCell; ++x) strip.at(int(k) * kCell + x, y) = r.cell.at(x, y);
+  }
+  return strip;
+}
+
+}  // namespace assetgen
