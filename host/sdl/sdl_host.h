@@ -1,0 +1,69 @@
+// sdl_host.h — the host on a real desktop, through SDL2.
+//
+// Provides: host::SdlHost: one resizable, maximisable, HiDPI-aware window
+// whose logical 800 x 640 client is letterboxed into whatever size the
+// window has (mouse positions arrive in logical client coordinates); the
+// last frame is shown again on expose; keyboard state read globally through
+// X11 (XQueryKeymap) where the display is X11, else from the focused window;
+// audio through SDL's callback; blocking message boxes; cursor and icon
+// pictures; the profile from an ini file (see profile_ini.h).
+// Environment: VELMORA_DEBUG_OUTPUT=1 prints debugger output to standard
+// error; VELMORA_D3D_PROFILE names the Direct3D device profile.
+// Depends on: SDL2, X11 (optional at run time).
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "host/host.h"
+
+namespace host {
+
+class SdlHost : public Host {
+ public:
+  SdlHost();
+  ~SdlHost() override;
+  SdlHost(const SdlHost&) = delete;
+  SdlHost& operator=(const SdlHost&) = delete;
+
+  // False when SDL's video could not start (no display).
+  bool Ok() const { return ok_; }
+
+  uint64_t NowMs() override;
+  int64_t CalendarTime() override;
+  void SleepMs(uint32_t ms) override;
+  bool WaitEvent(uint64_t deadlineMs) override;
+  bool PollEvent(Event* out) override;
+  void DesktopSize(int* width, int* height) override;
+  bool CreateWindow(const std::string& titleUtf8, int x, int y, int width, int height) override;
+  void ShowWindow(bool visible) override;
+  void MoveWindow(int x, int y, int width, int height) override;
+  void DestroyWindow() override;
+  void Present(const uint32_t* pixels, int width, int height, int pitchBytes) override;
+  void SetCursor(const Image* cursor) override;
+  void SetIcon(const Image* icon) override;
+  void KeyboardState(uint8_t keys[256]) override;
+  bool OpenAudio(const AudioFormat& format, AudioSource* source) override;
+  void CloseAudio() override;
+  int AudioBufferFrames() override;
+  int MessageBox(const MessageBoxRequest& request) override;
+  void DebugOutput(const char* text) override;
+  std::optional<std::string> ProfileValue(const std::string& section, const std::string& key) override;
+  std::string DeviceProfile() override;
+
+  struct Impl;  // SDL state, opaque here
+
+ private:
+  void Pump();
+  void Translate(const void* sdlEvent);
+  void ShowLastFrame();
+
+  std::unique_ptr<Impl> impl_;
+  bool ok_ = false;
+  std::deque<Event> queue_;
+};
+
+}  // namespace host
