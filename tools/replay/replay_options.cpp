@@ -1,0 +1,149 @@
+// replay_options.cpp — parsing velmora-replay's command line.
+#include "tools/replay/replay_options.h"
+
+#include <charconv>
+
+namespace replay {
+
+const char* ReplayUsage() {
+  return "usage: velmora-replay --out DIR [--time SECONDS] [--until MS] [--profile NAME]\n"
+         "                      [--fault CALL[:N]]... [--frames all|none|T1,T2,...] [--cwd DIR] SCRIPT\n"
+         "\n"
+         "Runs the whole game under the headless host (virtual time) until it exits or\n"
+         "until the virtual time limit, and writes to DIR:\n"
+         "  trace.jsonl       one JSON object per game tick\n"
+         "  frames/tick-N.png the frames presented by the chosen ticks\n"
+         "  audio.wav         the mixed sound output\n"
+         "  dialogs.jsonl     every message box (text and caption, UTF-8 and hex bytes)\n"
+         "  exit-code         the program's exit code (absent when --until stopped it)\n"
+         "\n"
+         "  --time SECONDS    calendar time at start (default 1700000000)\n"
+         "  --until MS        stop at this virtual time\n"
+         "  --profile NAME    Direct3D capability profile (default, pow2, noblend, ...)\n"
+         "  --fault CALL[:N]  make the named platform call fail at its N-th call (default 1)\n"
+         "  --frames WHICH    all (default), none, or a comma-separated list of tick numbers\n"
+         "  --cwd DIR         working directory of the program (default: the tool's folder)\n"
+         "\n"
+         "SCRIPT: one event a line, '#' starts a comment:\n"
+         "  at MS key NAME down|up    NAME: left right up down space escape\n"
+         "  at MS click X Y\n"
+         "  at MS dblclick X Y\n"
+         "  at MS close\n";
+}
+
+namespace {
+
+template <typename T>
+bool Number(const std::string& text, T* out) {
+  if (text.empty()) return false;
+  T value{};
+  const auto r = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (r.ec != std::errc() || r.ptr != text.data() + text.size()) return false;
+  *out = value;
+  return true;
+}
+
+bool ParseFrames(const std::string& value, ReplayOptions* o) {
+  if (value == "all") {
+    o->frames = FrameChoice::All;
+    return true;
+  }
+  if (value == "none") {
+    o->frames = FrameChoice::None;
+    return true;
+  }
+  o->frames = FrameChoice::Listed;
+  o->frameTicks.clear();
+  size_t start = 0;
+  while (start <= value.size()) {
+    const size_t comma = value.find(',', start);
+    const std::string item = value.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+    uint64_t tick = 0;
+    if (!Number(item, &tick)) return false;
+    o->frameTicks.insert(tick);
+    if (comma == std::string::npos) break;
+    start = comma + 1;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool ParseReplayOptions(const std::vector<std::string>& args, ReplayOptions* o, std::string* error) {
+  *o = ReplayOptions();
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "--help" || a == "-h") {
+      o->help = true;
+      return true;
+    }
+    const bool takesValue = a == "--out" || a == "--time" || a == "--until" || a == "--profile" ||
+                            a == "--fault" || a == "--frames" || a == "--cwd";
+    if (takesValue) {
+      if (i + 1 >= args.size()) {
+        *error = a + " needs a value";
+        return false;
+      }
+      const std::string& v = args[++i];
+      if (a == "--out") {
+        o->outDir = v;
+      } else if (a == "--time") {
+        if (!Number(v, &o->calendarTime)) {
+          *error = "--time takes whole seconds";
+          return false;
+        }
+      } else if (a == "--until") {
+        uint64_t ms = 0;
+        if (!Number(v, &ms)) {
+          *error = "--until takes milliseconds";
+          return false;
+        }
+        o->untilMs = ms;
+      } else if (a == "--profile") {
+        o->profile = v;
+      } else if (a == "--fault") {
+        const size_t colon = v.rfind(':');
+        std::string call = v;
+        int nth = 1;
+        if (colon != std::string::npos) {
+          call = v.substr(0, colon);
+          if (!Number(v.substr(colon + 1), &nth) || nth < 1) {
+            *error = "--fault takes CALL or CALL:N with N >= 1";
+            return false;
+          }
+        }
+        if (call.empty()) {
+          *error = "--fault needs a call name";
+          return false;
+        }
+        o->faults.emplace_back(call, nth);
+      } else if (a == "--frames") {
+        if (!ParseFrames(v, o)) {
+          *error = "--frames takes all, none or tick numbers separated by commas";
+          return false;
+        }
+      } else {
+        o->cwd = v;
+      }
+    } else if (a.size() > 1 && a[0] == '-') {
+      *error = "unknown option " + a;
+      return false;
+    } else if (o->script.empty()) {
+      o->script = a;
+    } else {
+      *error = "only one SCRIPT may be given";
+      return false;
+    }
+  }
+  if (o->outDir.empty()) {
+    *error = "--out DIR is required";
+    return false;
+  }
+  if (o->script.empty()) {
+    *error = "a SCRIPT is required";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace replay

@@ -1,0 +1,44 @@
+// replay_options.h — the command line of velmora-replay.
+//
+// Provides: ReplayOptions and ParseReplayOptions for
+//   velmora-replay --out DIR [--time SECONDS] [--until MS] [--profile NAME]
+//                  [--fault CALL[:N]]... [--frames all|none|T1,T2,...]
+//                  [--cwd DIR] SCRIPT
+// and the usage text.
+// Depends on: the C++ standard library only.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace replay {
+
+// The calendar time a run starts at unless --time says otherwise: fixed, so
+// runs repeat.
+constexpr int64_t kDefaultCalendarTime = 1700000000;
+
+enum class FrameChoice { All, None, Listed };
+
+struct ReplayOptions {
+  bool help = false;
+  std::string outDir;
+  int64_t calendarTime = kDefaultCalendarTime;
+  std::optional<uint64_t> untilMs;
+  std::optional<std::string> profile;
+  std::vector<std::pair<std::string, int>> faults;  // call, n-th call (1-based)
+  FrameChoice frames = FrameChoice::All;
+  std::set<uint64_t> frameTicks;  // with FrameChoice::Listed
+  std::optional<std::string> cwd;
+  std::string script;
+};
+
+const char* ReplayUsage();
+
+// False with `error` set on a bad command line.
+bool ParseReplayOptions(const std::vector<std::string>& args, ReplayOptions* options, std::string* error);
+
+}  // namespace replay
