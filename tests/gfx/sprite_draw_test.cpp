@@ -28,8 +28,10 @@ class SpriteDraw : public DeviceTest, public ::testing::WithParamInterface<const
     texture_ = MakeBlockTexture(device_, 4, 2, BlockColour);
     ASSERT_NE(texture_, nullptr);
     ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFFFFFFFF, 1.0f, 0), S_OK);
+    ASSERT_EQ(device_->BeginScene(), S_OK);
   }
   void TearDown() override {
+    if (device_) device_->EndScene();
     if (sprite_) sprite_->Release();
     if (texture_) texture_->Release();
     DeviceTest::TearDown();
@@ -101,7 +103,7 @@ TEST_P(SpriteDraw, BadTextureAndRectanglesFailBeforeTouchingTheDevice) {
   EXPECT_EQ(sprite_->End(), S_OK);
   device_->GetRenderState(D3DRS_CULLMODE, &cull);
   EXPECT_EQ(cull, DWORD(D3DCULL_CW));
-  const auto& frame = PresentFrame(device_, host_);
+  const auto& frame = ShowFrame(device_, host_);
   EXPECT_EQ(FramePixel(frame, 2, 2), 0xFFFFFFu);
 
   // Edges at the texture's size, and an empty rectangle, are accepted.
@@ -117,7 +119,7 @@ TEST_P(SpriteDraw, NullRectangleDrawsTheWholeTopLevelAndARectangleOnlyItsPart) {
   const RECT part{8, 4, 12, 8};
   const D3DXVECTOR2 at2{100, 30};
   ASSERT_EQ(sprite_->Draw(texture_, &part, nullptr, nullptr, 0.0f, &at2, 0xFFFFFFFF), S_OK);
-  const auto& frame = PresentFrame(device_, host_);
+  const auto& frame = ShowFrame(device_, host_);
   for (int y = 0; y < 8; ++y)
     for (int x = 0; x < 16; ++x)
       ASSERT_EQ(FramePixel(frame, 20 + x, 30 + y), BlockColour(x / 4, y / 4) & 0xFFFFFF) << x << "," << y;
@@ -142,7 +144,7 @@ TEST_P(SpriteDraw, ZeroRotationIgnoresTheCentreAndAnyOtherTurnsAboutIt) {
   // Scaling by 2, 3 without rotation.
   const D3DXVECTOR2 scale{2, 3}, at4{500, 100};
   ASSERT_EQ(sprite_->Draw(texture_, nullptr, &scale, &middle, 0.0f, &at4, 0xFFFFFFFF), S_OK);
-  const auto& frame = PresentFrame(device_, host_);
+  const auto& frame = ShowFrame(device_, host_);
 
   for (UINT by = 0; by < 2; ++by)
     for (UINT bx = 0; bx < 4; ++bx) {
@@ -159,7 +161,7 @@ TEST_P(SpriteDraw, ZeroRotationIgnoresTheCentreAndAnyOtherTurnsAboutIt) {
 
 TEST_P(SpriteDraw, TransformDrawsFromTheOriginWithoutAMatrix) {
   ASSERT_EQ(sprite_->DrawTransform(texture_, nullptr, nullptr, 0xFFFFFFFF), S_OK);
-  const auto& frame = PresentFrame(device_, host_);
+  const auto& frame = ShowFrame(device_, host_);
   EXPECT_EQ(FramePixel(frame, 0, 0), BlockColour(0, 0) & 0xFFFFFF);
   EXPECT_EQ(FramePixel(frame, 15, 7), BlockColour(3, 1) & 0xFFFFFF);
   EXPECT_EQ(FramePixel(frame, 16, 0), 0xFFFFFFu);
@@ -181,7 +183,7 @@ TEST_P(SpriteDraw, ViewportChangedBetweenDrawsIsHonoured) {
   device_->GetViewport(&after);
   EXPECT_EQ(after.X, 100u);
   EXPECT_EQ(after.Width, 400u);
-  const auto& frame = PresentFrame(device_, host_);
+  const auto& frame = ShowFrame(device_, host_);
   EXPECT_EQ(FramePixel(frame, 300, 300), BlockColour(0, 0) & 0xFFFFFF);
   EXPECT_EQ(FramePixel(frame, 315, 307), BlockColour(3, 1) & 0xFFFFFF);
   EXPECT_EQ(FramePixel(frame, 150, 160), BlockColour(0, 0) & 0xFFFFFF);
@@ -196,7 +198,7 @@ TEST_P(SpriteDraw, ColourModulatesTheTexture) {
   ASSERT_NE(white, nullptr);
   const D3DXVECTOR2 at{10, 10};
   ASSERT_EQ(sprite_->Draw(white, nullptr, nullptr, nullptr, 0.0f, &at, 0xFF00FF00), S_OK);
-  const auto& frame = PresentFrame(device_, host_);
+  const auto& frame = ShowFrame(device_, host_);
   EXPECT_EQ(FramePixel(frame, 11, 11), 0x00FF00u);
   white->Release();
 }

@@ -85,8 +85,11 @@ class SpriteState : public DeviceTest, public ::testing::WithParamInterface<cons
     ASSERT_NE(texture_, nullptr);
     callerTexture_ = MakeBlockTexture(device_, 1, 1, [](UINT, UINT) { return 0xFF00FF00u; });
     ASSERT_NE(callerTexture_, nullptr);
+    ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFFFFFFFF, 1.0f, 0), S_OK);
+    ASSERT_EQ(device_->BeginScene(), S_OK);
   }
   void TearDown() override {
+    if (device_) device_->EndScene();
     if (sprite_) sprite_->Release();
     if (texture_) texture_->Release();
     if (callerTexture_) callerTexture_->Release();
@@ -105,7 +108,9 @@ class SpriteState : public DeviceTest, public ::testing::WithParamInterface<cons
       ASSERT_EQ(device_->SetSamplerState(s.stage, D3DSAMPLERSTATETYPE(s.type), s.value), S_OK) << s.type;
     ASSERT_EQ(device_->SetFVF(D3DFVF_XYZ), S_OK);
     ASSERT_EQ(device_->SetTexture(0, callerTexture_), S_OK);
-    ASSERT_EQ(device_->CreateVertexBuffer(256, 0, D3DFVF_XYZ, D3DPOOL_MANAGED, &stream_, nullptr), S_OK);
+    // A real vertex buffer where the device makes them; the offset and
+    // stride must come back either way.
+    if (FAILED(device_->CreateVertexBuffer(256, 0, D3DFVF_XYZ, D3DPOOL_MANAGED, &stream_, nullptr))) stream_ = nullptr;
     ASSERT_EQ(device_->SetStreamSource(0, stream_, 12, 12), S_OK);
     const D3DMATRIX world = CallerMatrix(1), view = CallerMatrix(100), projection = CallerMatrix(1000);
     ASSERT_EQ(device_->SetTransform(D3DTS_WORLD, &world), S_OK);
@@ -175,8 +180,6 @@ class SpriteState : public DeviceTest, public ::testing::WithParamInterface<cons
 
 TEST_P(SpriteState, StandaloneDrawRestoresEveryStateAndDrawsDespiteThem) {
   SetCallerState();
-  ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFFFFFFFF, 1.0f, 0), S_OK);
-  ASSERT_EQ(device_->BeginScene(), S_OK);
   const D3DXVECTOR2 scale{1, 1}, centre{1, 1}, at{40, 24};
   ASSERT_EQ(sprite_->Draw(texture_, nullptr, &scale, &centre, 0.0f, &at, 0xFFFFFFFF), S_OK);
   ExpectCallerState();
@@ -184,8 +187,7 @@ TEST_P(SpriteState, StandaloneDrawRestoresEveryStateAndDrawsDespiteThem) {
   const D3DXVECTOR2 at2{100, 24};
   ASSERT_EQ(sprite_->Draw(texture_, nullptr, &scale, &centre, 0.0f, &at2, 0xFFFFFFFF), S_OK);
   ExpectCallerState();
-  ASSERT_EQ(device_->EndScene(), S_OK);
-  const auto& frame = PresentFrame(device_, host_);
+  const auto& frame = ShowFrame(device_, host_);
   ExpectBlocksAt(frame, 40, 24);
   ExpectBlocksAt(frame, 100, 24);
   EXPECT_EQ(FramePixel(frame, 39, 24), 0xFFFFFFu);
@@ -245,18 +247,17 @@ TEST_P(SpriteState, OpacityDecidesTheAlphaSwitchPerDraw) {
 TEST_P(SpriteState, AfterOnLostDeviceTheNextDrawRecordsAgain) {
   SetCallerState();
   const D3DXVECTOR2 at{8, 8};
-  ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFFFFFFFF, 1.0f, 0), S_OK);
   ASSERT_EQ(sprite_->Draw(texture_, nullptr, nullptr, nullptr, 0.0f, &at, 0xFFFFFFFF), S_OK);
   const ULONG withBlocks = DeviceRefs();
   EXPECT_EQ(sprite_->OnLostDevice(), S_OK);
   const ULONG withoutBlocks = DeviceRefs();
-  EXPECT_LE(withoutBlocks, withBlocks);
+  EXPECT_EQ(withoutBlocks, withBlocks - 2);  // each block holds the device
   EXPECT_EQ(sprite_->OnResetDevice(), S_OK);
   const D3DXVECTOR2 at2{60, 8};
   ASSERT_EQ(sprite_->Draw(texture_, nullptr, nullptr, nullptr, 0.0f, &at2, 0xFFFFFFFF), S_OK);
   EXPECT_EQ(DeviceRefs(), withBlocks);
   ExpectCallerState();
-  const auto& frame = PresentFrame(device_, host_);
+  const auto& frame = ShowFrame(device_, host_);
   ExpectBlocksAt(frame, 8, 8);
   ExpectBlocksAt(frame, 60, 8);
 }

@@ -51,6 +51,14 @@ inline const host::HeadlessHost::Frame& PresentFrame(IDirect3DDevice9* device, h
   return host.Frames().back();
 }
 
+// Ends the scene, presents, and begins the next scene so drawing can go on.
+inline const host::HeadlessHost::Frame& ShowFrame(IDirect3DDevice9* device, host::HeadlessHost& host) {
+  EXPECT_EQ(device->EndScene(), S_OK);
+  const host::HeadlessHost::Frame& frame = PresentFrame(device, host);
+  EXPECT_EQ(device->BeginScene(), S_OK);
+  return frame;
+}
+
 inline uint32_t FramePixel(const host::HeadlessHost::Frame& frame, int x, int y) {
   if (x < 0 || y < 0 || x >= frame.width || y >= frame.height) return 0xDEADBEEF;
   return frame.pixels[size_t(y) * frame.width + x] & 0x00FFFFFFu;

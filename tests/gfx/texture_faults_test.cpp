@@ -79,7 +79,6 @@ INSTANTIATE_TEST_SUITE_P(Calls, TextureFaults,
                          ::testing::Values(FaultCase{"IDirect3DDevice9.CreateTexture", D3DPOOL_MANAGED},
                                            FaultCase{"IDirect3DDevice9.CreateTexture", D3DPOOL_DEFAULT},
                                            FaultCase{"alloc", D3DPOOL_MANAGED},
-                                           FaultCase{"IDirect3DTexture9.LockRect", D3DPOOL_MANAGED},
                                            FaultCase{"IDirect3DSurface9.LockRect", D3DPOOL_MANAGED},
                                            FaultCase{"IDirect3DSurface9.LockRect", D3DPOOL_DEFAULT}));
 
