@@ -5,6 +5,7 @@
 //
 // Output is the same, byte for byte, on every run.
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -47,6 +48,8 @@ int main(int argc, char** argv) {
     else return Usage();
   }
   if (out.empty()) return Usage();
+  std::error_code ec;
+  std::filesystem::create_directories(out, ec);
 
   const Indexed floor = FloorTile();
   const Indexed walker = Walker(), partner = Partner(), gem = Gem(), block = Block(), stranger = Stranger();
@@ -113,12 +116,27 @@ int main(int argc, char** argv) {
     }
   }
   if (!detail.empty()) {
-    // the cell-sized pictures large enough to judge single pixels
-    std::vector<std::vector<SheetItem>> rows = {
-        {{&walker, nullptr}, {&partner, nullptr}, {&gem, nullptr}},
-        {{&block, nullptr}, {&stranger, nullptr}, {&floor, nullptr}},
+    // close-ups large enough to judge single pixels, written beside the
+    // named file with suffixes
+    auto crop = [](const Indexed& im, int x0, int w) {
+      Indexed c{w, im.h, std::vector<uint8_t>(size_t(w) * size_t(im.h)), im.palette};
+      for (int y = 0; y < im.h; ++y)
+        for (int x = 0; x < w; ++x) c.at(x, y) = im.at(x0 + x, y);
+      return c;
     };
-    ok = WriteContactSheet(detail, rows, 5) && ok;
+    const Indexed d0 = crop(digits, 0, 440), d1 = crop(digits, 440, 440), m0 = crop(missed, 0, 352),
+                  m1 = crop(missed, 352, 264), c0 = crop(cleared, 0, 352), c1 = crop(cleared, 352, 264),
+                  t0 = crop(title, 176, 440);
+    std::string stem = detail.substr(0, detail.size() - (detail.ends_with(".png") ? 4 : 0));
+    ok = WriteContactSheet(stem + "-figures.png",
+                           {{{&walker, nullptr}, {&partner, nullptr}, {&gem, nullptr}},
+                            {{&block, nullptr}, {&stranger, nullptr}, {&floor, nullptr}}},
+                           5) && ok;
+    ok = WriteContactSheet(stem + "-small.png",
+                           {{{&spin, nullptr}}, {{&cursor.image, &cursor.transparent}, {&icon, nullptr}}}, 4) && ok;
+    ok = WriteContactSheet(stem + "-letters.png", {{{&score, nullptr}}, {{&d0, nullptr}}, {{&d1, nullptr}}}, 3) && ok;
+    ok = WriteContactSheet(stem + "-banners.png", {{{&m0, nullptr}, {&m1, nullptr}}, {{&c0, nullptr}, {&c1, nullptr}}}, 3) && ok;
+    ok = WriteContactSheet(stem + "-title.png", {{{&t0, nullptr}}}, 2) && ok;
   }
   return ok ? 0 : 1;
 }

@@ -286,11 +286,11 @@ std::vector<int16_t> GameMusic(int rate) {
 
 std::vector<int16_t> Pickup(int rate) {
   Mixer m(rate, 0.24, false);
-  m.Add({Wave::Pulse, 0.0, 0.035, Midi(83), 0.3, 0, 0.25, 0.002, 0.02, 0.8, 0.01});
-  Note hi{Wave::Pulse, 0.04, 0.09, Midi(88), 0.3, 0, 0.25, 0.002, 0.06, 0.5, 0.07};
+  m.Add({Wave::Pulse, 0.0, 0.035, Midi(83), 0.55, 0, 0.25, 0.002, 0.02, 0.8, 0.01});
+  Note hi{Wave::Pulse, 0.04, 0.09, Midi(88), 0.55, 0, 0.25, 0.002, 0.06, 0.5, 0.07};
   hi.slide = 4;
   m.Add(hi);
-  m.Add({Wave::Triangle, 0.04, 0.08, Midi(100), 0.12, 0, 0.5, 0.002, 0.05, 0.4, 0.06});
+  m.Add({Wave::Triangle, 0.04, 0.08, Midi(100), 0.25, 0, 0.5, 0.002, 0.05, 0.4, 0.06});
   return m.Render(1, 12000);
 }
 

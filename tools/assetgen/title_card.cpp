@@ -56,8 +56,14 @@ Indexed TitleCard(const Indexed& floor, const Indexed& walker, const Indexed& pa
   const char* line1 = "Push SPACE";
   const char* line2 = "or Double Click";
   float w1 = TextWidth(line1, h, track), w2 = TextWidth(line2, h, track);
-  cv.Fill(TextShape(line1, 264 + (440 - w1) / 2, 440 + (88 - h) / 2, h, weight, track), red, {264, 440, 704, 528});
-  cv.Fill(TextShape(line2, 264 + (528 - w2) / 2, 528 + (88 - h) / 2, h, weight, track), red, {264, 528, 792, 616});
+  const Rgb navy = ToFloat(tile[kNavy]);
+  const Area row5{264, 440, 704, 528}, row6{264, 528, 790, 616};
+  const float x1 = 264 + (440 - w1) / 2, x2 = 264 + (528 - w2) / 2;
+  // a navy rim keeps the red readable over the tiles' highlights
+  cv.Fill(TextShape(line1, x1, 440 + (88 - h) / 2, h, weight + 3.4f, track), navy, row5);
+  cv.Fill(TextShape(line2, x2, 528 + (88 - h) / 2, h, weight + 3.4f, track), navy, row6);
+  cv.Fill(TextShape(line1, x1, 440 + (88 - h) / 2, h, weight, track), red, row5);
+  cv.Fill(TextShape(line2, x2, 528 + (88 - h) / 2, h, weight, track), red, row6);
 
   // Choose the table: the picture's main colours first, then, one at a
   // time, the colour whose pixels are worst served so far.
@@ -96,9 +102,16 @@ Indexed TitleCard(const Indexed& floor, const Indexed& walker, const Indexed& pa
     pal.push_back(c);
     for (size_t i = 0; i < colours.size(); ++i) best[i] = std::min(best[i], ColourDistance(ToFloat(colours[i].first), c));
   }
-  std::vector<int> used;
-  for (size_t i = 0; i < pal.size(); ++i) used.push_back(int(i));
-  Indexed out = Quantise(cv, pal, used);
+  std::vector<int> all, noIndigo;
+  for (size_t i = 0; i < pal.size(); ++i) {
+    all.push_back(int(i));
+    if (!(pal[i] == tile[kIndigo])) noIndigo.push_back(int(i));
+  }
+  Indexed out = Quantise(cv, pal, all);
+  // The letters' indigo belongs to the name alone; the red lettering's
+  // shading takes its nearest other colour.
+  for (int y = 440; y < kTitleH; ++y)
+    for (int x = 0; x < kTitleW; ++x) out.at(x, y) = uint8_t(Nearest(cv.at(x, y), pal, noIndigo));
   out.palette.resize(256, Rgb8{0, 0, 0});
   return out;
 }
