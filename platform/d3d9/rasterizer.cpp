@@ -17,6 +17,7 @@ namespace d3d9sw {
 namespace {
 
 bool g_fastPath = true;
+uint64_t g_fastDraws = 0;
 
 // Rounded x / 255 for the products of two 8-bit values.
 inline uint32_t Div255(uint32_t x) { return (x + 127) / 255; }
@@ -219,6 +220,7 @@ std::vector<uint32_t>& RowScratch() {
 
 void SetFastPathEnabled(bool enabled) { g_fastPath = enabled; }
 bool FastPathEnabled() { return g_fastPath; }
+uint64_t FastPathDraws() { return g_fastDraws; }
 
 bool PipelineSupported(const Pipeline& p) {
   if (!OpSupported(p.colorOp) || !OpSupported(p.alphaOp)) return false;
@@ -498,6 +500,7 @@ bool DrawAlignedQuad(const RenderTarget& target, const Pipeline& p, const Screen
     return true;
   }
 
+  ++g_fastDraws;
   const uint32_t diffuse = v[0].diffuse;
   const bool passThrough = p.textured ? StagePassesTexel(p, diffuse) : false;
   const uint32_t untexturedColor = p.textured ? 0 : CombineStage(p, 0xFFFFFFFFu, diffuse);

@@ -96,5 +96,7 @@ uint32_t SampleTexture(const Pipeline& p, double u, double v, bool minify);
 // Process-wide switch for tests that compare the two roads.
 void SetFastPathEnabled(bool enabled);
 bool FastPathEnabled();
+// How many quads the fast road has drawn in this process.
+uint64_t FastPathDraws();
 
 }  // namespace d3d9sw
