@@ -38,6 +38,12 @@ BYTE* AllocateImageBytes(size_t bytes) {
   return static_cast<BYTE*>(std::malloc(bytes));
 }
 
+BYTE* AllocateZeroedImageBytes(size_t bytes) {
+  if (host::ShouldFail("alloc")) return nullptr;
+  if (bytes == 0) bytes = 1;
+  return static_cast<BYTE*>(std::calloc(bytes, 1));
+}
+
 void FreeImageBytes(const void* bytes) { std::free(const_cast<void*>(bytes)); }
 
 }  // namespace gfx

@@ -18,10 +18,10 @@
 namespace gfx {
 namespace {
 
-// A decoded picture larger than this is refused rather than allocated: no
-// texture the device can make comes near it, and a few bytes of RLE could
-// otherwise ask for any size.
-constexpr uint64_t kMaxDecodedBytes = uint64_t{1} << 30;
+// A decoded picture larger than this is refused rather than allocated
+// (8192 x 8192 at 32 bits fits): a few bytes of RLE could otherwise ask for
+// any size.
+constexpr uint64_t kMaxDecodedBytes = uint64_t{1} << 28;
 
 constexpr size_t kInfoHeaderSize = 40;
 constexpr size_t kCoreHeaderSize = 12;
@@ -397,18 +397,19 @@ HRESULT Decode(DecodedImage* image, const BYTE* data, size_t size, uint64_t pixe
 
   const uint64_t total = l.rowPitch * l.height;
   if (total > kMaxDecodedBytes) return E_OUTOFMEMORY;
-  BYTE* out = AllocateImageBytes(static_cast<size_t>(total));
+  // Run-length pictures start as index 0 everywhere; padded rows keep their
+  // fill bytes defined.
+  const bool zeroed = !uncompressed || l.rowPitch != l.decodedRow;
+  BYTE* out = zeroed ? AllocateZeroedImageBytes(static_cast<size_t>(total))
+                     : AllocateImageBytes(static_cast<size_t>(total));
   if (out == nullptr) return E_OUTOFMEMORY;
   image->pixels = out;
   image->pixelsOwned = true;
 
   if (uncompressed) {
-    // The fill bytes of each decoded row are left defined.
-    if (l.rowPitch != l.decodedRow) std::memset(out, 0, static_cast<size_t>(total));
     DecodeRows(l, data, size, out);
     return S_OK;
   }
-  std::memset(out, 0, static_cast<size_t>(total));
   return DecodeRle(l, data, size, out);
 }
 

@@ -295,6 +295,22 @@ void ClampRow(Pixel* row, UINT width, int kind) {
   }
 }
 
+// Adds one source row into N accumulator rows: for every destination column
+// c, acc[q][c] += prod[q][e] * pixel[source[e]] over c's entries in order.
+template <int N>
+void AccumulateRows(Pixel* const* acc, float* const* prod, const Pixel* pixels, const UINT* first,
+                    const UINT* source, UINT width) {
+  for (UINT c = 0; c < width; ++c) {
+    __m128 sum[N];
+    for (int q = 0; q < N; ++q) sum[q] = _mm_load_ps(&acc[q][c].r);
+    for (UINT e = first[c]; e < first[c + 1]; ++e) {
+      const __m128 px = _mm_load_ps(&pixels[source[e]].r);
+      for (int q = 0; q < N; ++q) sum[q] = _mm_add_ps(sum[q], _mm_mul_ps(_mm_set1_ps(prod[q][e]), px));
+    }
+    for (int q = 0; q < N; ++q) _mm_store_ps(&acc[q][c].r, sum[q]);
+  }
+}
+
 bool TriangleFilter(const ImageView& dest, const ImageView& src, DWORD filter, bool threeD) {
   if (!threeD && (src.depth != 1 || dest.depth != 1)) return false;
   try {
@@ -325,7 +341,26 @@ bool TriangleFilter(const ImageView& dest, const ImageView& src, DWORD filter, b
     std::vector<Pixel*> freeRows;
     PixelBuffer in;
     if (!in.Allocate(src.width)) return false;
-    std::vector<float> products(xl.pairs.size());
+    // The x list turned around: for every destination column, its source
+    // pixels and weights in source order. Each accumulator then gathers its
+    // terms in a register, in exactly the order the pixel-by-pixel loop
+    // would add them.
+    std::vector<UINT> columnFirst(size_t{dest.width} + 1, 0);
+    std::vector<UINT> columnSource(xl.pairs.size());
+    std::vector<float> columnWeight(xl.pairs.size());
+    for (const WeightPair& p : xl.pairs) ++columnFirst[p.index + 1];
+    for (UINT c = 0; c < dest.width; ++c) columnFirst[c + 1] += columnFirst[c];
+    {
+      std::vector<UINT> fill(columnFirst.begin(), columnFirst.end() - 1);
+      for (UINT x = 0; x < src.width; ++x) {
+        for (UINT p = xl.first[x]; p < xl.first[x + 1]; ++p) {
+          const UINT e = fill[xl.pairs[p].index]++;
+          columnSource[e] = x;
+          columnWeight[e] = xl.pairs[p].weight;
+        }
+      }
+    }
+    std::vector<float> products(xl.pairs.size() * 4);
 
     // Does any destination row appear twice in one source row's list? Then
     // the loops must keep pixel-major order to add in the same sequence.
@@ -366,25 +401,29 @@ bool TriangleFilter(const ImageView& dest, const ImageView& src, DWORD filter, b
         for (UINT zp = zl.first[k]; zp < zl.first[k + 1]; ++zp) {
           const WeightPair& zw = zl.pairs[zp];
           if (!repeats) {
-            for (UINT yp = yl.first[i]; yp < yl.first[i + 1]; ++yp) {
-              const WeightPair& yw = yl.pairs[yp];
-              Pixel* acc = active[size_t(zw.index) * dest.height + yw.index];
-              // weight = wx * wy (* wz): computed once per pair, as the
-              // pixel-major loop would compute it for every pixel.
-              for (size_t p = 0; p < xl.pairs.size(); ++p) {
-                float w = xl.pairs[p].weight * yw.weight;
-                products[p] = threeD ? w * zw.weight : w;
-              }
-              const UINT* first = xl.first.data();
-              const WeightPair* pairs = xl.pairs.data();
-              const float* prod = products.data();
-              for (UINT x = 0; x < src.width; ++x) {
-                const __m128 px = _mm_load_ps(&in.data[x].r);
-                for (UINT p = first[x]; p < first[x + 1]; ++p) {
-                  float* a = &acc[pairs[p].index].r;
-                  _mm_store_ps(a, _mm_add_ps(_mm_load_ps(a), _mm_mul_ps(_mm_set1_ps(prod[p]), px)));
+            // Up to four destination rows at a time share each pixel load.
+            for (UINT yp = yl.first[i]; yp < yl.first[i + 1];) {
+              const UINT n = std::min<UINT>(4, yl.first[i + 1] - yp);
+              Pixel* acc[4];
+              float* prod[4];
+              for (UINT q = 0; q < n; ++q) {
+                const WeightPair& yw = yl.pairs[yp + q];
+                acc[q] = active[size_t(zw.index) * dest.height + yw.index];
+                prod[q] = products.data() + q * columnWeight.size();
+                // weight = wx * wy (* wz): computed once per pair, as the
+                // pixel-by-pixel loop would compute it for every pixel.
+                for (size_t e = 0; e < columnWeight.size(); ++e) {
+                  float w = columnWeight[e] * yw.weight;
+                  prod[q][e] = threeD ? w * zw.weight : w;
                 }
               }
+              switch (n) {
+                case 1: AccumulateRows<1>(acc, prod, in.data, columnFirst.data(), columnSource.data(), dest.width); break;
+                case 2: AccumulateRows<2>(acc, prod, in.data, columnFirst.data(), columnSource.data(), dest.width); break;
+                case 3: AccumulateRows<3>(acc, prod, in.data, columnFirst.data(), columnSource.data(), dest.width); break;
+                default: AccumulateRows<4>(acc, prod, in.data, columnFirst.data(), columnSource.data(), dest.width); break;
+              }
+              yp += n;
             }
           } else {
             for (UINT x = 0; x < src.width; ++x) {

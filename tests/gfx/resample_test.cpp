@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
 #include <vector>
@@ -317,6 +318,71 @@ TEST(Codecs, RoundTripsThroughTheWorkingForm) {
       if (a != b) ++differences;
     }
     EXPECT_EQ(differences, 0) << c.format;
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// The triangle strategy written the plain way: for every source row, pixel,
+// y pair and x pair in order, accumulator += (wx * wy) * pixel; clamp; write
+// with c * 255 + 0.5 truncated. The library must match it bit for bit.
+std::vector<uint32_t> PlainTriangle(const std::vector<uint32_t>& src, UINT sw, UINT sh, UINT dw, UINT dh, bool wrap) {
+  WeightList xl, yl;
+  EXPECT_TRUE(gfx::BuildTriangleWeights(sw, dw, wrap, &xl));
+  EXPECT_TRUE(gfx::BuildTriangleWeights(sh, dh, wrap, &yl));
+  std::vector<float> acc(size_t(dw) * dh * 4, 0.0f);
+  const float k = 1.0f / 255.0f;
+  for (UINT i = 0; i < sh; ++i) {
+    for (UINT x = 0; x < sw; ++x) {
+      const uint32_t v = src[size_t(i) * sw + x];
+      const float p[4] = {float(v >> 16 & 0xFF) * k, float(v >> 8 & 0xFF) * k, float(v & 0xFF) * k,
+                          float(v >> 24) * k};
+      for (UINT yp = yl.first[i]; yp < yl.first[i + 1]; ++yp) {
+        for (UINT xp = xl.first[x]; xp < xl.first[x + 1]; ++xp) {
+          const float w = xl.pairs[xp].weight * yl.pairs[yp].weight;
+          float* a = &acc[(size_t(yl.pairs[yp].index) * dw + xl.pairs[xp].index) * 4];
+          for (int c = 0; c < 4; ++c) a[c] = a[c] + w * p[c];
+        }
+      }
+    }
+  }
+  std::vector<uint32_t> out(size_t(dw) * dh);
+  for (size_t n = 0; n < out.size(); ++n) {
+    uint32_t b[4];
+    for (int c = 0; c < 4; ++c) {
+      float v = std::min(std::max(acc[n * 4 + c], 0.0f), 1.0f);
+      b[c] = uint32_t(v * 255.0f + 0.5f);
+    }
+    out[n] = b[3] << 24 | b[0] << 16 | b[1] << 8 | b[2];
+  }
+  return out;
+}
+
+TEST(Triangle, MatchesThePlainLoopBitForBit) {
+  uint32_t seed = 12345;
+  auto next = [&] { return seed = seed * 1664525u + 1013904223u; };
+  const UINT sizes[][4] = {{88, 88, 128, 128}, {88, 88, 11, 11}, {792, 64, 99, 8}, {5, 3, 17, 2},
+                           {7, 9, 1, 1},       {2, 2, 5, 4},     {88, 40, 1024, 3}};
+  for (bool wrap : {false, true}) {
+    for (const auto& s : sizes) {
+      Image src(D3DFMT_A8R8G8B8, s[0], s[1], 4), dest(D3DFMT_A8R8G8B8, s[2], s[3], 4);
+      std::vector<uint32_t> pixels(size_t(s[0]) * s[1]);
+      for (size_t n = 0; n < pixels.size(); ++n) {
+        pixels[n] = next();
+        src.SetArgb(UINT(n % s[0]), UINT(n / s[0]), pixels[n]);
+      }
+      Convert(dest, src, D3DX_FILTER_TRIANGLE | (wrap ? 0 : D3DX_FILTER_MIRROR));
+      const auto want = PlainTriangle(pixels, s[0], s[1], s[2], s[3], wrap);
+      int wrong = 0;
+      for (UINT y = 0; y < s[3]; ++y)
+        for (UINT x = 0; x < s[2]; ++x)
+          if (dest.Argb(x, y) != want[size_t(y) * s[2] + x] && wrong++ < 3)
+            ADD_FAILURE() << s[0] << "x" << s[1] << "->" << s[2] << "x" << s[3] << " wrap " << wrap << " at " << x
+                          << "," << y << std::hex << " got " << dest.Argb(x, y) << " want "
+                          << want[size_t(y) * s[2] + x];
+    }
   }
 }
 
