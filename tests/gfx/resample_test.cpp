@@ -387,3 +387,54 @@ TEST(Triangle, MatchesThePlainLoopBitForBit) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Gamma, FlagsDecodeEncodeOrCancel) {
+  auto convert = [](DWORD flags, BYTE value) {
+    Image src(D3DFMT_X8R8G8B8, 1, 1, 4), dest(D3DFMT_A8R8G8B8, 1, 1, 4);
+    src.SetArgb(0, 0, uint32_t(value) << 16 | 0xFF000000u);
+    Convert(dest, src, D3DX_FILTER_NONE | flags);
+    return dest.Argb(0, 0) >> 16 & 0xFF;
+  };
+  EXPECT_EQ(convert(0, 128), 128u);
+  EXPECT_EQ(convert(D3DX_FILTER_SRGB_IN, 128), 56u);   // (128/255)^2.2 = 0.2195
+  EXPECT_EQ(convert(D3DX_FILTER_SRGB_OUT, 56), 128u);  // (56/255)^(1/2.2) = 0.5018
+  EXPECT_EQ(convert(D3DX_FILTER_SRGB, 128), 128u);     // both sides encoded: no work
+  // Alpha is never gamma-converted.
+  Image src(D3DFMT_A8R8G8B8, 1, 1, 4), dest(D3DFMT_A4R4G4B4, 1, 1, 2);
+  src.SetArgb(0, 0, 0x88000000u);
+  Convert(dest, src, D3DX_FILTER_NONE | D3DX_FILTER_SRGB_IN);
+  EXPECT_EQ(dest.bytes[1] >> 4, 8);
+}
+
+TEST(NumericKinds, SignedAndFloatSourcesIntoUnsigned) {
+  // V8U8 (signed): -1 -> 0, 0 -> 0.5, +1 -> 1 in an unsigned destination.
+  Image src(D3DFMT_V8U8, 3, 1, 2), dest(D3DFMT_A8R8G8B8, 3, 1, 4);
+  src.bytes = {0x81, 0x7F, 0x00, 0x00, 0x7F, 0x81};
+  src.view.pixels = src.bytes.data();
+  Convert(dest, src, D3DX_FILTER_NONE);
+  EXPECT_EQ(dest.Argb(0, 0) >> 16 & 0xFF, 0u);    // U = -1 in red
+  EXPECT_EQ(dest.Argb(0, 0) >> 8 & 0xFF, 255u);   // V = +1 in green
+  EXPECT_EQ(dest.Argb(1, 0) >> 16 & 0xFF, 128u);  // 0 -> 0.5
+  EXPECT_EQ(dest.Argb(2, 0) >> 8 & 0xFF, 0u);
+  // Floats outside 0..1 are clamped on the way into an unsigned format.
+  Image floats(D3DFMT_A32B32G32R32F, 2, 1, 16), out(D3DFMT_L8, 2, 1, 1);
+  floats.SetFloats(0, 0, Pixel{-3.0f, -3.0f, -3.0f, 1.0f});
+  floats.SetFloats(1, 0, Pixel{7.0f, 7.0f, 7.0f, 1.0f});
+  Convert(out, floats, D3DX_FILTER_NONE);
+  EXPECT_EQ(out.bytes[0], 0);
+  EXPECT_EQ(out.bytes[1], 255);
+}
+
+TEST(Palettised, WritingP8PicksTheNearestEntry) {
+  Image src(D3DFMT_A8R8G8B8, 2, 1, 4), dest(D3DFMT_P8, 2, 1, 1);
+  for (int i = 0; i < 256; ++i) dest.view.palette[i] = Pixel{i / 255.0f, 0, 0, 1};
+  src.SetArgb(0, 0, 0xFF400000u);
+  src.SetArgb(1, 0, 0xFFFE0000u);
+  Convert(dest, src, D3DX_FILTER_NONE);
+  EXPECT_EQ(dest.bytes[0], 0x40);
+  EXPECT_EQ(dest.bytes[1], 0xFE);
+}
+
+}  // namespace
