@@ -11,6 +11,10 @@
 #include <cmath>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "platform/d3d9/pixel_formats.h"
 
 namespace d3d9sw {
@@ -214,6 +218,89 @@ bool StagePassesTexel(const Pipeline& p, uint32_t diffuse) {
 std::vector<uint32_t>& RowScratch() {
   static thread_local std::vector<uint32_t> row;
   return row;
+}
+
+// --- spans of the fast road; each equals WritePixel pixel for pixel -------
+
+// No blend, no test, every channel written.
+void StoreSpan(uint32_t* out, const uint32_t* src, int n, uint32_t force) {
+  int i = 0;
+#if defined(__SSE2__)
+  const __m128i f = _mm_set1_epi32(static_cast<int>(force));
+  for (; i + 4 <= n; i += 4) {
+    const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_or_si128(s, f));
+  }
+#endif
+  for (; i < n; ++i) out[i] = src[i] | force;
+}
+
+// The alpha test alone, ALPHAFUNC GREATEREQUAL, every channel written.
+void TestSpan(uint32_t* out, const uint32_t* src, int n, uint32_t force, uint32_t ref) {
+  int i = 0;
+#if defined(__SSE2__)
+  const __m128i f = _mm_set1_epi32(static_cast<int>(force));
+  const __m128i below = _mm_set1_epi32(static_cast<int>(ref) - 1);
+  for (; i + 4 <= n; i += 4) {
+    const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
+    const __m128i pass = _mm_cmpgt_epi32(_mm_srli_epi32(s, 24), below);
+    const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(out + i));
+    const __m128i r = _mm_or_si128(_mm_and_si128(pass, _mm_or_si128(s, f)), _mm_andnot_si128(pass, d));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), r);
+  }
+#endif
+  for (; i < n; ++i)
+    if ((src[i] >> 24) >= ref) out[i] = src[i] | force;
+}
+
+#if defined(__SSE2__)
+// Two pixels of source-alpha blending in 16-bit lanes:
+// (s * a + d * (255 - a) + 127) / 255 per channel, alpha included.
+inline __m128i Over2(__m128i s16, __m128i d16) {
+  __m128i a = _mm_shufflelo_epi16(s16, _MM_SHUFFLE(3, 3, 3, 3));
+  a = _mm_shufflehi_epi16(a, _MM_SHUFFLE(3, 3, 3, 3));
+  const __m128i ia = _mm_sub_epi16(_mm_set1_epi16(255), a);
+  __m128i x = _mm_add_epi16(_mm_mullo_epi16(s16, a), _mm_mullo_epi16(d16, ia));
+  x = _mm_add_epi16(x, _mm_set1_epi16(127));
+  // x / 255 for any 16-bit x: (x * 0x8081) >> 23.
+  return _mm_srli_epi16(_mm_mulhi_epu16(x, _mm_set1_epi16(static_cast<short>(0x8081))), 7);
+}
+#endif
+
+// SRCALPHA / INVSRCALPHA / ADD blending, no test, every channel written.
+void OverSpan(const Pipeline& p, uint32_t* out, const uint32_t* src, int n, uint32_t force) {
+  int i = 0;
+#if defined(__SSE2__)
+  const __m128i f = _mm_set1_epi32(static_cast<int>(force));
+  const __m128i alphaMask = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+  const __m128i zero = _mm_setzero_si128();
+  for (; i + 4 <= n; i += 4) {
+    const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
+    const __m128i a = _mm_and_si128(s, alphaMask);
+    if (_mm_movemask_epi8(_mm_cmpeq_epi32(a, alphaMask)) == 0xFFFF) {
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_or_si128(s, f));
+      continue;
+    }
+    const __m128i d = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(out + i)), f);
+    if (_mm_movemask_epi8(_mm_cmpeq_epi32(a, zero)) == 0xFFFF) {
+      if (force) _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), d);
+      continue;
+    }
+    const __m128i lo = Over2(_mm_unpacklo_epi8(s, zero), _mm_unpacklo_epi8(d, zero));
+    const __m128i hi = Over2(_mm_unpackhi_epi8(s, zero), _mm_unpackhi_epi8(d, zero));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_or_si128(_mm_packus_epi16(lo, hi), f));
+  }
+#endif
+  for (; i < n; ++i) {
+    const uint32_t sp = src[i], a = sp >> 24;
+    if (a == 255) {
+      out[i] = sp | force;
+    } else if (a == 0) {
+      out[i] |= force;  // the blend leaves the destination as it was
+    } else {
+      out[i] = BlendPixel(p, sp, out[i] | force) | force;
+    }
+  }
 }
 
 }  // namespace
@@ -479,7 +566,9 @@ bool DrawAlignedQuad(const RenderTarget& target, const Pipeline& p, const Screen
     const double W = p.texture.width, H = p.texture.height;
     const double lx = left / 256.0, rx = right / 256.0, ty = top / 256.0, by = bottom / 256.0;
     const double dudx = (uR - uL) / (rx - lx), dvdy = (vB - vT) / (by - ty);
-    if (std::fabs(dudx * W - 1.0) > 1e-9 || std::fabs(dvdy * H - 1.0) > 1e-9) return false;
+    // Float texture coordinates carry rounding noise; the end checks below
+    // make sure the rounded texel positions step by exactly one texel.
+    if (std::fabs(dudx * W - 1.0) > 1e-4 || std::fabs(dvdy * H - 1.0) > 1e-4) return false;
     if (x0 > x1 || y0 > y1) return true;
     const int64_t s0 = SubTexel(uL + dudx * (x0 - lx), p.texture.width);
     const int64_t s1 = SubTexel(uL + dudx * (x1 - lx), p.texture.width);
@@ -509,6 +598,7 @@ bool DrawAlignedQuad(const RenderTarget& target, const Pipeline& p, const Screen
   const bool overBlend = p.blend && !p.separateAlpha && p.srcBlend == D3DBLEND_SRCALPHA &&
                          p.destBlend == D3DBLEND_INVSRCALPHA && p.blendOp == D3DBLENDOP_ADD &&
                          p.writeMask == 0xFFFFFFFFu;
+  const bool testStore = !p.blend && p.alphaTest && p.alphaFunc == D3DCMP_GREATEREQUAL && p.writeMask == 0xFFFFFFFFu;
   const int count = x1 - x0 + 1;
   std::vector<uint32_t>& scratch = RowScratch();
   if (scratch.size() < static_cast<size_t>(count)) scratch.resize(count);
@@ -534,23 +624,11 @@ bool DrawAlignedQuad(const RenderTarget& target, const Pipeline& p, const Screen
     }
 
     if (plainStore) {
-      for (int i = 0; i < count; ++i) out[i] = src[i] | forceAlpha;
-    } else if (overBlend) {
-      for (int i = 0; i < count; ++i) {
-        const uint32_t s = src[i];
-        if (p.alphaTest && !AlphaTestPasses(p, s)) continue;
-        const uint32_t a = s >> 24;
-        if (a == 0) {  // the blend leaves the destination as it was
-          out[i] |= forceAlpha;
-          continue;
-        }
-        if (a == 255) {
-          out[i] = s | forceAlpha;
-          continue;
-        }
-        const uint32_t d = out[i] | forceAlpha;
-        out[i] = BlendPixel(p, s, d) | forceAlpha;
-      }
+      StoreSpan(out, src, count, forceAlpha);
+    } else if (overBlend && !p.alphaTest) {
+      OverSpan(p, out, src, count, forceAlpha);
+    } else if (testStore) {
+      TestSpan(out, src, count, forceAlpha, p.alphaRef);
     } else {
       for (int i = 0; i < count; ++i) WritePixel(target, p, out + i, src[i]);
     }
