@@ -4,6 +4,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "detmath.h"
 #include "palettes.h"
 #include "pictures.h"
 
@@ -169,7 +170,7 @@ Indexed Partner() {
   // ornament at the upper right
   for (int i = 0; i < 5; ++i) {
     float a = float(i) * 2 * kPi / 5 - kPi / 2;
-    cv.Fill(Circle(66 + 5.2f * std::cos(a), 16 + 5.2f * std::sin(a), 3.6f), T(kCrimson));
+    cv.Fill(Circle(66 + 5.2f * dm::Cosf(a), 16 + 5.2f * dm::Sinf(a), 3.6f), T(kCrimson));
   }
   cv.Fill(Circle(66, 16, 2.6f), T(kCream));
   // eyes, glints, mouth
@@ -201,7 +202,7 @@ Indexed Gem() {
   // facets
   for (int i = 0; i < 4; ++i) {
     float a = float(i) * kPi / 2;
-    cv.Fill(Stroke({{44 + 14 * std::cos(a), 44 + 14 * std::sin(a)}, {44 + 38 * std::cos(a), 44 + 38 * std::sin(a)}}, 1.4f),
+    cv.Fill(Stroke({{44 + 14 * dm::Cosf(a), 44 + 14 * dm::Sinf(a)}, {44 + 38 * dm::Cosf(a), 44 + 38 * dm::Sinf(a)}}, 1.4f),
             T(kDarkBrown));
   }
   cv.Fill(diamond(17), T(kCream));

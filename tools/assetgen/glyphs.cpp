@@ -1,5 +1,6 @@
 #include "glyphs.h"
 
+#include <algorithm>
 #include <numbers>
 
 namespace assetgen {
@@ -117,12 +118,17 @@ Glyph GetGlyph(char c) {
 
 static Shape Place(const Glyph& g, float x, float y, float height, float weight) {
   std::vector<Shape> parts;
+  float x0 = 1e9f, y0 = 1e9f, x1 = -1e9f, y1 = -1e9f;
   for (const Line& l : g.strokes) {
     Line p;
-    for (const Point& q : l) p.push_back({x + q.x * height, y + q.y * height});
+    for (const Point& q : l) {
+      p.push_back({x + q.x * height, y + q.y * height});
+      x0 = std::min(x0, p.back().x), x1 = std::max(x1, p.back().x);
+      y0 = std::min(y0, p.back().y), y1 = std::max(y1, p.back().y);
+    }
     parts.push_back(Stroke(std::move(p), weight));
   }
-  return Union(std::move(parts));
+  return Bounded(Union(std::move(parts)), x0 - weight, y0 - weight, x1 + weight, y1 + weight);
 }
 
 Shape GlyphShape(char c, float cx, float cy, float height, float weight) {

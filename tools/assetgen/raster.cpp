@@ -1,5 +1,7 @@
 #include "raster.h"
 
+#include "detmath.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -79,6 +81,10 @@ Shape Union(std::vector<Shape> parts) {
   };
 }
 
+Shape Bounded(Shape s, float x0, float y0, float x1, float y1) {
+  return [=](float x, float y) { return x >= x0 && x <= x1 && y >= y0 && y <= y1 && s(x, y); };
+}
+
 Shape Intersect(Shape a, Shape b) {
   return [=](float x, float y) { return a(x, y) && b(x, y); };
 }
@@ -91,8 +97,8 @@ Shape Dilate(Shape s, float r) {
   std::vector<Point> offs;
   for (int i = 0; i < 16; ++i) {
     float a = float(i) * 6.28318530718f / 16;
-    offs.push_back({r * std::cos(a), r * std::sin(a)});
-    offs.push_back({0.5f * r * std::cos(a), 0.5f * r * std::sin(a)});
+    offs.push_back({r * dm::Cosf(a), r * dm::Sinf(a)});
+    offs.push_back({0.5f * r * dm::Cosf(a), 0.5f * r * dm::Sinf(a)});
   }
   return [=](float x, float y) {
     if (s(x, y)) return true;
@@ -103,7 +109,7 @@ Shape Dilate(Shape s, float r) {
 }
 
 Shape Rotate(Shape s, float cx, float cy, float angle) {
-  float c = std::cos(angle), sn = std::sin(angle);
+  float c = dm::Cosf(angle), sn = dm::Sinf(angle);
   return [=](float x, float y) {
     float dx = x - cx, dy = y - cy;
     // inverse rotation maps the query back into the shape's own frame
@@ -115,7 +121,7 @@ std::vector<Point> Arc(float cx, float cy, float rx, float ry, float a0, float a
   std::vector<Point> out;
   for (int i = 0; i <= steps; ++i) {
     float a = a0 + (a1 - a0) * float(i) / float(steps);
-    out.push_back({cx + rx * std::cos(a), cy + ry * std::sin(a)});
+    out.push_back({cx + rx * dm::Cosf(a), cy + ry * dm::Sinf(a)});
   }
   return out;
 }

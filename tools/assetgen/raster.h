@@ -39,6 +39,9 @@ Shape Polygon(std::vector<Point> pts);
 // A thick polyline with round joins and caps.
 Shape Stroke(std::vector<Point> pts, float width);
 Shape Union(std::vector<Shape> parts);
+// The shape, known to lie inside the box; points outside are rejected
+// without asking it.
+Shape Bounded(Shape s, float x0, float y0, float x1, float y1);
 Shape Intersect(Shape a, Shape b);
 Shape Subtract(Shape a, Shape b);
 // The shape grown by r in every direction (approximated by 16 offsets).

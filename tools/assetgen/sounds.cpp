@@ -1,5 +1,7 @@
 #include "sounds.h"
 
+#include "detmath.h"
+
 #include <algorithm>
 #include <cmath>
 #include <numbers>
@@ -25,7 +27,7 @@ struct Note {
   double slide = 0;     // semitones per second
 };
 
-double Midi(int n) { return 440.0 * std::pow(2.0, (n - 69) / 12.0); }
+double Midi(int n) { return 440.0 * dm::Exp2((n - 69) / 12.0); }
 
 // "C5", "F#4", "Bb3" -> MIDI number; "-" is a rest (-1).
 int ParsePitch(const std::string& s) {
@@ -102,7 +104,7 @@ class Mixer {
         at %= total;  // a loop's tail sounds over its own beginning
       }
       double t = double(i) / rate_;
-      double f = n.freq * std::pow(2.0, (n.slide * t + n.vibrato * std::sin(kTau * 5.5 * t) * std::min(1.0, t * 4)) / 12);
+      double f = n.freq * dm::Exp2((n.slide * t + n.vibrato * dm::Sin(kTau * 5.5 * t) * std::min(1.0, t * 4)) / 12);
       double dt = f / rate_;
       double v = 0;
       switch (n.wave) {
@@ -116,7 +118,7 @@ class Mixer {
           v = held;
           break;
         case Wave::Kick:
-          v = std::sin(kTau * phase);
+          v = dm::Sin(kTau * phase);
           break;
       }
       phase += dt;
@@ -137,7 +139,7 @@ class Mixer {
   // Smooths the edges a little; for a loop the filter runs round twice so
   // the end flows into the start.
   std::vector<int16_t> Render(int channels, double cutoff) {
-    const double a = 1 - std::exp(-kTau * cutoff / rate_);
+    const double a = 1 - dm::Exp(-kTau * cutoff / rate_);
     size_t n = left_.size();
     std::vector<double> l(n), r(n);
     double sl = 0, sr = 0;
@@ -149,7 +151,7 @@ class Mixer {
       }
     std::vector<int16_t> out;
     out.reserve(n * size_t(channels));
-    auto q = [](double v) { return int16_t(std::lround(std::tanh(v) * 30000.0)); };
+    auto q = [](double v) { return int16_t(std::lround(dm::Tanh(v) * 30000.0)); };
     for (size_t i = 0; i < n; ++i) {
       if (channels == 1) out.push_back(q((l[i] + r[i]) * 0.5));
       else out.push_back(q(l[i])), out.push_back(q(r[i]));

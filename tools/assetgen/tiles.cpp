@@ -29,14 +29,20 @@ Indexed FloorTile() {
   // Rings from the edge inwards: a squarish superellipse norm gives the
   // inner corners a slight rounding; the tiny angular term breaks ties
   // symmetrically instead of by scan order.
-  std::vector<double> ring(size_t(n), 0.0);
+  std::vector<double> ring(size_t(n), 0.0), slant(size_t(n), 0.0);
   for (int y = 0; y < kCell; ++y)
     for (int x = 0; x < kCell; ++x) {
       double u = std::abs(x + 0.5 - 44), v = std::abs(y + 0.5 - 44);
-      double norm = std::pow(std::pow(u, 10) + std::pow(v, 10), 0.1);
-      ring[size_t(y * kCell + x)] = -norm - 1e-4 * std::abs(u - v);
+      double u2 = u * u, v2 = v * v;
+      double u10 = u2 * u2 * u2 * u2 * u2, v10 = v2 * v2 * v2 * v2 * v2;
+      ring[size_t(y * kCell + x)] = -(u10 + v10);
+      slant[size_t(y * kCell + x)] = -std::abs(u - v);
     }
-  std::vector<int> order = Ranked(ring);
+  std::vector<int> order(static_cast<size_t>(n));
+  std::iota(order.begin(), order.end(), 0);
+  std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+    return ring[size_t(a)] != ring[size_t(b)] ? ring[size_t(a)] < ring[size_t(b)] : slant[size_t(a)] < slant[size_t(b)];
+  });
   for (int i = 0; i < n; ++i)
     t.idx[size_t(order[size_t(i)])] = i < kNavyCount ? kNavy : i < kNavyCount + kBevelCount ? kMidBlue : kLightBlue;
 
