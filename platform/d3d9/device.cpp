@@ -106,9 +106,16 @@ Device* Device::Create(Direct3D9* d3d, const Profile& profile, D3DDEVTYPE type, 
     *hr = E_OUTOFMEMORY;
     return nullptr;
   }
+  {
+    // A new back buffer holds opaque black, as a new window shows.
+    Surface* bb = device->backBuffer_;
+    for (UINT y = 0; y < height; ++y) {
+      uint32_t* row = reinterpret_cast<uint32_t*>(bb->Bits() + static_cast<size_t>(y) * bb->Pitch());
+      std::fill(row, row + width, 0xFF000000u);
+    }
+  }
   device->backBuffer_->BindAddRef();
   device->renderTarget_ = device->backBuffer_;
-  // A new back buffer holds black, as a new window shows.
   const D3DVIEWPORT9 viewport{0, 0, width, height, 0.f, 1.f};
   SetDefaultState(&device->state_, viewport);
   *hr = D3D_OK;
@@ -468,9 +475,16 @@ HRESULT Device::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR c
     tp = std::max(tp, top);
     r = std::min(r, right);
     b = std::min(b, bottom);
+    if (l >= r) return;
+    const bool bytewise = (value & 0xFF) == ((value >> 8) & 0xFF) && (value & 0xFF) == ((value >> 16) & 0xFF) &&
+                          (value & 0xFF) == (value >> 24);
     for (LONG y = tp; y < b; ++y) {
       uint32_t* row = reinterpret_cast<uint32_t*>(t->Bits() + static_cast<size_t>(y) * t->Pitch());
-      std::fill(row + l, row + r, value);
+      if (bytewise) {
+        std::memset(row + l, static_cast<int>(value & 0xFF), static_cast<size_t>(r - l) * 4);
+      } else {
+        std::fill(row + l, row + r, value);
+      }
     }
   };
   if (count == 0) {

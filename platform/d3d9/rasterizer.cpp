@@ -281,11 +281,11 @@ void OverSpan(const Pipeline& p, uint32_t* out, const uint32_t* src, int n, uint
       _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_or_si128(s, f));
       continue;
     }
+    // Fully transparent: the blend gives the destination back. An X8R8G8B8
+    // target's top byte is always 0xFF already (see RenderTarget), so
+    // there is nothing to write.
+    if (_mm_movemask_epi8(_mm_cmpeq_epi32(a, zero)) == 0xFFFF) continue;
     const __m128i d = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(out + i)), f);
-    if (_mm_movemask_epi8(_mm_cmpeq_epi32(a, zero)) == 0xFFFF) {
-      if (force) _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), d);
-      continue;
-    }
     const __m128i lo = Over2(_mm_unpacklo_epi8(s, zero), _mm_unpacklo_epi8(d, zero));
     const __m128i hi = Over2(_mm_unpackhi_epi8(s, zero), _mm_unpackhi_epi8(d, zero));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_or_si128(_mm_packus_epi16(lo, hi), f));
@@ -295,9 +295,7 @@ void OverSpan(const Pipeline& p, uint32_t* out, const uint32_t* src, int n, uint
     const uint32_t sp = src[i], a = sp >> 24;
     if (a == 255) {
       out[i] = sp | force;
-    } else if (a == 0) {
-      out[i] |= force;  // the blend leaves the destination as it was
-    } else {
+    } else if (a != 0) {
       out[i] = BlendPixel(p, sp, out[i] | force) | force;
     }
   }

@@ -21,7 +21,10 @@ struct RenderTarget {
   int width = 0;
   int height = 0;
   int pitchPixels = 0;
-  bool hasAlpha = false;  // false for X8R8G8B8: the top byte is written as 0xFF
+  // False for X8R8G8B8, whose top byte is kept at 0xFF in every pixel
+  // (clears and draws write it so, and an unlocked target is put right),
+  // so that a pixel left as it was needs no write.
+  bool hasAlpha = false;
 };
 
 // The top level of a texture as the sampler sees it.

@@ -170,6 +170,10 @@ HRESULT Surface::Lock(D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags) {
 HRESULT Surface::Unlock() {
   if (!locked_) return D3DERR_INVALIDCALL;
   locked_ = false;
+  if ((usage_ & D3DUSAGE_RENDERTARGET) && format_->format == D3DFMT_X8R8G8B8) {
+    // The rasterizer relies on the unused byte of a target being 0xFF.
+    for (size_t i = 3; i < storage_.size(); i += 4) storage_[i] = 0xFF;
+  }
   return D3D_OK;
 }
 

@@ -483,5 +483,95 @@ TEST_F(PixelTest, CullModeDropsTrianglesOfTheCulledWinding) {
   EXPECT_EQ(At(px, 9, 1), 0xFF00FF00u);
 }
 
+
+TEST_F(PixelTest, UntransformedVerticesAreClippedAtTheNearPlaneAndLitWithoutLights) {
+  Begin();
+  device_->SetFVF(D3DFVF_XYZ | D3DFVF_DIFFUSE);
+  device_->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+  // Identity transforms: positions are clip coordinates. z runs from -1 at
+  // the left edge to +1 at the right, so the left half lies before the
+  // near plane.
+  struct V {
+    float x, y, z;
+    DWORD c;
+  } tri[6] = {{-1, 1, -1, 0xFF00FF00u}, {1, 1, 1, 0xFF00FF00u},  {1, -1, 1, 0xFF00FF00u},
+              {-1, 1, -1, 0xFF00FF00u}, {1, -1, 1, 0xFF00FF00u}, {-1, -1, -1, 0xFF00FF00u}};
+  device_->SetRenderState(D3DRS_LIGHTING, FALSE);
+  ASSERT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, tri, sizeof(V)), D3D_OK);
+  End();
+  auto px = ReadBack();
+  EXPECT_EQ(At(px, 8, 24), kBackground);
+  EXPECT_EQ(At(px, 28, 24), kBackground);
+  EXPECT_EQ(At(px, 36, 24), 0xFF00FF00u);
+  EXPECT_EQ(At(px, 60, 40), 0xFF00FF00u);
+
+  // Lit without lights: the global ambient (black) times the ambient
+  // material, plus the emissive material; alpha from the vertex colour.
+  device_->Clear(0, nullptr, D3DCLEAR_TARGET, kBackground, 1.f, 0);
+  device_->BeginScene();
+  device_->SetRenderState(D3DRS_LIGHTING, TRUE);
+  D3DMATERIAL9 material{};
+  material.Emissive = {0.f, 0.f, 1.f, 0.f};
+  device_->SetMaterial(&material);
+  for (V& v : tri) v.z = 0.5f;
+  ASSERT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, tri, sizeof(V)), D3D_OK);
+  End();
+  px = ReadBack();
+  EXPECT_EQ(At(px, 8, 24), 0xFF0000FFu);
+}
+
+TEST_F(PixelTest, IndexedDrawsSkipIndicesPastTheVertices) {
+  Begin();
+  device_->SetFVF(kTLFvf);
+  device_->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+  const TLVertex v[4] = {{0, 0, 0, 1, 0xFFFF0000u, 0, 0},
+                         {8, 0, 0, 1, 0xFFFF0000u, 0, 0},
+                         {0, 8, 0, 1, 0xFFFF0000u, 0, 0},
+                         {8, 8, 0, 1, 0xFFFF0000u, 0, 0}};
+  const uint16_t indices[6] = {0, 1, 2, 1, 3, 60000};  // the second triangle names a vertex never given
+  ASSERT_EQ(device_->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, 4, 2, indices, D3DFMT_INDEX16, v,
+                                            sizeof(TLVertex)),
+            D3D_OK);
+  End();
+  const auto px = ReadBack();
+  EXPECT_EQ(At(px, 1, 1), 0xFFFF0000u);
+  EXPECT_EQ(At(px, 7, 7), kBackground);
+}
+
+TEST_F(PixelTest, ATargetWrittenThroughALockKeepsItsUnusedByteOpaque) {
+  host_.SetDeviceProfile("default");
+  d3d_ = Direct3DCreate9(D3D_SDK_VERSION);
+  ASSERT_NE(d3d_, nullptr);
+  D3DPRESENT_PARAMETERS pp{};
+  pp.BackBufferWidth = 8;
+  pp.BackBufferHeight = 8;
+  pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
+  pp.Windowed = TRUE;
+  pp.Flags = D3DPRESENTFLAG_LOCKABLE_BACKBUFFER;
+  ASSERT_EQ(d3d_->CreateDevice(0, D3DDEVTYPE_HAL, GetDesktopWindow(), D3DCREATE_MIXED_VERTEXPROCESSING, &pp, &device_),
+            D3D_OK);
+  IDirect3DSurface9* bb = nullptr;
+  ASSERT_EQ(device_->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &bb), D3D_OK);
+  D3DLOCKED_RECT lr;
+  ASSERT_EQ(bb->LockRect(&lr, nullptr, 0), D3D_OK);
+  static_cast<uint32_t*>(lr.pBits)[0] = 0x00123456u;
+  bb->UnlockRect();
+  bb->Release();
+  // A transparent texel leaves the pixel as it was, on either road.
+  for (int road = 0; road < 2; ++road) {
+    d3d9sw::SetFastPathEnabled(road == 0);
+    device_->BeginScene();
+    IDirect3DTexture9* tex = MakeTexture(4, 4, std::vector<uint32_t>(16, 0x00FFFFFFu));
+    SpriteStates(true);
+    device_->SetTexture(0, tex);
+    ASSERT_EQ(DrawTLQuad(0, 0, 4, 4), D3D_OK);
+    device_->EndScene();
+    EXPECT_EQ(ReadBack()[0], 0xFF123456u);
+    device_->SetTexture(0, nullptr);
+    tex->Release();
+  }
+  d3d9sw::SetFastPathEnabled(true);
+}
+
 }  // namespace
 }  // namespace d3d9test

@@ -39,7 +39,7 @@ Picture Paint(Kind kind, int w, int h, uint32_t tint) {
   for (int y = 0; y < h; ++y) {
     for (int x = 0; x < w; ++x) {
       const uint32_t noise = Hash(static_cast<uint32_t>(y * 4099 + x) ^ tint) & 0x1F1F1F;
-      uint32_t rgb = (tint + noise) & 0xFFFFFF;
+      uint32_t rgb = (tint ^ noise) & 0xFFFFFF;
       uint32_t a = 255;
       const int cx = x % 88, cy = y % 88;
       const double dx = cx - 43.5, dy = cy - 43.5, r = std::sqrt(dx * dx + dy * dy);
