@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <map>
 #include <numbers>
 
@@ -20,31 +21,45 @@ constexpr int kMaxHalfTaps = 48;
 constexpr double kBeta = 6.0;
 
 double BesselI0(double x) {
+  const double q = x * x / 4.0;
   double sum = 1.0;
   double term = 1.0;
   for (int k = 1; k < 40; ++k) {
-    term *= (x / (2.0 * k)) * (x / (2.0 * k));
+    term *= q / (static_cast<double>(k) * k);
     sum += term;
     if (term < sum * 1e-16) break;
   }
   return sum;
 }
 
-std::shared_ptr<const Kernel> BuildKernel(DWORD rate) {
-  const double ratio = std::min(1.0, static_cast<double>(kOutputRate) / rate);
+// Kernels depend on the rate only through the ratio to the output rate,
+// which is kept in steps of 1/kRatioSteps (rounded down, so the cut-off never
+// rises above the output's Nyquist frequency). Every upsampling rate shares
+// one kernel, and at most kRatioSteps kernels ever exist.
+constexpr int kRatioSteps = 64;
+
+int RatioKey(DWORD rate) {
+  if (rate <= static_cast<DWORD>(kOutputRate)) return kRatioSteps;
+  return std::max(1, static_cast<int>(static_cast<uint64_t>(kOutputRate) * kRatioSteps / rate));
+}
+
+std::shared_ptr<const Kernel> BuildKernel(int key) {
+  const double ratio = static_cast<double>(key) / kRatioSteps;
   const int half = std::min(kMaxHalfTaps, static_cast<int>(std::ceil(kHalfTaps / ratio)));
-  const int taps = 2 * half;
+  const int width = 2 * half;
+  const int taps = (width + 3) / 4 * 4;
   const double cutoff = 0.5 * ratio;  // cycles per source frame
   const double norm = BesselI0(kBeta);
   auto k = std::make_shared<Kernel>();
+  k->half = half;
   k->taps = taps;
-  k->coeffs.resize(static_cast<size_t>(kPhases) * taps);
+  k->coeffs.assign(static_cast<size_t>(kPhases) * taps, 0.0f);
   const double pi = std::numbers::pi;
-  std::vector<double> row(taps);
+  std::vector<double> row(width);
   for (int p = 0; p < kPhases; ++p) {
     const double frac = static_cast<double>(p) / kPhases;
     double sum = 0.0;
-    for (int t = 0; t < taps; ++t) {
+    for (int t = 0; t < width; ++t) {
       const double x = (t - (half - 1)) - frac;  // distance from the position
       const double arg = 2.0 * cutoff * x;
       const double sinc = std::abs(arg) < 1e-12 ? 1.0 : std::sin(pi * arg) / (pi * arg);
@@ -53,24 +68,60 @@ std::shared_ptr<const Kernel> BuildKernel(DWORD rate) {
       row[t] = sinc * w;
       sum += row[t];
     }
-    for (int t = 0; t < taps; ++t) k->coeffs[static_cast<size_t>(p) * taps + t] = static_cast<float>(row[t] / sum);
+    for (int t = 0; t < width; ++t) k->coeffs[static_cast<size_t>(p) * taps + t] = static_cast<float>(row[t] / sum);
   }
   return k;
 }
 
 std::atomic<Mixer*> g_outputOwner{nullptr};
 
+// Four lanes at a time; `taps` is a multiple of 4. Separate partial sums
+// let the products run in parallel instead of one long dependency chain.
+typedef float Lanes __attribute__((vector_size(16)));
+
+inline Lanes Load(const float* p) {
+  Lanes v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+
+inline float Dot(const float* c, const float* s, int taps) {
+  Lanes a = {0, 0, 0, 0};
+  Lanes b = {0, 0, 0, 0};
+  int t = 0;
+  for (; t + 8 <= taps; t += 8) {
+    a += Load(c + t) * Load(s + t);
+    b += Load(c + t + 4) * Load(s + t + 4);
+  }
+  if (t < taps) a += Load(c + t) * Load(s + t);
+  a += b;
+  return (a[0] + a[1]) + (a[2] + a[3]);
+}
+
+// Both channels of a stereo voice against one row of coefficients.
+inline void Dot2(const float* c, const float* l, const float* r, int taps, float* outL, float* outR) {
+  Lanes a = {0, 0, 0, 0};
+  Lanes b = {0, 0, 0, 0};
+  for (int t = 0; t < taps; t += 4) {
+    const Lanes w = Load(c + t);
+    a += w * Load(l + t);
+    b += w * Load(r + t);
+  }
+  *outL = (a[0] + a[1]) + (a[2] + a[3]);
+  *outR = (b[0] + b[1]) + (b[2] + b[3]);
+}
+
 }  // namespace
 
 std::shared_ptr<const Kernel> KernelForRate(DWORD rate) {
   if (rate == static_cast<DWORD>(kOutputRate) || rate == 0) return nullptr;
   static std::mutex cacheMutex;
-  static std::map<DWORD, std::weak_ptr<const Kernel>> cache;
+  static std::map<int, std::shared_ptr<const Kernel>> cache;
+  const int key = RatioKey(rate);
   std::lock_guard<std::mutex> lock(cacheMutex);
-  if (auto k = cache[rate].lock()) return k;
-  auto k = BuildKernel(rate);
-  cache[rate] = k;
-  return k;
+  auto& slot = cache[key];
+  if (!slot) slot = BuildKernel(key);
+  return slot;
 }
 
 void Voice::SetStep(DWORD rate) { step = (static_cast<uint64_t>(rate) << 32) / kOutputRate; }
@@ -80,43 +131,45 @@ void RenderVoice(Voice& v, float* acc, int frames) {
     v.playing = false;
     return;
   }
+  // Locals, so the stores into `acc` cannot force the play state through
+  // memory on every frame.
   const uint64_t end = static_cast<uint64_t>(v.frames) << 32;
-  const float* s = v.samples.data();
-  const int ch = v.channels;
+  const uint64_t step = v.step;
+  const bool looping = v.looping;
+  const bool stereo = v.channels == 2;
+  const float gainLeft = v.gainLeft;
+  const float gainRight = v.gainRight;
   const int64_t n = v.frames;
+  const float* left = v.samples.data();
+  const float* right = stereo ? left + n : left;
   const Kernel* k = v.kernel.get();
   const int taps = k != nullptr ? k->taps : 0;
-  const int lead = taps / 2 - 1;
+  const int lead = k != nullptr ? k->half - 1 : 0;
+  uint64_t position = v.position;
   for (int j = 0; j < frames; ++j) {
-    if (v.position >= end) {
-      if (v.looping) {
-        v.position %= end;
-      } else {
+    if (position >= end) {
+      if (!looping) {
         v.playing = false;
         v.position = 0;
         return;
       }
+      position %= end;
     }
-    const int64_t i = static_cast<int64_t>(v.position >> 32);
+    const int64_t i = static_cast<int64_t>(position >> 32);
     float l = 0.0f;
     float r = 0.0f;
     if (k == nullptr) {
-      l = s[i * ch];
-      r = ch == 2 ? s[i * ch + 1] : l;
+      l = left[i];
+      r = right[i];
     } else {
-      const uint32_t phase = static_cast<uint32_t>(v.position >> (32 - kPhaseBits)) & (kPhases - 1);
+      const uint32_t phase = static_cast<uint32_t>(position >> (32 - kPhaseBits)) & (kPhases - 1);
       const float* c = k->coeffs.data() + static_cast<size_t>(phase) * taps;
       const int64_t first = i - lead;
       if (first >= 0 && first + taps <= n) {
-        const float* src = s + first * ch;
-        if (ch == 1) {
-          for (int t = 0; t < taps; ++t) l += c[t] * src[t];
-          r = l;
+        if (stereo) {
+          Dot2(c, left + first, right + first, taps, &l, &r);
         } else {
-          for (int t = 0; t < taps; ++t) {
-            l += c[t] * src[2 * t];
-            r += c[t] * src[2 * t + 1];
-          }
+          l = r = Dot(c, left + first, taps);
         }
       } else {
         // Near the edges: a looping voice reads round the end of its
@@ -124,20 +177,20 @@ void RenderVoice(Voice& v, float* acc, int frames) {
         for (int t = 0; t < taps; ++t) {
           int64_t idx = first + t;
           if (idx < 0 || idx >= n) {
-            if (!v.looping) continue;
+            if (!looping) continue;
             idx %= n;
             if (idx < 0) idx += n;
           }
-          l += c[t] * s[idx * ch];
-          r += c[t] * s[idx * ch + (ch - 1)];
+          l += c[t] * left[idx];
+          r += c[t] * right[idx];
         }
-        if (ch == 1) r = l;
       }
     }
-    acc[2 * j] += l * v.gainLeft;
-    acc[2 * j + 1] += r * v.gainRight;
-    v.position += v.step;
+    acc[2 * j] += l * gainLeft;
+    acc[2 * j + 1] += r * gainRight;
+    position += step;
   }
+  v.position = position;
 }
 
 void AdvanceVoice(Voice& v, uint64_t frames) {
@@ -230,10 +283,12 @@ void Mixer::MixLocked(int16_t* out, int frames) {
   for (Voice* v : voices_) {
     if (v->playing) RenderVoice(*v, acc, frames);
   }
-  // Saturate instead of wrapping when the sum leaves the 16-bit range.
+  // Saturate instead of wrapping when the sum leaves the 16-bit range, then
+  // round half away from zero (plain arithmetic, so the loop vectorises).
   for (size_t i = 0; i < count; ++i) {
-    const float x = std::clamp(acc[i] * 32768.0f, -32768.0f, 32767.0f);
-    out[i] = static_cast<int16_t>(std::lrint(x));
+    float x = acc[i] * 32768.0f;
+    x = x < -32768.0f ? -32768.0f : (x > 32767.0f ? 32767.0f : x);
+    out[i] = static_cast<int16_t>(static_cast<int32_t>(x + (x < 0.0f ? -0.5f : 0.5f)));
   }
 }
 

@@ -32,23 +32,25 @@ constexpr int kPhaseBits = 11;
 constexpr int kPhases = 1 << kPhaseBits;
 
 // A polyphase windowed-sinc low-pass, band-limited to the lower of the
-// source's and the output's Nyquist frequency. coeffs[phase * taps + t]
-// weighs source frame (i - taps / 2 + 1 + t) for a position i + phase /
-// kPhases; every phase sums to 1.
+// source's and the output's Nyquist frequency. For a position i + phase /
+// kPhases, coeffs[phase * taps + t] weighs source frame (i - half + 1 + t);
+// every phase sums to 1. Rows are padded with zeros to a multiple of 4 taps
+// so they can be summed four at a time.
 struct Kernel {
-  int taps = 0;
+  int half = 0;  // the window reaches `half` frames either side
+  int taps = 0;  // row length, >= 2 * half
   std::vector<float> coeffs;
 };
 
-// Kernel for a source rate; shared between voices of the same rate while
-// any of them holds it. Null when the rate is the output rate (samples are
-// then taken as they are).
+// Kernel for a source rate, built on first use and kept for the process.
+// Null when the rate is the output rate (samples are then taken as they
+// are).
 std::shared_ptr<const Kernel> KernelForRate(DWORD rate);
 
 struct Voice {
   int channels = 1;
   uint32_t frames = 0;
-  std::vector<float> samples;  // interleaved, -1..1
+  std::vector<float> samples;  // -1..1, planar: channel c at [c * frames]
 
   bool playing = false;
   bool looping = false;

@@ -20,8 +20,6 @@
 namespace dsound {
 namespace {
 
-constexpr DWORD kControlFlags = DSBCAPS_CTRL3D | DSBCAPS_CTRLFREQUENCY | DSBCAPS_CTRLPAN | DSBCAPS_CTRLVOLUME |
-                                DSBCAPS_CTRLPOSITIONNOTIFY | DSBCAPS_CTRLFX;
 constexpr DWORD kPlayFlags = DSBPLAY_LOOPING | DSBPLAY_LOCHARDWARE | DSBPLAY_LOCSOFTWARE | DSBPLAY_TERMINATEBY_TIME |
                              DSBPLAY_TERMINATEBY_DISTANCE | DSBPLAY_TERMINATEBY_PRIORITY;
 
@@ -274,14 +272,19 @@ class SecondaryBuffer final : public IDirectSoundBuffer8 {
 
   void ConvertFrames(uint32_t first, uint32_t last) {
     const int ch = voice_.channels;
+    const size_t frames = voice_.frames;
     const uint8_t* d = data_.data();
     float* out = voice_.samples.data();
-    if (format_.wBitsPerSample == 8) {
-      for (size_t i = size_t{first} * ch; i < size_t{last} * ch; ++i) out[i] = (static_cast<int>(d[i]) - 128) / 128.0f;
-    } else {
-      for (size_t i = size_t{first} * ch; i < size_t{last} * ch; ++i) {
-        const int16_t s = static_cast<int16_t>(static_cast<uint16_t>(d[2 * i] | (d[2 * i + 1] << 8)));
-        out[i] = s / 32768.0f;
+    for (size_t i = first; i < last; ++i) {
+      for (int c = 0; c < ch; ++c) {
+        const size_t at = i * ch + c;  // sample index in the interleaved bytes
+        float v;
+        if (format_.wBitsPerSample == 8) {
+          v = (static_cast<int>(d[at]) - 128) / 128.0f;
+        } else {
+          v = static_cast<int16_t>(static_cast<uint16_t>(d[2 * at] | (d[2 * at + 1] << 8))) / 32768.0f;
+        }
+        out[c * frames + i] = v;
       }
     }
   }

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "devices/main_window.h"
@@ -15,13 +16,21 @@
 
 namespace {
 
+std::string g_path;
+void RemoveInputFile() { std::remove(g_path.c_str()); }
+
 struct Harness {
   Harness() {
     host.KeepAudio(false);
     host::SetCurrent(&host);
     mainWindow = reinterpret_cast<HWND>(1);
     InitSound();
-    path = "/tmp/velmora_wav_fuzz_" + std::to_string(getpid()) + ".wav";
+    // A memory-backed folder when there is one: the file is rewritten for
+    // every input.
+    const char* dir = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
+    path = std::string(dir) + "/velmora_wav_fuzz_" + std::to_string(getpid()) + ".wav";
+    g_path = path;
+    std::atexit(RemoveInputFile);
   }
   host::HeadlessHost host;
   std::string path;
