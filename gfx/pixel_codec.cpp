@@ -8,8 +8,8 @@
 // to the channel's range before truncating: values in range are unchanged,
 // and a value out of range (or not a number) can never be converted into an
 // integer it does not fit.
-// Block-compressed (DXT1-DXT5) and packed YUV formats have no codec yet:
-// loading them answers "Unsupported image format".
+// Block-compressed (DXT1-DXT5) and packed pair formats are not read row by
+// row: the dispatcher stages them through block_codec.h.
 // Depends on: pixel_codec.h.
 #include "gfx/pixel_codec.h"
 

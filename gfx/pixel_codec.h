@@ -44,6 +44,10 @@ struct ImageView {
   UINT height = 0;
   UINT depth = 0;
   UINT rowBytes = 0;
+  // Block and pair formats only: `pixels` addresses the first block the
+  // rectangle touches, and these say where in it the rectangle starts.
+  UINT columnOffset = 0;
+  UINT rowOffset = 0;
 
   // Palette formats: 256 working pixels; all 1.0 when none is given.
   bool hasPalette = false;

@@ -18,6 +18,7 @@
 
 #include <emmintrin.h>
 
+#include "gfx/block_codec.h"
 #include "gfx/debug_report.h"
 #include "gfx/gfx.h"
 
@@ -533,10 +534,77 @@ HRESULT DispatchConversion(ImageView* dest, ImageView* src, DWORD filter, Strate
   dest->dithered = (filter & kFilterDither) != 0;
   src->dither = kPlainOffsets;
 
+  // Block and pair formats are staged as working pixels (see block_codec.h).
+  const bool srcBlocks = IsBlockCodecFormat(src->format);
+  const bool destBlocks = IsBlockCodecFormat(dest->format);
+  if ((srcBlocks || destBlocks) && src->format == dest->format && !src->keyOn && src->width == dest->width &&
+      src->height == dest->height && src->depth == 1 && dest->depth == 1 && src->gamma == dest->gamma &&
+      src->columnOffset == dest->columnOffset && src->rowOffset == dest->rowOffset) {
+    const BlockShape shape = BlockShapeOf(src->format);
+    const UINT blocksX = (src->columnOffset + src->width + shape.width - 1) / shape.width;
+    const UINT blocksY = (src->rowOffset + src->height + shape.height - 1) / shape.height;
+    for (UINT by = 0; by < blocksY; ++by) {
+      std::memmove(dest->pixels + size_t(by) * dest->rowPitch, src->pixels + size_t(by) * src->rowPitch,
+                   size_t(blocksX) * shape.bytes);
+    }
+    if (used != nullptr) *used = Strategy::RawCopy;
+    return S_OK;
+  }
+  struct Stage {
+    D3DFORMAT format = D3DFMT_UNKNOWN;
+    BYTE* blocks = nullptr;
+    UINT pitch = 0, blocksX = 0, blocksY = 0;
+    size_t stride = 0;
+    std::vector<Pixel> pixels;
+  };
+  Stage srcStage, destStage;
+  auto stage = [](ImageView* view, Stage* s) -> bool {
+    const BlockShape shape = BlockShapeOf(view->format);
+    s->format = view->format;
+    s->blocks = view->pixels;
+    s->pitch = view->rowPitch;
+    s->blocksX = UINT((uint64_t(view->columnOffset) + view->width + shape.width - 1) / shape.width);
+    s->blocksY = UINT((uint64_t(view->rowOffset) + view->height + shape.height - 1) / shape.height);
+    s->stride = size_t(s->blocksX) * shape.width;
+    try {
+      s->pixels.resize(s->stride * s->blocksY * shape.height);
+    } catch (...) {
+      return false;
+    }
+    DecodeBlocks(view->format, s->blocks, s->pitch, s->blocksX, s->blocksY, s->pixels.data(), s->stride);
+    view->format = D3DFMT_A32B32G32R32F;
+    view->pixels = reinterpret_cast<BYTE*>(s->pixels.data() + view->rowOffset * s->stride + view->columnOffset);
+    view->rowPitch = UINT(s->stride * sizeof(Pixel));
+    view->columnOffset = view->rowOffset = 0;
+    return true;
+  };
+  if (srcBlocks) {
+    if (src->keyOn) {
+      // The key becomes what a block of that colour decodes to.
+      Pixel block[16], back[16];
+      std::fill(block, block + 16, src->key);
+      BYTE encoded[16];
+      EncodeBlocks(src->format, encoded, 16, 1, 1, block, BlockShapeOf(src->format).width);
+      DecodeBlocks(src->format, encoded, 16, 1, 1, back, BlockShapeOf(src->format).width);
+      src->key = back[0];
+    }
+    if (src->depth != 1 || !stage(src, &srcStage)) {
+      DebugReport(0, "Unsupported image format");
+      return E_FAIL;
+    }
+  }
+  if (destBlocks && (dest->depth != 1 || !stage(dest, &destStage))) {
+    DebugReport(0, "Unsupported image format");
+    return E_FAIL;
+  }
+
   if (!MakeCodec(dest) || !MakeCodec(src)) {
     DebugReport(0, "Unsupported image format");
     return E_FAIL;
   }
+  // Staged pictures hold unsigned colour, whatever their working form.
+  if (srcBlocks) src->kind = kKindUnsigned;
+  if (destBlocks) dest->kind = kKindUnsigned;
   dest->conversion = (src->kind != dest->kind && dest->kind != kKindFloat) ? src->kind : kKindNone;
   const bool bothGamma = src->gamma && dest->gamma;
   src->gammaWork = dest->gammaWork = !bothGamma;
@@ -575,6 +643,10 @@ HRESULT DispatchConversion(ImageView* dest, ImageView* src, DWORD filter, Strate
   if (done == Strategy::None) {
     DebugReport(0, "No suitable image filter found");
     return E_FAIL;
+  }
+  if (destBlocks) {
+    EncodeBlocks(destStage.format, destStage.blocks, destStage.pitch, destStage.blocksX, destStage.blocksY,
+                 destStage.pixels.data(), destStage.stride);
   }
   return S_OK;
 }

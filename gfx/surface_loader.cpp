@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <new>
 
+#include "gfx/block_codec.h"
 #include "gfx/debug_report.h"
 #include "gfx/gfx.h"
 #include "gfx/pixel_codec.h"
@@ -18,14 +19,6 @@
 
 namespace gfx {
 namespace {
-
-bool IsBlockFormat(D3DFORMAT f) {
-  return f == D3DFMT_DXT1 || f == D3DFMT_DXT2 || f == D3DFMT_DXT3 || f == D3DFMT_DXT4 || f == D3DFMT_DXT5;
-}
-
-bool IsPairFormat(D3DFORMAT f) {
-  return f == D3DFMT_UYVY || f == D3DFMT_YUY2 || f == D3DFMT_R8G8_B8G8 || f == D3DFMT_G8R8_G8B8;
-}
 
 void SetPalette(ImageView* view, const PALETTEENTRY* entries) {
   view->paletteEntries = entries;
@@ -111,15 +104,16 @@ extern "C" HRESULT WINAPI D3DXLoadSurfaceFromMemory(LPDIRECT3DSURFACE9 pDestSurf
   // The locked area: widened to whole blocks or pixel pairs where the
   // format stores pixels together.
   RECT lockRect = rect;
-  if (IsBlockFormat(desc.Format)) {
-    lockRect.left &= ~3;
-    lockRect.top &= ~3;
-    lockRect.right = static_cast<LONG>(std::min<uint64_t>((uint64_t(lockRect.right) + 3) & ~uint64_t{3}, desc.Width));
-    lockRect.bottom =
-        static_cast<LONG>(std::min<uint64_t>((uint64_t(lockRect.bottom) + 3) & ~uint64_t{3}, desc.Height));
-  } else if (IsPairFormat(desc.Format)) {
-    lockRect.left &= ~1;
-    lockRect.right = static_cast<LONG>(std::min<uint64_t>((uint64_t(lockRect.right) + 1) & ~uint64_t{1}, desc.Width));
+  if (IsBlockCodecFormat(desc.Format)) {
+    const BlockShape shape = BlockShapeOf(desc.Format);
+    auto down = [](LONG v, UINT step) { return LONG(UINT(v) / step * step); };
+    auto up = [](LONG v, UINT step, UINT limit) {
+      return LONG(std::min<uint64_t>((uint64_t(v) + step - 1) / step * step, limit));
+    };
+    lockRect.left = down(lockRect.left, shape.width);
+    lockRect.top = down(lockRect.top, shape.height);
+    lockRect.right = up(lockRect.right, shape.width, desc.Width);
+    lockRect.bottom = up(lockRect.bottom, shape.height, desc.Height);
   }
 
   DWORD flags = D3DLOCK_NOSYSLOCK;
@@ -182,9 +176,14 @@ extern "C" HRESULT WINAPI D3DXLoadSurfaceFromMemory(LPDIRECT3DSURFACE9 pDestSurf
   dest.width = static_cast<UINT>(rect.right - rect.left);
   dest.height = static_cast<UINT>(rect.bottom - rect.top);
   dest.depth = 1;
-  {
-    // The locked pointer addresses lockRect's corner; move to rect's.
-    UINT bits = FormatBits(desc.Format);
+  if (IsBlockCodecFormat(desc.Format)) {
+    // The locked pointer addresses the first block; the rectangle starts
+    // inside it.
+    dest.pixels = static_cast<BYTE*>(locked.pBits);
+    dest.columnOffset = UINT(rect.left - lockRect.left);
+    dest.rowOffset = UINT(rect.top - lockRect.top);
+  } else {
+    const UINT bits = FormatBits(desc.Format);
     dest.pixels = static_cast<BYTE*>(locked.pBits) + size_t(rect.top - lockRect.top) * dest.rowPitch +
                   size_t(rect.left - lockRect.left) * bits / 8;
   }
@@ -201,8 +200,16 @@ extern "C" HRESULT WINAPI D3DXLoadSurfaceFromMemory(LPDIRECT3DSURFACE9 pDestSurf
     src->width = static_cast<UINT>(pSrcRect->right - pSrcRect->left);
     src->height = static_cast<UINT>(pSrcRect->bottom - pSrcRect->top);
     src->depth = 1;
-    src->pixels = const_cast<BYTE*>(static_cast<const BYTE*>(pSrcMemory)) + size_t(pSrcRect->top) * SrcPitch +
-                  size_t(pSrcRect->left) * FormatBits(SrcFormat) / 8;
+    BYTE* base = const_cast<BYTE*>(static_cast<const BYTE*>(pSrcMemory));
+    if (IsBlockCodecFormat(SrcFormat)) {
+      const BlockShape shape = BlockShapeOf(SrcFormat);
+      src->pixels = base + size_t(UINT(pSrcRect->top) / shape.height) * SrcPitch +
+                    size_t(UINT(pSrcRect->left) / shape.width) * shape.bytes;
+      src->columnOffset = UINT(pSrcRect->left) % shape.width;
+      src->rowOffset = UINT(pSrcRect->top) % shape.height;
+    } else {
+      src->pixels = base + size_t(pSrcRect->top) * SrcPitch + size_t(pSrcRect->left) * FormatBits(SrcFormat) / 8;
+    }
     SetPalette(src, pSrcPalette);
     if (ColorKey != 0) {
       constexpr float k = 1.0f / 255.0f;

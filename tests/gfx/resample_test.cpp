@@ -156,8 +156,8 @@ TEST(Dispatcher, InvalidFilterWordsAndFormats) {
   }
   Image src(D3DFMT_A8R8G8B8, 2, 2, 4), dest(D3DFMT_A8R8G8B8, 2, 2, 4);
   EXPECT_EQ(gfx::DispatchConversion(&dest.view, &src.view, D3DX_FILTER_NONE | D3DX_FILTER_MIRROR), S_OK);
-  Image dxt(D3DFMT_DXT1, 4, 4, 1), out(D3DFMT_A8R8G8B8, 4, 4, 4);
-  EXPECT_EQ(gfx::DispatchConversion(&out.view, &dxt.view, D3DX_FILTER_NONE), E_FAIL);
+  Image depth(D3DFMT_D24S8, 4, 4, 4), out(D3DFMT_A8R8G8B8, 4, 4, 4);
+  EXPECT_EQ(gfx::DispatchConversion(&out.view, &depth.view, D3DX_FILTER_NONE), E_FAIL);
   // Sizes no weight list can be built for: every strategy declines.
   Image empty(D3DFMT_A8R8G8B8, 0, 0, 4), some(D3DFMT_A8R8G8B8, 3, 3, 4);
   EXPECT_EQ(gfx::DispatchConversion(&some.view, &empty.view, D3DX_FILTER_TRIANGLE), E_FAIL);

@@ -100,7 +100,7 @@ TEST_F(LevelLoader, DefaultFilterIsDitheredTriangleAndFailuresUnlock) {
   EXPECT_EQ(D3DXLoadSurfaceFromMemory(&surface, nullptr, nullptr, px, D3DFMT_A32B32G32R32F, 32, nullptr, &src, 6, 0),
             D3DERR_INVALIDCALL);
   EXPECT_TRUE(Reported("Invalid image filter"));
-  EXPECT_EQ(D3DXLoadSurfaceFromMemory(&surface, nullptr, nullptr, px, D3DFMT_DXT3, 32, nullptr, &src,
+  EXPECT_EQ(D3DXLoadSurfaceFromMemory(&surface, nullptr, nullptr, px, D3DFMT_D24S8, 32, nullptr, &src,
                                       D3DX_FILTER_NONE, 0),
             E_FAIL);
   EXPECT_TRUE(Reported("Unsupported image format"));
