@@ -40,45 +40,48 @@ void PaintWalker(Canvas& cv, const WalkerColours& k, bool specks) {
       cv.Fill(Circle(x, y, r), i % 3 == 0 ? k.speckB : k.speckA);
     }
   }
-  Shape hair = Union({Ellipse(44, 29, 28, 25), Circle(19, 38, 6), Circle(69, 38, 6)});
-  Shape face = Ellipse(44, 38, 20, 18.5f);
-  Shape neck = RoundRect(39, 52, 49, 60, 2);
-  Shape shirt = Polygon({{30, 57}, {58, 57}, {63, 76}, {25, 76}});
-  Shape armL = Stroke({{32, 60}, {23, 70}}, 8.5f);
-  Shape armR = Stroke({{56, 60}, {65, 70}}, 8.5f);
-  Shape handL = Circle(21.5f, 72.5f, 4.6f), handR = Circle(66.5f, 72.5f, 4.6f);
-  Shape legs = Union({RoundRect(33, 73, 43, 82, 2), RoundRect(45, 73, 55, 82, 2)});
-  Shape feet = Union({Ellipse(37, 83.5f, 7, 3.8f), Ellipse(51, 83.5f, 7, 3.8f)});
+  Shape hairCap = Ellipse(44, 30, 34, 28);
+  Shape hair = Union({hairCap, Circle(12, 42, 7.5f), Circle(76, 42, 7.5f)});
+  Shape face = Ellipse(44, 40, 24.5f, 20.5f);
+  Shape neck = RoundRect(38, 55, 50, 62, 2);
+  Shape shirt = Polygon({{26, 58}, {62, 58}, {69, 78}, {19, 78}});
+  Shape armL = Stroke({{27, 61}, {15, 72}}, 10);
+  Shape armR = Stroke({{61, 61}, {73, 72}}, 10);
+  Shape handL = Circle(12.5f, 74, 5.8f), handR = Circle(75.5f, 74, 5.8f);
+  Shape legs = Union({RoundRect(29, 75, 42, 83, 2), RoundRect(46, 75, 59, 83, 2)});
+  Shape feet = Union({Ellipse(34.5f, 83.8f, 9.5f, 3.6f), Ellipse(53.5f, 83.8f, 9.5f, 3.6f)});
   Shape body = Union({hair, face, neck, shirt, armL, armR, handL, handR, legs, feet});
   cv.Fill(Dilate(body, 1.3f), k.outline);
 
   cv.Fill(legs, k.trousers);
+  cv.Fill(Stroke({{44, 77}, {44, 83}}, 1.4f), k.outline);
   cv.Fill(feet, k.skin);
   cv.Fill(Union({armL, armR}), k.shirt);
   cv.Fill(shirt, k.shirt);
-  cv.Fill(Polygon({{34, 57}, {44, 64}, {54, 57}}), k.shirtLight);
-  cv.Fill(Stroke({{29, 75}, {59, 75}}, 2.0f), k.shirtLight);
+  cv.Fill(Polygon({{33, 58}, {44, 66}, {55, 58}}), k.shirtLight);
+  cv.Fill(Stroke({{21, 76.5f}, {67, 76.5f}}, 2.2f), k.shirtLight);
+  cv.Fill(Stroke({{29, 63}, {25, 73}}, 1.6f), k.shirtLight);
   cv.Fill(Union({handL, handR}), k.skin);
   cv.Fill(neck, k.skinShade);
   cv.Fill(hair, k.hair);
-  cv.Fill(Subtract(Ellipse(44, 29, 28, 25), Ellipse(41.5f, 27, 27, 24.5f)), k.hairShade);
+  cv.Fill(Subtract(hairCap, Ellipse(41, 28, 33, 27.5f)), k.hairShade);
   cv.Fill(face, k.skin);
   // fringe: a row of locks over the forehead
-  cv.Fill(Union({Circle(29, 23, 7), Circle(37, 21, 7), Circle(45, 21.5f, 7), Circle(53, 21, 7), Circle(60, 24, 6.5f),
-                 Ellipse(44, 15, 24, 9)}),
+  cv.Fill(Union({Circle(25, 26, 8), Circle(34, 23, 8), Circle(44, 22.5f, 8), Circle(54, 23, 8), Circle(63, 26, 7.5f),
+                 Ellipse(44, 15, 29, 10)}),
           k.hair);
-  cv.Fill(Stroke(Arc(44, 33, 26, 22, -2.55f, -2.0f, 8), 3.2f), k.highlight);
-  cv.Fill(Circle(25.5f, 23, 1.6f), k.highlight);
+  cv.Fill(Stroke(Arc(44, 34, 31, 25, -2.6f, -2.05f, 8), 3.6f), k.highlight);
+  cv.Fill(Circle(19.5f, 25.5f, 1.9f), k.highlight);
   // cheeks
-  cv.Fill(Ellipse(31.5f, 45.5f, 3.2f, 1.8f), Mix(k.skin, k.hairShade, 0.55f));
-  cv.Fill(Ellipse(56.5f, 45.5f, 3.2f, 1.8f), Mix(k.skin, k.hairShade, 0.55f));
+  cv.Fill(Ellipse(28.5f, 48, 3.8f, 2.1f), Mix(k.skin, k.hairShade, 0.55f));
+  cv.Fill(Ellipse(59.5f, 48, 3.8f, 2.1f), Mix(k.skin, k.hairShade, 0.55f));
   // eyes with glints
-  cv.Fill(Ellipse(37, 39, 3.1f, 4.4f), k.eye);
-  cv.Fill(Ellipse(51, 39, 3.1f, 4.4f), k.eye);
-  cv.Fill(Circle(36, 37.2f, 1.3f), k.glint);
-  cv.Fill(Circle(50, 37.2f, 1.3f), k.glint);
+  cv.Fill(Ellipse(35.5f, 41, 3.5f, 5), k.eye);
+  cv.Fill(Ellipse(52.5f, 41, 3.5f, 5), k.eye);
+  cv.Fill(Circle(34.3f, 39, 1.45f), k.glint);
+  cv.Fill(Circle(51.3f, 39, 1.45f), k.glint);
   // smile
-  cv.Fill(Stroke(Arc(44, 46, 3.6f, 2.6f, 0.35f, kPi - 0.35f, 8), 1.5f), k.eye);
+  cv.Fill(Stroke(Arc(44, 48.5f, 4.2f, 3, 0.35f, kPi - 0.35f, 8), 1.6f), k.eye);
 }
 
 WalkerColours TileWalkerColours() {
@@ -102,10 +105,10 @@ Indexed Icon() {
   k.glint = {255, 255, 255};
   k.eye = {0, 0, 0};
   k.outline = C({0x20, 0x00, 0x40});
-  // head and upper body: design x 11..77, y 4..70
+  // head and upper body: design x 5..83, y 1..79
   Canvas cv(128, 128, k.background);
-  float scale = 128.0f / 66.0f;
-  cv.SetView(scale, -11 * scale, -4 * scale);
+  float scale = 128.0f / 78.0f;
+  cv.SetView(scale, -5 * scale, -1 * scale);
   PaintWalker(cv, k, true);
   std::vector<int> all;
   for (int i = 0; i < 256; ++i) all.push_back(i);
@@ -135,12 +138,12 @@ Indexed SpinStrip(const Indexed& walker) {
 
 Indexed Partner() {
   Canvas cv(kCell, kCell, T(kNavy));
-  cv.Fill(Circle(44, 46, 47), T(kMidBlue));
-  Shape hairBack = Union({Ellipse(44, 36, 33, 30), RoundRect(11, 34, 77, 86, 16)});
-  Shape face = Ellipse(44, 42, 21, 20.5f);
-  Shape dress = Polygon({{35, 62}, {53, 62}, {68, 89}, {20, 89}});
-  Shape armL = Stroke({{33, 63}, {24, 78}}, 7), armR = Stroke({{55, 63}, {64, 78}}, 7);
-  Shape handL = Circle(23, 79, 5), handR = Circle(65, 79, 5);
+  cv.Fill([](float x, float y) { return (x - 44) * (x - 44) + (y - 44) * (y - 44) > 50 * 50; }, T(kMidBlue));
+  Shape hairBack = Union({Ellipse(44, 35, 37, 32), RoundRect(7, 34, 81, 88, 16)});
+  Shape face = Ellipse(44, 42, 24, 22);
+  Shape dress = Polygon({{33, 63}, {55, 63}, {72, 89}, {16, 89}});
+  Shape armL = Stroke({{31, 64}, {19, 79}}, 8), armR = Stroke({{57, 64}, {69, 79}}, 8);
+  Shape handL = Circle(17.5f, 80, 5.5f), handR = Circle(70.5f, 80, 5.5f);
   Shape neck = RoundRect(38, 56, 50, 64, 3);
   Shape body = Union({hairBack, face, dress, armL, armR, handL, handR, neck});
   cv.Fill(Dilate(body, 1.3f), T(kNearBlack));
@@ -148,23 +151,23 @@ Indexed Partner() {
   // lighter strands falling down each side
   for (int i = 0; i < 3; ++i) {
     float o = float(i) * 5.5f;
-    cv.Fill(Stroke(CatmullRom({{22 - o * 0.3f, 22 + o}, {15 + o * 0.2f, 50}, {17 + o, 82}}, 8), 2.2f), T(kBrown));
-    cv.Fill(Stroke(CatmullRom({{66 + o * 0.3f, 22 + o}, {73 - o * 0.2f, 50}, {71 - o, 82}}, 8), 2.2f), T(kBrown));
+    cv.Fill(Stroke(CatmullRom({{18 - o * 0.3f, 22 + o}, {10 + o * 0.2f, 50}, {12 + o, 84}}, 8), 2.2f), T(kBrown));
+    cv.Fill(Stroke(CatmullRom({{70 + o * 0.3f, 22 + o}, {78 - o * 0.2f, 50}, {76 - o, 84}}, 8), 2.2f), T(kBrown));
   }
   cv.Fill(dress, T(kCrimson));
   cv.Fill(Stroke({{30, 86}, {58, 86}}, 1.6f), T(kBrown));
   cv.Fill(neck, T(kTan));
   cv.Fill(Union({armL, armR, handL, handR}), T(kTan));
-  cv.Fill(Stroke({{35, 62}, {53, 62}}, 2.5f), T(kCrimson));
+  cv.Fill(Stroke({{33, 63}, {55, 63}}, 2.5f), T(kCrimson));
   cv.Fill(face, T(kTan));
   // bow at the collar
   cv.Fill(Polygon({{44, 65}, {34, 60}, {34, 70}}), T(kLightBlue));
   cv.Fill(Polygon({{44, 65}, {54, 60}, {54, 70}}), T(kLightBlue));
   cv.Fill(Circle(44, 65, 2.6f), T(kMidBlue));
   // parted fringe
-  cv.Fill(Intersect(Ellipse(44, 30, 25, 20), Subtract(Ellipse(44, 14, 30, 20), Ellipse(44, 42, 15, 15))), T(kBrown));
-  cv.Fill(Polygon({{44, 12}, {26, 34}, {24, 26}, {36, 12}}), T(kBrown));
-  cv.Fill(Polygon({{44, 12}, {62, 34}, {64, 26}, {52, 12}}), T(kBrown));
+  cv.Fill(Intersect(Ellipse(44, 30, 28, 22), Subtract(Ellipse(44, 13, 33, 21), Ellipse(44, 42, 16, 16))), T(kBrown));
+  cv.Fill(Polygon({{44, 11}, {23, 35}, {21, 26}, {35, 11}}), T(kBrown));
+  cv.Fill(Polygon({{44, 11}, {65, 35}, {67, 26}, {53, 11}}), T(kBrown));
   cv.Fill(Stroke({{44, 11}, {44, 24}}, 1.4f), T(kDarkBrown));
   cv.Fill(Stroke(Arc(44, 30, 22, 18, -2.6f, -2.1f, 6), 2.0f), T(kTan));
   // ornament at the upper right
@@ -174,15 +177,15 @@ Indexed Partner() {
   }
   cv.Fill(Circle(66, 16, 2.6f), T(kCream));
   // eyes, glints, mouth
-  cv.Fill(Ellipse(37, 44, 2.9f, 4.1f), T(kNearBlack));
-  cv.Fill(Ellipse(51, 44, 2.9f, 4.1f), T(kNearBlack));
-  cv.Fill(Stroke({{33, 40}, {35, 41.2f}}, 1.2f), T(kNearBlack));
-  cv.Fill(Stroke({{55, 40}, {53, 41.2f}}, 1.2f), T(kNearBlack));
-  cv.Fill(Circle(36.1f, 42.4f, 1.2f), T(kCream));
-  cv.Fill(Circle(50.1f, 42.4f, 1.2f), T(kCream));
-  cv.Fill(Ellipse(44, 52.5f, 2.6f, 1.5f), T(kCrimson));
-  cv.Fill(Ellipse(31, 49.5f, 3, 1.7f), Mix(T(kTan), T(kCrimson), 0.5f));
-  cv.Fill(Ellipse(57, 49.5f, 3, 1.7f), Mix(T(kTan), T(kCrimson), 0.5f));
+  cv.Fill(Ellipse(36, 44, 3.2f, 4.5f), T(kNearBlack));
+  cv.Fill(Ellipse(52, 44, 3.2f, 4.5f), T(kNearBlack));
+  cv.Fill(Stroke({{31.5f, 39.5f}, {33.8f, 40.8f}}, 1.3f), T(kNearBlack));
+  cv.Fill(Stroke({{56.5f, 39.5f}, {54.2f, 40.8f}}, 1.3f), T(kNearBlack));
+  cv.Fill(Circle(35, 42.2f, 1.3f), T(kCream));
+  cv.Fill(Circle(51, 42.2f, 1.3f), T(kCream));
+  cv.Fill(Ellipse(44, 53.5f, 2.8f, 1.6f), T(kCrimson));
+  cv.Fill(Ellipse(29.5f, 50, 3.4f, 1.9f), Mix(T(kTan), T(kCrimson), 0.5f));
+  cv.Fill(Ellipse(58.5f, 50, 3.4f, 1.9f), Mix(T(kTan), T(kCrimson), 0.5f));
   return Quantise(cv, TilePalette(),
                   {kNearBlack, kNavy, kMidBlue, kDarkBrown, kCrimson, kBrown, kLightBlue, kTan, kCream});
 }
@@ -194,7 +197,7 @@ Indexed Gem() {
     return Polygon({{44, 44 - r}, {44 + r, 44}, {44, 44 + r}, {44 - r, 44}});
   };
   (void)ring;
-  cv.Fill(Circle(44, 44, 49), T(kMidBlue));
+  cv.Fill(Circle(44, 44, 45.5f), T(kMidBlue));
   cv.Fill(diamond(49), T(kLightBlue));
   cv.Fill(diamond(46), T(kDarkBrown));
   cv.Fill(diamond(38.5f), T(kBrown));
@@ -223,15 +226,15 @@ Indexed Block() {
             green = CubeIndex(0x00, 0xA0, 0x00), white = 255, shade = CubeIndex(0xC0, 0xC0, 0xC0) ;
   (void)shade;
   Canvas cv(kCell, kCell, C(pal[offWhite]));
-  const float cx = 44, cy = 44, rx = 31, ry = 41.5f;
+  const float cx = 44, cy = 44, rx = 35, ry = 43.5f;
   Shape oval = Ellipse(cx, cy, rx, ry);
   cv.Fill(oval, C(pal[dark]));
-  Shape inner = Ellipse(cx, cy, rx - 3.2f, ry - 3.2f);
+  Shape inner = Ellipse(cx, cy, rx - 5.5f, ry - 5.5f);
   // bands follow the oval's curve, like the ribs of a melon
   auto band = [&](float lo, float hi) {
     return Intersect(inner, [=](float x, float y) {
-      float dy = (y - cy) / (ry - 3.2f);
-      float half = (rx - 3.2f) * std::sqrt(std::max(0.0f, 1 - dy * dy));
+      float dy = (y - cy) / (ry - 5.5f);
+      float half = (rx - 5.5f) * std::sqrt(std::max(0.0f, 1 - dy * dy));
       float u = half > 0 ? std::abs(x - cx) / half : 1;
       return u >= lo && u < hi;
     });
@@ -250,7 +253,7 @@ Indexed Stranger() {
             grey = CubeIndex(0x40, 0x40, 0x40), greyLight = CubeIndex(0x60, 0x60, 0x40), sand = CubeIndex(0xE0, 0xC0, 0x80),
             dark = CubeIndex(0x00, 0x00, 0x40), trousers = CubeIndex(0x20, 0x20, 0x40), hair = CubeIndex(0xC0, 0x60, 0x00),
             hairLight = CubeIndex(0xE0, 0x80, 0x40), shirt = CubeIndex(0xE0, 0x20, 0x40), gold = CubeIndex(0xE0, 0xC0, 0x00),
-            skinShade = CubeIndex(0xC0, 0x80, 0x40), skin = CubeIndex(0xE0, 0xA0, 0x80);
+            skinShade = CubeIndex(0xC0, 0x80, 0x40), skin = CubeIndex(0xE0, 0xC0, 0x80);
   Canvas cv(kCell, kCell, C(pal[navy]));
   // background: diagonal bands
   cv.Fill([](float x, float y) { return std::fmod(x + y + 400.0f, 40.0f) < 25.0f; }, C(pal[blue]));
