@@ -209,8 +209,8 @@ void Drums(Mixer& m, int bars, double sixteenth, bool full) {
     for (int s = 0; s < 16; ++s) {
       double t = (bar * 16 + s) * sixteenth;
       if (full && (s == 0 || s == 8 || (s == 10 && bar % 2 == 1))) {
-        Note k{Wave::Kick, t, 0.09, 110, 0.55, 0, 0.5, 0.002, 0.12, 0.0, 0.02};
-        k.slide = -36;
+        Note k{Wave::Kick, t, 0.09, 150, 0.6, 0, 0.5, 0.002, 0.12, 0.0, 0.02};
+        k.slide = -180;  // the thump: a fast fall of about an octave and a half
         m.Add(k);
       }
       if (full && (s == 4 || s == 12)) m.Add({Wave::Noise, t, 0.08, 3200, 0.16, 0.1, 0.5, 0.001, 0.09, 0.0, 0.02});

@@ -40,7 +40,7 @@ Indexed TitleCard(const Indexed& floor, const Indexed& walker, const Indexed& pa
   struct Letter { char c; int col, row; };
   const Letter name[] = {{'V', 3, 1}, {'E', 4, 1}, {'L', 5, 1}, {'M', 3, 2}, {'O', 4, 2}, {'R', 5, 2}, {'A', 5, 3}};
   for (const Letter& l : name)
-    cv.Fill(GlyphShape(l.c, float(l.col * kCell) + 44, float(l.row * kCell) + 44, 52, 9.5f), indigo,
+    cv.Fill(GlyphShape(l.c, float(l.col * kCell) + 44, float(l.row * kCell) + 44, 52, 8.5f), indigo,
             {l.col * kCell, l.row * kCell, (l.col + 1) * kCell, (l.row + 1) * kCell});
 
   // The ninth column of tiles runs two pixels past the margin line; the
@@ -52,7 +52,7 @@ Indexed TitleCard(const Indexed& floor, const Indexed& walker, const Indexed& pa
   PasteCell(cv, partner, 6, 3, tile);
   PasteCell(cv, gem, 2, 5, tile);
 
-  const float h = 36, weight = 5.2f, track = 3.5f;
+  const float h = 44, weight = 6.2f, track = 4.0f;
   const char* line1 = "Push SPACE";
   const char* line2 = "or Double Click";
   float w1 = TextWidth(line1, h, track), w2 = TextWidth(line2, h, track);
