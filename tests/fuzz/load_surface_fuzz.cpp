@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "gfx/block_codec.h"
 #include "gfx/gfx.h"
 #include "gfx/pixel_codec.h"
 #include "tests/gfx/memory_surface.h"
@@ -17,6 +18,7 @@ const D3DFORMAT kFormats[] = {
     D3DFMT_V8U8,     D3DFMT_L6V5U5,   D3DFMT_Q8W8V8U8,    D3DFMT_A16B16G16R16F, D3DFMT_A32B32G32R32F,
     D3DFMT_R16F,     D3DFMT_A8P8,     D3DFMT_A2B10G10R10, D3DFMT_CxV8U8,        D3DFMT_DXT1,
     D3DFMT_UYVY,     D3DFMT_L16,      D3DFMT_G16R16,      D3DFMT_X8L8V8U8,      D3DFMT_D16_LOCKABLE,
+    D3DFMT_DXT3,     D3DFMT_DXT5,     D3DFMT_YUY2,        D3DFMT_G8R8_G8B8,     D3DFMT_D24S8,
 };
 constexpr size_t kFormatCount = sizeof(kFormats) / sizeof(kFormats[0]);
 
@@ -54,13 +56,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   PALETTEENTRY palette[256];
   for (auto& e : palette) e = PALETTEENTRY{BYTE(in.Take(1)), BYTE(in.Take(1)), BYTE(in.Take(1)), BYTE(in.Take(1))};
 
-  const UINT srcBytes = gfx::HasCodec(srcFormat) ? gfx::FormatBits(srcFormat) / 8 : 4;
-  const UINT srcPitch = srcW * srcBytes;
-  std::vector<BYTE> pixels(size_t(srcPitch) * srcH);
+  // Source rows (or block rows) exactly as long as the format needs.
+  UINT srcPitch, srcRows;
+  if (gfx::IsBlockCodecFormat(srcFormat)) {
+    const gfx::BlockShape shape = gfx::BlockShapeOf(srcFormat);
+    srcPitch = (srcW + shape.width - 1) / shape.width * shape.bytes;
+    srcRows = (srcH + shape.height - 1) / shape.height;
+  } else {
+    srcPitch = srcW * (gfx::HasCodec(srcFormat) ? gfx::FormatBits(srcFormat) / 8 : 4);
+    srcRows = srcH;
+  }
+  std::vector<BYTE> pixels(size_t(srcPitch) * srcRows);
   for (auto& b : pixels) b = BYTE(in.Take(1));
 
-  const UINT destBytes = gfx::HasCodec(destFormat) ? gfx::FormatBits(destFormat) / 8 : 4;
-  gfxtest::MemorySurface surface(destW, destH, destFormat, destBytes);
+  const gfx::BlockShape shape = gfx::IsBlockCodecFormat(destFormat)
+                                    ? gfx::BlockShapeOf(destFormat)
+                                    : gfx::BlockShape{1, 1, gfx::HasCodec(destFormat) ? gfx::FormatBits(destFormat) / 8 : 4};
+  gfxtest::MemorySurface surface(destW, destH, destFormat, shape.width, shape.height, shape.bytes);
   D3DXLoadSurfaceFromMemory(&surface, palette, useDestRect ? &destRect : nullptr, pixels.data(), srcFormat, srcPitch,
                             palette, &srcRect, filter, key);
   if (surface.locks != surface.unlocks) __builtin_trap();

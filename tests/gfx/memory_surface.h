@@ -16,8 +16,12 @@ namespace gfxtest {
 class MemorySurface final : public IDirect3DSurface9 {
  public:
   MemorySurface(UINT width, UINT height, D3DFORMAT format, UINT bytesPerPixel)
-      : width_(width), height_(height), format_(format), pitch_(((width * bytesPerPixel) + 3) & ~3u),
-        bytesPerPixel_(bytesPerPixel), bytes_(size_t(pitch_) * height + 16, 0xCD) {}
+      : MemorySurface(width, height, format, 1, 1, bytesPerPixel) {}
+  // Formats that store blocks of blockWidth x blockHeight pixels together.
+  MemorySurface(UINT width, UINT height, D3DFORMAT format, UINT blockWidth, UINT blockHeight, UINT blockBytes)
+      : width_(width), height_(height), format_(format), blockWidth_(blockWidth), blockHeight_(blockHeight),
+        pitch_(((width + blockWidth - 1) / blockWidth * blockBytes + 3) & ~3u), bytesPerPixel_(blockBytes),
+        bytes_(size_t(pitch_) * ((height + blockHeight - 1) / blockHeight), 0xCD) {}
 
   BYTE* Bits() { return bytes_.data(); }
   UINT Pitch() const { return pitch_; }
@@ -76,7 +80,8 @@ class MemorySurface final : public IDirect3DSurface9 {
     lastLockFlags = flags;
     lastLockWhole = rect == nullptr;
     locked->Pitch = INT(pitch_);
-    locked->pBits = bytes_.data() + size_t(r.top) * pitch_ + size_t(r.left) * bytesPerPixel_;
+    locked->pBits = bytes_.data() + size_t(r.top / LONG(blockHeight_)) * pitch_ +
+                    size_t(r.left / LONG(blockWidth_)) * bytesPerPixel_;
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE UnlockRect() override {
@@ -90,6 +95,7 @@ class MemorySurface final : public IDirect3DSurface9 {
  private:
   UINT width_, height_;
   D3DFORMAT format_;
+  UINT blockWidth_, blockHeight_;
   UINT pitch_;
   UINT bytesPerPixel_;
   std::vector<BYTE> bytes_;
