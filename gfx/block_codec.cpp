@@ -22,7 +22,8 @@ bool IsDxt(D3DFORMAT f) {
   return f == D3DFMT_DXT1 || f == D3DFMT_DXT2 || f == D3DFMT_DXT3 || f == D3DFMT_DXT4 || f == D3DFMT_DXT5;
 }
 
-float Clamp01(float v) { return std::min(std::max(v, 0.0f), 1.0f); }  // NaN becomes 0
+// std::max(lo, v) answers lo for a NaN v.
+float Clamp01(float v) { return std::min(std::max(0.0f, v), 1.0f); }
 
 BYTE ToByte(float v01) { return static_cast<BYTE>(Clamp01(v01) * 255.0f + 0.5f); }
 
@@ -261,7 +262,7 @@ Pixel FromYuv(float y, float u, float v) {
 }
 
 BYTE Round255(float v) {
-  const float c = std::min(std::max(v, 0.0f), 255.0f);  // NaN becomes 0
+  const float c = std::min(std::max(0.0f, v), 255.0f);  // NaN becomes 0
   return static_cast<BYTE>(std::min(c + 0.5f, 255.0f));
 }
 

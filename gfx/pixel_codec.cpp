@@ -138,12 +138,12 @@ uint64_t WriteChannel(const Channel& c, float value, float offset) {
   if (!c.isSigned) {
     const float max = static_cast<float>((uint64_t{1} << c.bits) - 1);
     float v = value * max + offset;
-    v = std::min(std::max(v, 0.0f), max);  // also turns NaN into 0
+    v = std::min(std::max(0.0f, v), max);  // lo first: NaN becomes 0
     return (static_cast<uint64_t>(v) & ((uint64_t{1} << c.bits) - 1)) << c.shift;
   }
   const float max = static_cast<float>((int64_t{1} << (c.bits - 1)) - 1);
   float v = std::floor(value * max + offset);
-  v = std::min(std::max(v, -max), max);
+  v = std::min(std::max(-max, v), max);
   int64_t s = static_cast<int64_t>(v);
   return (static_cast<uint64_t>(s) & ((uint64_t{1} << c.bits) - 1)) << c.shift;
 }
@@ -400,7 +400,7 @@ void ApplyGammaEncode(Pixel* p, UINT width) {
   }
 }
 
-float Clamp(float v, float lo, float hi) { return std::min(std::max(v, lo), hi); }
+float Clamp(float v, float lo, float hi) { return std::min(std::max(lo, v), hi); }  // NaN becomes lo
 
 // Converts one pixel from kind `from` into kind `to`.
 void ConvertKind(Pixel& p, int from, int to) {

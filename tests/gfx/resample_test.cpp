@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 #include <utility>
 #include <vector>
 
@@ -435,6 +436,27 @@ TEST(Palettised, WritingP8PicksTheNearestEntry) {
   Convert(dest, src, D3DX_FILTER_NONE);
   EXPECT_EQ(dest.bytes[0], 0x40);
   EXPECT_EQ(dest.bytes[1], 0xFE);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Writer, NotANumberAndInfinityNeverOverflowAnInteger) {
+  const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
+  for (D3DFORMAT format : {D3DFMT_A8R8G8B8, D3DFMT_R5G6B5, D3DFMT_A2R10G10B10, D3DFMT_V8U8, D3DFMT_Q16W16V16U16,
+                           D3DFMT_L16, D3DFMT_A8P8, D3DFMT_DXT1, D3DFMT_DXT5, D3DFMT_UYVY}) {
+    Image src(D3DFMT_A32B32G32R32F, 4, 4, 16), dest(format, 4, 4, 8);
+    for (UINT y = 0; y < 4; ++y)
+      for (UINT x = 0; x < 4; ++x) src.SetFloats(x, y, Pixel{nan, inf, -inf, x & 1 ? nan : 1e30f});
+    dest.view.rowPitch = 32;
+    Convert(dest, src, D3DX_FILTER_NONE);  // the sanitizers watch the conversions
+    Convert(dest, src, D3DX_FILTER_TRIANGLE);
+  }
+  Image src(D3DFMT_A32B32G32R32F, 1, 1, 16), dest(D3DFMT_A8R8G8B8, 1, 1, 4);
+  src.SetFloats(0, 0, Pixel{nan, inf, -inf, nan});
+  Convert(dest, src, D3DX_FILTER_NONE);
+  EXPECT_EQ(dest.Argb(0, 0), 0x0000FF00u);  // NaN reads as 0, infinities as the ends
 }
 
 }  // namespace
