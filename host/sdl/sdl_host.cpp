@@ -13,6 +13,7 @@
 #include <fstream>
 #include <iterator>
 #include <limits>
+#include <map>
 #include <vector>
 
 #include "host/sdl/key_mapping.h"
@@ -28,7 +29,14 @@ struct SdlHost::Impl {
   SDL_Texture* texture = nullptr;
   int textureW = 0, textureH = 0;
   bool haveFrame = false;
-  SDL_Cursor* cursor = nullptr;
+  // Cursors made so far, by picture; the platform switches between the
+  // class arrow and the game's cursor often, and each switch reaches here.
+  struct CachedCursor {
+    uint64_t fingerprint = 0;
+    SDL_Cursor* cursor = nullptr;
+  };
+  std::map<const Image*, CachedCursor> cursors;
+  SDL_Cursor* arrow = nullptr;
   SDL_Surface* icon = nullptr;  // kept to apply when the window appears
   SDL_AudioDeviceID audio = 0;
   int audioFrames = 0;
@@ -49,6 +57,21 @@ void AudioCallback(void* user, Uint8* stream, int len) {
   int frameBytes = 2 * std::max(1, impl->channels);
   std::memset(stream, 0, static_cast<size_t>(len));
   if (impl->source) impl->source->Mix(reinterpret_cast<int16_t*>(stream), len / frameBytes);
+}
+
+// Tells pictures apart when a freed one's address is reused.
+uint64_t Fingerprint(const Image& image) {
+  uint64_t h = 1469598103934665603ull;
+  auto mix = [&](uint64_t v) {
+    h ^= v;
+    h *= 1099511628211ull;
+  };
+  mix(static_cast<uint64_t>(image.width));
+  mix(static_cast<uint64_t>(image.height));
+  mix(static_cast<uint64_t>(image.hotspotX));
+  mix(static_cast<uint64_t>(image.hotspotY));
+  for (uint32_t p : image.argb) mix(p);
+  return h;
 }
 
 SDL_Surface* SurfaceFrom(const Image& image) {
@@ -84,7 +107,8 @@ SdlHost::SdlHost() : impl_(std::make_unique<Impl>()) {
 SdlHost::~SdlHost() {
   CloseAudio();
   DestroyWindow();
-  if (impl_->cursor) SDL_FreeCursor(impl_->cursor);
+  for (auto& [image, cached] : impl_->cursors) SDL_FreeCursor(cached.cursor);
+  if (impl_->arrow) SDL_FreeCursor(impl_->arrow);
   if (impl_->icon) SDL_FreeSurface(impl_->icon);
   sdl::CloseKeymapDisplay(impl_->display);
   if (Current() == this) SetCurrent(nullptr);
@@ -296,17 +320,26 @@ void SdlHost::Present(const uint32_t* pixels, int width, int height, int pitchBy
 
 void SdlHost::SetCursor(const Image* cursor) {
   if (!ok_) return;
-  SDL_Cursor* next = nullptr;
   if (cursor == nullptr) {
-    next = SDL_CreateSystemCursor(SDL_SYSTEM_CURSOR_ARROW);
-  } else if (SDL_Surface* s = SurfaceFrom(*cursor)) {
-    next = SDL_CreateColorCursor(s, cursor->hotspotX, cursor->hotspotY);
-    SDL_FreeSurface(s);
+    if (impl_->arrow == nullptr) impl_->arrow = SDL_CreateSystemCursor(SDL_SYSTEM_CURSOR_ARROW);
+    if (impl_->arrow) SDL_SetCursor(impl_->arrow);
+    return;
   }
-  if (next == nullptr) return;
-  SDL_SetCursor(next);
-  if (impl_->cursor) SDL_FreeCursor(impl_->cursor);
-  impl_->cursor = next;
+  uint64_t fingerprint = Fingerprint(*cursor);
+  Impl::CachedCursor& cached = impl_->cursors[cursor];
+  if (cached.cursor == nullptr || cached.fingerprint != fingerprint) {
+    SDL_Surface* s = SurfaceFrom(*cursor);
+    SDL_Cursor* made = s ? SDL_CreateColorCursor(s, cursor->hotspotX, cursor->hotspotY) : nullptr;
+    if (s) SDL_FreeSurface(s);
+    if (made == nullptr) return;
+    // The old one may be showing: switch before freeing it.
+    SDL_SetCursor(made);
+    if (cached.cursor) SDL_FreeCursor(cached.cursor);
+    cached.cursor = made;
+    cached.fingerprint = fingerprint;
+    return;
+  }
+  SDL_SetCursor(cached.cursor);
 }
 
 void SdlHost::SetIcon(const Image* icon) {
