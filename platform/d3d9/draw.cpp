@@ -108,7 +108,7 @@ int ClipAgainst(const ClipVertex* in, int n, ClipVertex* out, Dist dist) {
 uint32_t PackColor(const double c[4]) {
   uint32_t out = 0;
   for (int k = 0; k < 4; ++k) {
-    const double v = std::clamp(c[k], 0.0, 255.0);
+    const double v = c[k] >= 0.0 ? std::min(c[k], 255.0) : 0.0;  // NaN reads as 0
     out |= static_cast<uint32_t>(v + 0.5) << (8 * k);
   }
   return out;

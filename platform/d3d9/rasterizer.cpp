@@ -155,6 +155,7 @@ inline uint32_t FetchTexel(const Pipeline& p, int64_t x, int64_t y) {
 // (i + 0.5) / size, rounded to nearest.
 inline int64_t SubTexel(double coord, int size) {
   double s = coord * size * 256.0 - 128.0;
+  if (std::isnan(s)) s = 0;  // garbage coordinates sample somewhere, never fault
   s = std::clamp(s, -1e15, 1e15);
   return static_cast<int64_t>(std::floor(s + 0.5));
 }
@@ -500,7 +501,8 @@ void DrawTriangle(const RenderTarget& target, const Pipeline& p, const ScreenVer
       if (!flatDiffuse) {
         diffuse = 0;
         for (int k = 0; k < 4; ++k) {
-          const double c = std::clamp(pc[k].At(x, y), 0.0, 255.0);
+          const double at = pc[k].At(x, y);
+          const double c = at >= 0.0 ? std::min(at, 255.0) : 0.0;  // NaN reads as 0
           diffuse |= static_cast<uint32_t>(c + 0.5) << (8 * k);
         }
       }

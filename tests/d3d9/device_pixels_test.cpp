@@ -573,5 +573,36 @@ TEST_F(PixelTest, ATargetWrittenThroughALockKeepsItsUnusedByteOpaque) {
   d3d9sw::SetFastPathEnabled(true);
 }
 
+TEST_F(PixelTest, GarbageVerticesNeverFaultOrWriteOutsideTheTarget) {
+  // NaN, infinities and huge values in every field, through both vertex
+  // roads and every primitive type, with a texture bound.
+  Begin("default", 16, 16);
+  IDirect3DTexture9* tex = MakeTexture(4, 4, Noise(16, 5));
+  SpriteStates(true);
+  device_->SetTexture(0, tex);
+  const float specials[] = {std::nanf(""), INFINITY, -INFINITY, 3e38f, -3e38f, 1e-38f, 0.f, 7.5f, -0.5f, 1e7f};
+  uint32_t seed = 1;
+  auto next = [&] {
+    seed = seed * 1664525u + 1013904223u;
+    return seed;
+  };
+  for (int round = 0; round < 200; ++round) {
+    float data[7 * 12];
+    for (float& f : data) {
+      const uint32_t r = next();
+      f = (r & 3) == 0 ? specials[(r >> 8) % 10] : static_cast<float>(static_cast<int32_t>(r) % 64) - 24.f;
+    }
+    device_->SetFVF(round % 2 ? kTLFvf : kLFvf);
+    const D3DPRIMITIVETYPE type = static_cast<D3DPRIMITIVETYPE>(D3DPT_TRIANGLELIST + round % 3);
+    const UINT count = type == D3DPT_TRIANGLELIST ? 4 : 10;
+    device_->SetRenderState(D3DRS_CLIPPING, round % 5 != 0);
+    EXPECT_EQ(device_->DrawPrimitiveUP(type, count, data, 28), D3D_OK);
+  }
+  End();
+  EXPECT_EQ(ReadBack().size(), 256u);
+  device_->SetTexture(0, nullptr);
+  tex->Release();
+}
+
 }  // namespace
 }  // namespace d3d9test
