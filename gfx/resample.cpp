@@ -558,6 +558,25 @@ HRESULT DispatchConversion(ImageView* dest, ImageView* src, DWORD filter, Strate
     std::vector<Pixel> pixels;
   };
   Stage srcStage, destStage;
+  // A staged view points into the stage, which dies with this call: put
+  // back what the caller described on the way out.
+  struct Restore {
+    ImageView* view;
+    D3DFORMAT format;
+    BYTE* pixels;
+    UINT rowPitch, columnOffset, rowOffset;
+    explicit Restore(ImageView* v)
+        : view(v), format(v->format), pixels(v->pixels), rowPitch(v->rowPitch), columnOffset(v->columnOffset),
+          rowOffset(v->rowOffset) {}
+    ~Restore() {
+      view->format = format;
+      view->pixels = pixels;
+      view->rowPitch = rowPitch;
+      view->columnOffset = columnOffset;
+      view->rowOffset = rowOffset;
+    }
+  };
+  Restore restoreSrc(src), restoreDest(dest);
   auto stage = [](ImageView* view, Stage* s) -> bool {
     const BlockShape shape = BlockShapeOf(view->format);
     s->format = view->format;
