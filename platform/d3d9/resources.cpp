@@ -80,7 +80,6 @@ Surface::Surface(Device* device, Texture* container, UINT level, const FormatInf
                  D3DPOOL pool, DWORD usage, bool lockable)
     : DeviceChild(device),
       container_(container),
-      level_(level),
       format_(&format),
       width_(width),
       height_(height),
@@ -88,6 +87,7 @@ Surface::Surface(Device* device, Texture* container, UINT level, const FormatInf
       usage_(usage),
       lockable_(lockable),
       pitch_(RowPitch(format, width)) {
+  (void)level;  // a level knows its size; its number is the container's business
   storage_.assign(static_cast<size_t>(pitch_) * BlockRows(format, height), 0);
 }
 

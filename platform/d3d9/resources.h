@@ -105,7 +105,6 @@ class Surface final : public IDirect3DSurface9, public DeviceChild {
 
  private:
   Texture* container_;
-  UINT level_;
   const FormatInfo* format_;
   UINT width_, height_;
   D3DPOOL pool_;
