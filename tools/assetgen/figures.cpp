@@ -51,7 +51,7 @@ void PaintWalker(Canvas& cv, const WalkerColours& k, bool specks) {
   Shape legs = Union({RoundRect(29, 75, 42, 83, 2), RoundRect(46, 75, 59, 83, 2)});
   Shape feet = Union({Ellipse(34.5f, 83.8f, 9.5f, 3.6f), Ellipse(53.5f, 83.8f, 9.5f, 3.6f)});
   Shape body = Union({hair, face, neck, shirt, armL, armR, handL, handR, legs, feet});
-  cv.Fill(Dilate(body, 1.3f), k.outline);
+  cv.Paint(cv.MeasureGrown(body, 1.3f), k.outline);
 
   cv.Fill(legs, k.trousers);
   cv.Fill(Stroke({{44, 77}, {44, 83}}, 1.4f), k.outline);
@@ -146,7 +146,7 @@ Indexed Partner() {
   Shape handL = Circle(17.5f, 80, 5.5f), handR = Circle(70.5f, 80, 5.5f);
   Shape neck = RoundRect(38, 56, 50, 64, 3);
   Shape body = Union({hairBack, face, dress, armL, armR, handL, handR, neck});
-  cv.Fill(Dilate(body, 1.3f), T(kNearBlack));
+  cv.Paint(cv.MeasureGrown(body, 1.3f), T(kNearBlack));
   cv.Fill(hairBack, T(kDarkBrown));
   // lighter strands falling down each side
   for (int i = 0; i < 3; ++i) {
@@ -269,7 +269,7 @@ Indexed Stranger() {
   Shape shoes = Union({Ellipse(24, 83.5f, 7.5f, 3.6f), Ellipse(66, 83.5f, 7.5f, 3.6f)});
   Shape neck = RoundRect(41, 33, 49, 41, 2);
   Shape body = Union({head, hairS, jacket, armL, armR, fistL, fistR, legL, legR, shoes, neck, RoundRect(35, 58, 55, 66, 3)});
-  cv.Fill(Dilate(body, 1.3f), C(pal[dark]));
+  cv.Paint(cv.MeasureGrown(body, 1.3f), C(pal[dark]));
   cv.Fill(Union({legL, legR, RoundRect(35, 58, 55, 66, 3)}), C(pal[trousers]));
   cv.Fill(shoes, C(pal[dark]));
   cv.Fill(Union({armL, armR}), C(pal[grey]));

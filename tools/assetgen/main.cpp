@@ -53,10 +53,10 @@ int main(int argc, char** argv) {
 
   const Indexed floor = FloorTile();
   const Indexed walker = Walker(), partner = Partner(), gem = Gem(), block = Block(), stranger = Stranger();
-  const GlyphStyle indigo{kIndigo, -1, 46, 7.0f, 440, 600};
-  const GlyphStyle red{kRed, kIndigo, 46, 6.0f, 350, 570};
-  const GlyphStyle bannerRed{kRed, kIndigo, 50, 7.0f, 350, 700};
-  const GlyphStyle orange{kOrange, kIndigo, 50, 7.0f, 360, 650};
+  const GlyphStyle indigo{kIndigo, -1, 46, 4.8f, 440, 600};
+  const GlyphStyle red{kRed, kIndigo, 46, 4.5f, 350, 570};
+  const GlyphStyle bannerRed{kRed, kIndigo, 50, 4.6f, 350, 700};
+  const GlyphStyle orange{kOrange, kIndigo, 50, 4.4f, 360, 650};
   const Indexed score = GlyphStrip(floor, "SCORE", indigo);
   const Indexed digits = GlyphStrip(floor, "0123456789", red);
   const Indexed missed = GlyphStrip(floor, "MISSED#", bannerRed);

@@ -93,21 +93,6 @@ Shape Subtract(Shape a, Shape b) {
   return [=](float x, float y) { return a(x, y) && !b(x, y); };
 }
 
-Shape Dilate(Shape s, float r) {
-  std::vector<Point> offs;
-  for (int i = 0; i < 16; ++i) {
-    float a = float(i) * 6.28318530718f / 16;
-    offs.push_back({r * dm::Cosf(a), r * dm::Sinf(a)});
-    offs.push_back({0.5f * r * dm::Cosf(a), 0.5f * r * dm::Sinf(a)});
-  }
-  return [=](float x, float y) {
-    if (s(x, y)) return true;
-    for (const Point& o : offs)
-      if (s(x + o.x, y + o.y)) return true;
-    return false;
-  };
-}
-
 Shape Rotate(Shape s, float cx, float cy, float angle) {
   float c = dm::Cosf(angle), sn = dm::Sinf(angle);
   return [=](float x, float y) {
@@ -168,6 +153,77 @@ Coverage Canvas::Measure(const Shape& s, int n, Area area) const {
           if (s((px - offX_) / scale_, (py - offY_) / scale_)) ++hits;
         }
       cov.a[static_cast<size_t>(y) * w_ + x] = float(hits) * inv;
+    }
+  return cov;
+}
+
+namespace {
+
+// Squared distances to the nearest zero of f along one line (lower envelope
+// of parabolas; Felzenszwalb and Huttenlocher).
+void DistanceLine(const std::vector<double>& f, std::vector<double>& d, std::vector<int>& v, std::vector<double>& z) {
+  const int n = int(f.size());
+  int k = 0;
+  v[0] = 0;
+  z[0] = -1e30;
+  z[1] = 1e30;
+  auto cross = [&](int q, int p) {
+    return ((f[size_t(q)] + double(q) * q) - (f[size_t(p)] + double(p) * p)) / (2.0 * (q - p));
+  };
+  for (int q = 1; q < n; ++q) {
+    double s = cross(q, v[size_t(k)]);
+    while (s <= z[size_t(k)]) s = cross(q, v[size_t(--k)]);
+    ++k;
+    v[size_t(k)] = q;
+    z[size_t(k)] = s;
+    z[size_t(k) + 1] = 1e30;
+  }
+  k = 0;
+  for (int q = 0; q < n; ++q) {
+    while (z[size_t(k) + 1] < q) ++k;
+    int p = v[size_t(k)];
+    d[size_t(q)] = double(q - p) * (q - p) + f[size_t(p)];
+  }
+}
+
+}  // namespace
+
+Coverage Canvas::MeasureGrown(const Shape& s, float radius, int n) const {
+  const int sw = w_ * n, sh = h_ * n;
+  const double inf = 1e20;
+  std::vector<double> grid(size_t(sw) * size_t(sh));
+  for (int y = 0; y < sh; ++y)
+    for (int x = 0; x < sw; ++x) {
+      float px = (float(x) + 0.5f) / float(n), py = (float(y) + 0.5f) / float(n);
+      grid[size_t(y) * size_t(sw) + size_t(x)] = s((px - offX_) / scale_, (py - offY_) / scale_) ? 0.0 : inf;
+    }
+  const int longest = std::max(sw, sh);
+  std::vector<double> f(static_cast<size_t>(longest)), d(static_cast<size_t>(longest)), z(static_cast<size_t>(longest) + 1);
+  std::vector<int> v(static_cast<size_t>(longest));
+  for (int y = 0; y < sh; ++y) {
+    f.assign(grid.begin() + long(y) * sw, grid.begin() + long(y + 1) * sw);
+    d.resize(size_t(sw));
+    DistanceLine(f, d, v, z);
+    std::copy(d.begin(), d.begin() + sw, grid.begin() + long(y) * sw);
+  }
+  f.resize(size_t(sh));
+  d.resize(size_t(sh));
+  for (int x = 0; x < sw; ++x) {
+    for (int y = 0; y < sh; ++y) f[size_t(y)] = grid[size_t(y) * size_t(sw) + size_t(x)];
+    DistanceLine(f, d, v, z);
+    for (int y = 0; y < sh; ++y) grid[size_t(y) * size_t(sw) + size_t(x)] = d[size_t(y)];
+  }
+  // radius in sample steps
+  const double r = double(radius) * double(scale_) * n;
+  const double r2 = r * r;
+  Coverage cov{w_, h_, std::vector<float>(size_t(w_) * size_t(h_), 0.0f)};
+  const float inv = 1.0f / float(n * n);
+  for (int y = 0; y < h_; ++y)
+    for (int x = 0; x < w_; ++x) {
+      int hits = 0;
+      for (int j = 0; j < n; ++j)
+        for (int i = 0; i < n; ++i) hits += grid[size_t(y * n + j) * size_t(sw) + size_t(x * n + i)] <= r2;
+      cov.a[size_t(y) * size_t(w_) + size_t(x)] = float(hits) * inv;
     }
   return cov;
 }

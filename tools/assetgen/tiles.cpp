@@ -89,7 +89,7 @@ CellResult DrawGlyphCell(const Indexed& floor, char c, const GlyphStyle& st, flo
   Coverage outline;
   if (st.outline >= 0) {
     // strokes grown by the outline's width on each side
-    outline = canvas.Measure(shape(weight + 2.8f), 8);
+    outline = canvas.MeasureGrown(shape(weight), 1.4f, 8);
     canvas.Paint(outline, ToFloat(pal[size_t(st.outline)]));
   }
   canvas.Paint(fill, ToFloat(pal[size_t(st.fill)]));
@@ -130,16 +130,21 @@ Indexed GlyphStrip(const Indexed& floor, std::string_view cells, const GlyphStyl
   int w = kCell * int(cells.size());
   Indexed strip{w, kCell, std::vector<uint8_t>(size_t(w) * kCell), TilePalette()};
   for (size_t k = 0; k < cells.size(); ++k) {
-    // Thin or thicken the strokes of a glyph whose ink falls outside the
-    // allowed range, so every cell reads with a similar weight.
-    float weight = st.weight;
-    CellResult r = DrawGlyphCell(floor, cells[k], st, weight);
-    float lo = 0.5f * st.weight, hi = 2.0f * st.weight;
-    const int target = (st.minPixels + st.maxPixels) / 2;
-    for (int iter = 0; iter < 24 && (r.fillCount < st.minPixels + 10 || r.fillCount > st.maxPixels - 10); ++iter) {
-      if (r.fillCount < target) lo = weight; else hi = weight;
-      weight = (lo + hi) / 2;
-      r = DrawGlyphCell(floor, cells[k], st, weight);
+    // A glyph whose ink falls outside the allowed range gets the stroke
+    // weight nearest the nominal one that brings it just inside, so the
+    // letters of a strip keep a similar weight.
+    CellResult r = DrawGlyphCell(floor, cells[k], st, st.weight);
+    if (r.fillCount < st.minPixels || r.fillCount > st.maxPixels) {
+      const bool thicken = r.fillCount < st.minPixels;
+      const int bound = thicken ? st.minPixels + 15 : st.maxPixels - 15;
+      float lo = thicken ? st.weight : 0.4f * st.weight, hi = thicken ? 2.5f * st.weight : st.weight;
+      for (int iter = 0; iter < 12; ++iter) {
+        float mid = (lo + hi) / 2;
+        CellResult t = DrawGlyphCell(floor, cells[k], st, mid);
+        bool ok = thicken ? t.fillCount >= bound : t.fillCount <= bound;
+        if (ok && t.fillCount >= st.minPixels && t.fillCount <= st.maxPixels) r = t;
+        if (ok == thicken) hi = mid; else lo = mid;
+      }
     }
     for (int y = 0; y < kCell; ++y)
       for (int x = 0; x < kCell; ++x) strip.at(int(k) * kCell + x, y) = r.cell.at(x, y);
