@@ -146,7 +146,8 @@ void RenderVoice(Voice& v, float* acc, int frames) {
   const int taps = k != nullptr ? k->taps : 0;
   const int lead = k != nullptr ? k->half - 1 : 0;
   uint64_t position = v.position;
-  for (int j = 0; j < frames; ++j) {
+  int j = 0;
+  while (j < frames) {
     if (position >= end) {
       if (!looping) {
         v.playing = false;
@@ -156,39 +157,60 @@ void RenderVoice(Voice& v, float* acc, int frames) {
       position %= end;
     }
     const int64_t i = static_cast<int64_t>(position >> 32);
+    if (k == nullptr) {
+      // Run to the end of the buffer or of the request.
+      const int run = static_cast<int>(std::min<uint64_t>(frames - j, (end - position + step - 1) / step));
+      for (int e = j + run; j < e; ++j) {
+        const int64_t at = static_cast<int64_t>(position >> 32);
+        acc[2 * j] += left[at] * gainLeft;
+        acc[2 * j + 1] += right[at] * gainRight;
+        position += step;
+      }
+      continue;
+    }
+    const int64_t first = i - lead;
+    if (first >= 0 && first + taps <= n) {
+      // Every position below `limit` has its whole window inside the buffer.
+      const uint64_t limit = static_cast<uint64_t>(n - taps + lead + 1) << 32;
+      const int run = static_cast<int>(std::min<uint64_t>(frames - j, (limit - position + step - 1) / step));
+      const float* coeffs = k->coeffs.data();
+      for (int e = j + run; j < e; ++j) {
+        const uint32_t phase = static_cast<uint32_t>(position >> (32 - kPhaseBits)) & (kPhases - 1);
+        const float* c = coeffs + static_cast<size_t>(phase) * taps;
+        const int64_t from = static_cast<int64_t>(position >> 32) - lead;
+        float l;
+        float r;
+        if (stereo) {
+          Dot2(c, left + from, right + from, taps, &l, &r);
+        } else {
+          l = r = Dot(c, left + from, taps);
+        }
+        acc[2 * j] += l * gainLeft;
+        acc[2 * j + 1] += r * gainRight;
+        position += step;
+      }
+      continue;
+    }
+    // Near the edges: a looping voice reads round the end of its buffer, a
+    // voice played once hears silence outside it.
+    const uint32_t phase = static_cast<uint32_t>(position >> (32 - kPhaseBits)) & (kPhases - 1);
+    const float* c = k->coeffs.data() + static_cast<size_t>(phase) * taps;
     float l = 0.0f;
     float r = 0.0f;
-    if (k == nullptr) {
-      l = left[i];
-      r = right[i];
-    } else {
-      const uint32_t phase = static_cast<uint32_t>(position >> (32 - kPhaseBits)) & (kPhases - 1);
-      const float* c = k->coeffs.data() + static_cast<size_t>(phase) * taps;
-      const int64_t first = i - lead;
-      if (first >= 0 && first + taps <= n) {
-        if (stereo) {
-          Dot2(c, left + first, right + first, taps, &l, &r);
-        } else {
-          l = r = Dot(c, left + first, taps);
-        }
-      } else {
-        // Near the edges: a looping voice reads round the end of its
-        // buffer, a voice played once hears silence outside it.
-        for (int t = 0; t < taps; ++t) {
-          int64_t idx = first + t;
-          if (idx < 0 || idx >= n) {
-            if (!looping) continue;
-            idx %= n;
-            if (idx < 0) idx += n;
-          }
-          l += c[t] * left[idx];
-          r += c[t] * right[idx];
-        }
+    for (int t = 0; t < taps; ++t) {
+      int64_t idx = first + t;
+      if (idx < 0 || idx >= n) {
+        if (!looping) continue;
+        idx %= n;
+        if (idx < 0) idx += n;
       }
+      l += c[t] * left[idx];
+      r += c[t] * right[idx];
     }
     acc[2 * j] += l * gainLeft;
     acc[2 * j + 1] += r * gainRight;
     position += step;
+    ++j;
   }
   v.position = position;
 }
@@ -231,6 +253,7 @@ void Mixer::Start() {
     format.channels = kOutputChannels;
     silent_ = false;  // before the host may start pulling
     opened_ = h->OpenAudio(format, this);
+    output_ = h;
     if (!opened_) {
       g_outputOwner = nullptr;
       silent_ = true;
@@ -241,7 +264,9 @@ void Mixer::Start() {
 void Mixer::Shutdown() {
   if (opened_) {
     // Closing waits for the host's audio thread, so no Mix runs afterwards.
-    if (host::Host* h = host::Current()) h->CloseAudio();
+    // A host that is no longer the current one pulls from no one any more.
+    if (output_ != nullptr && output_ == host::Current()) output_->CloseAudio();
+    output_ = nullptr;
     opened_ = false;
     Mixer* self = this;
     g_outputOwner.compare_exchange_strong(self, nullptr);

@@ -101,6 +101,7 @@ class Mixer : public host::AudioSource {
   std::vector<Voice*> voices_;
   std::vector<float> accumulator_;
   bool opened_ = false;
+  host::Host* output_ = nullptr;  // the host whose output we opened
   std::atomic<bool> silent_{true};
   uint64_t silentFrames_ = 0;  // output frames the silent sink has played
 };
