@@ -109,7 +109,9 @@ class Mixer {
       double v = 0;
       switch (n.wave) {
         case Wave::Pulse:
-          v = (phase < n.duty ? 1.0 : -1.0) + PolyBlep(phase, dt) - PolyBlep(std::fmod(phase + 1 - n.duty, 1.0), dt);
+          // centred on zero: a narrow pulse otherwise carries a large offset
+          v = (phase < n.duty ? 1.0 : -1.0) + PolyBlep(phase, dt) - PolyBlep(std::fmod(phase + 1 - n.duty, 1.0), dt) -
+              (2 * n.duty - 1);
           break;
         case Wave::Triangle:
           v = 4 * std::abs(phase - 0.5) - 1;
