@@ -120,6 +120,19 @@ TEST(WavCues, LengthsSuitTheirRoles) {
   }
 }
 
+TEST(WavCues, CuesAreCentredOnZero) {
+  // an offset wastes headroom and thumps when a cue starts or stops
+  for (const char* name : kCues) {
+    Wav w = Parse(ReadAsset(name));
+    ASSERT_TRUE(w.ok) << name;
+    for (const auto& ch : w.samples) {
+      double sum = 0;
+      for (int16_t s : ch) sum += s;
+      EXPECT_LT(std::abs(sum / double(ch.size())), 330.0) << name;
+    }
+  }
+}
+
 // The largest step between neighbouring samples that the music itself makes,
 // ignoring the rarest one percent.
 int TypicalStep(const std::vector<int16_t>& s) {
