@@ -56,7 +56,8 @@ class DeviceTest : public ::testing::Test {
               D3D_OK);
   }
 
-  // A managed A8R8G8B8 (or other 32-bit) texture holding `texels` (row-major).
+  // A managed texture holding `texels` (row-major); for a 16-bit format each
+  // row takes the first 2 * w bytes of its row of `texels` as they lie.
   IDirect3DTexture9* MakeTexture(UINT w, UINT h, const std::vector<uint32_t>& texels,
                                  D3DFORMAT format = D3DFMT_A8R8G8B8) {
     IDirect3DTexture9* t = nullptr;
@@ -64,8 +65,10 @@ class DeviceTest : public ::testing::Test {
     if (!t) return nullptr;
     D3DLOCKED_RECT lr;
     EXPECT_EQ(t->LockRect(0, &lr, nullptr, 0), D3D_OK);
+    const bool sixteen = format == D3DFMT_R5G6B5 || format == D3DFMT_X1R5G5B5 || format == D3DFMT_A1R5G5B5 ||
+                         format == D3DFMT_A4R4G4B4 || format == D3DFMT_A8L8;
     for (UINT y = 0; y < h; ++y)
-      std::memcpy(static_cast<uint8_t*>(lr.pBits) + y * lr.Pitch, &texels[y * w], w * 4);
+      std::memcpy(static_cast<uint8_t*>(lr.pBits) + y * lr.Pitch, &texels[y * w], w * (sixteen ? 2 : 4));
     t->UnlockRect(0);
     return t;
   }

@@ -107,6 +107,8 @@ TEST_F(PixelTest, FastRoadGivesExactlyTheGeneralRoadsPixels) {
       {"opaque", D3DFMT_A8R8G8B8, false, false, D3DTEXF_LINEAR, 3, 4, 0, 0, 1, 1, 24, 16, 0xFFFFFFFFu},
       {"blend", D3DFMT_A8R8G8B8, true, false, D3DTEXF_LINEAR, 3, 4, 0, 0, 1, 1, 24, 16, 0xFFFFFFFFu},
       {"alpha test", D3DFMT_A8R8G8B8, false, true, D3DTEXF_LINEAR, 7, 2, 0, 0, 1, 1, 24, 16, 0xFFFFFFFFu},
+      {"blend and alpha test", D3DFMT_A8R8G8B8, true, true, D3DTEXF_LINEAR, 7, 2, 0, 0, 1, 1, 24, 16, 0xFFFFFFFFu},
+      {"a4r4g4b4", D3DFMT_A4R4G4B4, true, false, D3DTEXF_LINEAR, 2, 3, 0, 0, 1, 1, 24, 16, 0xFFFFFFFFu},
       {"sub-rectangle of a larger texture", D3DFMT_A8R8G8B8, true, false, D3DTEXF_LINEAR, 5, 5, 8 / 64.f,
        4 / 32.f, 32 / 64.f, 20 / 32.f, 64, 32, 0xFFFFFFFFu},
       {"tinted", D3DFMT_A8R8G8B8, true, false, D3DTEXF_LINEAR, 1, 1, 0, 0, 1, 1, 24, 16, 0x80C04020u},
