@@ -275,6 +275,20 @@ void OverSpan(const Pipeline& p, uint32_t* out, const uint32_t* src, int n, uint
   const __m128i f = _mm_set1_epi32(static_cast<int>(force));
   const __m128i alphaMask = _mm_set1_epi32(static_cast<int>(0xFF000000u));
   const __m128i zero = _mm_setzero_si128();
+  // Runs of eight opaque or eight clear pixels, the common case, first.
+  for (; i + 8 <= n; i += 8) {
+    const __m128i s0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
+    const __m128i s1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i + 4));
+    const __m128i both = _mm_and_si128(s0, s1);
+    if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(both, alphaMask), alphaMask)) == 0xFFFF) {
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_or_si128(s0, f));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i + 4), _mm_or_si128(s1, f));
+      continue;
+    }
+    const __m128i either = _mm_or_si128(s0, s1);
+    if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(either, alphaMask), zero)) == 0xFFFF) continue;
+    break;  // mixed: the four-pixel loop below takes it from here
+  }
   for (; i + 4 <= n; i += 4) {
     const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
     const __m128i a = _mm_and_si128(s, alphaMask);

@@ -128,8 +128,15 @@ TEST_F(PixelTest, FastRoadGivesExactlyTheGeneralRoadsPixels) {
       d3d9sw::SetFastPathEnabled(road == 0);
       Begin();
       auto texels = Noise(static_cast<size_t>(c.tw) * c.th, 99, 0);
-      // Some fully transparent, some opaque, the rest in between.
+      // Top half: runs of eight clear, eight opaque and eight mixed texels.
+      // Bottom half: some fully transparent, some opaque, the rest between.
       for (size_t i = 0; i < texels.size(); ++i) {
+        const size_t x = i % c.tw, y = i / c.tw;
+        if (static_cast<int>(y) < c.th / 2) {
+          if ((x / 8) % 3 == 0) texels[i] &= 0x00FFFFFFu;
+          if ((x / 8) % 3 == 1) texels[i] |= 0xFF000000u;
+          continue;
+        }
         if (i % 5 == 0) texels[i] &= 0x00FFFFFFu;
         if (i % 7 == 0) texels[i] |= 0xFF000000u;
       }
