@@ -590,9 +590,15 @@ HRESULT DispatchConversion(ImageView* dest, ImageView* src, DWORD filter, Strate
     } catch (...) {
       return false;
     }
-    DecodeBlocks(view->format, s->blocks, s->pitch, s->blocksX, s->blocksY, s->pixels.data(), s->stride);
     view->format = D3DFMT_A32B32G32R32F;
-    view->pixels = reinterpret_cast<BYTE*>(s->pixels.data() + view->rowOffset * s->stride + view->columnOffset);
+    if (s->pixels.empty()) {
+      // An empty rectangle: nothing to decode, and no pixel to point at.
+      s->blocksX = s->blocksY = 0;
+      view->pixels = nullptr;
+    } else {
+      DecodeBlocks(s->format, s->blocks, s->pitch, s->blocksX, s->blocksY, s->pixels.data(), s->stride);
+      view->pixels = reinterpret_cast<BYTE*>(s->pixels.data() + view->rowOffset * s->stride + view->columnOffset);
+    }
     view->rowPitch = UINT(s->stride * sizeof(Pixel));
     view->columnOffset = view->rowOffset = 0;
     return true;
