@@ -286,6 +286,18 @@ TEST_F(TextureCreate, FilterNoneSendsLaterLevelsThroughTheMipGenerator) {
   texture->Release();
 }
 
+TEST_F(TextureCreate, FilterTextureChecksItsSourceLevel) {
+  StartDevice("default");
+  IDirect3DTexture9* texture = nullptr;
+  ASSERT_EQ(device_->CreateTexture(8, 8, 4, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr), S_OK);
+  EXPECT_EQ(D3DXFilterTexture(nullptr, nullptr, 0, D3DX_DEFAULT), D3DERR_INVALIDCALL);
+  EXPECT_EQ(D3DXFilterTexture(texture, nullptr, 4, D3DX_DEFAULT), D3DERR_INVALIDCALL);
+  EXPECT_NE(host_.DebugText().find("D3DX: uSrcLevel larger than num Mip level in the texture\r\n"), std::string::npos);
+  EXPECT_EQ(D3DXFilterTexture(texture, nullptr, 3, D3DX_DEFAULT), S_OK);  // nothing below the last level
+  EXPECT_EQ(D3DXFilterTexture(texture, nullptr, D3DX_DEFAULT, D3DX_DEFAULT), S_OK);
+  texture->Release();
+}
+
 TEST_F(TextureCreate, UnknownFormatFollowsTheImageAndItsKey) {
   StartDevice("default");
   D3DSURFACE_DESC desc{};
