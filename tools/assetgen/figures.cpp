@@ -193,10 +193,6 @@ Indexed Partner() {
 Indexed Gem() {
   Canvas cv(kCell, kCell, T(kNavy));
   auto diamond = [](float r) { return Polygon({{44, 44 - r}, {44 + r, 44}, {44, 44 + r}, {44 - r, 44}}); };
-  auto ring = [](float r) {
-    return Polygon({{44, 44 - r}, {44 + r, 44}, {44, 44 + r}, {44 - r, 44}});
-  };
-  (void)ring;
   cv.Fill(Circle(44, 44, 45.5f), T(kMidBlue));
   cv.Fill(diamond(49), T(kLightBlue));
   cv.Fill(diamond(46), T(kDarkBrown));
@@ -223,8 +219,7 @@ Indexed Gem() {
 Indexed Block() {
   std::vector<Rgb8> pal = CommonPalette();
   const int offWhite = 246, bright = CubeIndex(0x20, 0xE0, 0x40), dark = CubeIndex(0x00, 0x40, 0x00),
-            green = CubeIndex(0x00, 0xA0, 0x00), white = 255, shade = CubeIndex(0xC0, 0xC0, 0xC0) ;
-  (void)shade;
+            green = CubeIndex(0x00, 0xA0, 0x00), white = 255;
   Canvas cv(kCell, kCell, C(pal[offWhite]));
   const float cx = 44, cy = 44, rx = 35, ry = 43.5f;
   Shape oval = Ellipse(cx, cy, rx, ry);

@@ -27,8 +27,9 @@ Indexed FloorTile() {
   const int n = kCell * kCell;
 
   // Rings from the edge inwards: a squarish superellipse norm gives the
-  // inner corners a slight rounding; the tiny angular term breaks ties
-  // symmetrically instead of by scan order.
+  // inner corners a slight rounding; ties go to the pixels farthest from
+  // the diagonals, so partial rings stay symmetric instead of following
+  // scan order.
   std::vector<double> ring(size_t(n), 0.0), slant(size_t(n), 0.0);
   for (int y = 0; y < kCell; ++y)
     for (int x = 0; x < kCell; ++x) {
