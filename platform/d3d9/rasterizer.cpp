@@ -245,6 +245,12 @@ void TestSpan(uint32_t* out, const uint32_t* src, int n, uint32_t force, uint32_
   for (; i + 4 <= n; i += 4) {
     const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
     const __m128i pass = _mm_cmpgt_epi32(_mm_srli_epi32(s, 24), below);
+    const int bits = _mm_movemask_epi8(pass);
+    if (bits == 0) continue;  // none passes: nothing is written
+    if (bits == 0xFFFF) {
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_or_si128(s, f));
+      continue;
+    }
     const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(out + i));
     const __m128i r = _mm_or_si128(_mm_and_si128(pass, _mm_or_si128(s, f)), _mm_andnot_si128(pass, d));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), r);
