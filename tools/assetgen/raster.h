@@ -2,7 +2,7 @@
 //
 // Shapes are inside-tests in design units; a Canvas maps pixels to design
 // units (so the same figure can be drawn at 88 or 128 pixels) and measures
-// coverage by supersampling. Pictures are painted in linear-free plain RGB
+// coverage by supersampling. Pictures are painted in plain RGB
 // floats and mapped to a palette afterwards. Depends only on the standard
 // library.
 #pragma once
