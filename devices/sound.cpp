@@ -131,18 +131,18 @@ BOOL LoadWave(IDirectSoundBuffer** slot, LPCSTR fileName) {
     return FALSE;
   }
 
-  LPVOID part1 = nullptr;
-  LPVOID part2 = nullptr;
-  DWORD bytes1 = 0;
-  DWORD bytes2 = 0;
-  if (FAILED((*slot)->Lock(0, dataBytes, &part1, &bytes1, &part2, &bytes2, 0))) {
+  LPVOID firstPart = nullptr;
+  LPVOID secondPart = nullptr;
+  DWORD firstBytes = 0;
+  DWORD secondBytes = 0;
+  if (FAILED((*slot)->Lock(0, dataBytes, &firstPart, &firstBytes, &secondPart, &secondBytes, 0))) {
     std::free(format);
     mmioClose(file, 0);
     return FALSE;
   }
-  mmioRead(file, static_cast<HPSTR>(part1), static_cast<LONG>(bytes1));
-  mmioRead(file, static_cast<HPSTR>(part2), static_cast<LONG>(bytes2));
-  (*slot)->Unlock(part1, bytes1, part2, bytes2);
+  mmioRead(file, static_cast<HPSTR>(firstPart), static_cast<LONG>(firstBytes));
+  mmioRead(file, static_cast<HPSTR>(secondPart), static_cast<LONG>(secondBytes));
+  (*slot)->Unlock(firstPart, firstBytes, secondPart, secondBytes);
 
   std::free(format);
   mmioClose(file, 0);
