@@ -97,8 +97,10 @@ bool Unfiltered(const ImageView& dest, const ImageView& src, DWORD kind) {
 }
 
 // --- 4: point ---------------------------------------------------------------
+bool HasArea(const ImageView& v) { return v.width != 0 && v.height != 0 && v.depth != 0; }
+
 bool PointFilter(const ImageView& dest, const ImageView& src, DWORD kind) {
-  if (kind != D3DX_FILTER_POINT) return false;
+  if (kind != D3DX_FILTER_POINT || !HasArea(src) || !HasArea(dest)) return false;
   const uint64_t stepX = (uint64_t{src.width} << 16) / dest.width;
   const uint64_t stepY = (uint64_t{src.height} << 16) / dest.height;
   const uint64_t stepZ = (uint64_t{src.depth} << 16) / dest.depth;
@@ -228,7 +230,7 @@ class RowCache {
 };
 
 bool LinearFilter(const ImageView& dest, const ImageView& src, DWORD filter, bool threeD) {
-  if ((filter & 0xFF) != D3DX_FILTER_LINEAR) return false;
+  if ((filter & 0xFF) != D3DX_FILTER_LINEAR || !HasArea(src) || !HasArea(dest)) return false;
   if (!threeD && (src.depth != 1 || dest.depth != 1)) return false;
   const bool wrapU = !(filter & kFilterMirrorU), wrapV = !(filter & kFilterMirrorV),
              wrapW = !(filter & kFilterMirrorW);
@@ -643,6 +645,11 @@ HRESULT DispatchConversion(ImageView* dest, ImageView* src, DWORD filter, Strate
 
   const DWORD low = filter & 0xFF;
   Strategy done = Strategy::None;
+  if (!HasArea(*dest)) {
+    // Nothing to write: every strategy would do nothing.
+    if (used != nullptr) *used = Strategy::None;
+    return S_OK;
+  }
   if (RawCopy(*dest, *src)) {
     done = Strategy::RawCopy;
   } else if (SameSize(*dest, *src)) {

@@ -460,3 +460,24 @@ TEST(Writer, NotANumberAndInfinityNeverOverflowAnInteger) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Dispatcher, EmptyRectangles) {
+  // An empty source gives nothing to sample: only the unfiltered strategy
+  // (which writes transparent black) takes the job.
+  for (DWORD kind : {D3DX_FILTER_POINT, D3DX_FILTER_LINEAR, D3DX_FILTER_BOX, D3DX_FILTER_TRIANGLE}) {
+    Image src(D3DFMT_A8R8G8B8, 0, 0, 4), dest(D3DFMT_A8R8G8B8, 3, 2, 4);
+    EXPECT_EQ(gfx::DispatchConversion(&dest.view, &src.view, kind), E_FAIL) << kind;
+  }
+  Image src(D3DFMT_A8R8G8B8, 0, 3, 4), dest(D3DFMT_A8R8G8B8, 3, 2, 4);
+  dest.SetArgb(0, 0, 0x12345678u);
+  EXPECT_EQ(gfx::DispatchConversion(&dest.view, &src.view, D3DX_FILTER_NONE), S_OK);
+  EXPECT_EQ(dest.Argb(0, 0), 0u);
+  // An empty destination needs nothing written, whatever the filter.
+  Image some(D3DFMT_A8R8G8B8, 4, 4, 4), none(D3DFMT_A8R8G8B8, 0, 5, 4);
+  for (DWORD kind : {D3DX_FILTER_POINT, D3DX_FILTER_LINEAR, D3DX_FILTER_TRIANGLE})
+    EXPECT_EQ(gfx::DispatchConversion(&none.view, &some.view, kind), S_OK) << kind;
+}
+
+}  // namespace
