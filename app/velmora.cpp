@@ -8,4 +8,4 @@
 
 // Referenced so that a link without the entry object fails loudly here
 // rather than producing a program without WinMain.
-[[maybe_unused]] static int (*const kProgramEntry)(HINSTANCE, HINSTANCE, LPSTR, int) = WinMain;
+[[gnu::used]] static int (*const kProgramEntry)(HINSTANCE, HINSTANCE, LPSTR, int) = WinMain;
