@@ -53,7 +53,7 @@ void WriteAll(int fd, const std::string& text) {
   out << "frames " << h->FrameCount() << "\n";
   out << "end " << h->NowMs() << "\n";
   for (const std::string& name : setup.counted) out << "count " << name << " " << h->CallCount(name) << "\n";
-  if (setup.inspect) out << "report " << Hex(setup.inspect(*h)) << "\n";
+  if (setup.examine) out << "report " << Hex(setup.examine(*h)) << "\n";
   WriteAll(fd, out.str());
   close(fd);
   // Skip the test binary's own exit handlers: the parent owns them.

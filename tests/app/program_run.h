@@ -23,7 +23,7 @@ struct ProgramSetup {
   // Operations whose call counts to bring back.
   std::vector<std::string> counted;
   // Runs in the child after WinMain returns; its text comes back as `report`.
-  std::function<std::string(host::HeadlessHost&)> inspect;
+  std::function<std::string(host::HeadlessHost&)> examine;
 };
 
 struct ShownBox {

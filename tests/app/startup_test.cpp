@@ -79,7 +79,7 @@ TEST(ShiftJisMessages, BytesOfTheFiveTexts) {
 
 TEST(Startup, RunsCentredWithTheGameCursorAndEndsByTheCloseBox) {
   ProgramSetup s = ClosingAt(kCloseAt);
-  s.inspect = [](host::HeadlessHost& h) {
+  s.examine = [](host::HeadlessHost& h) {
     int x, y, w, hh;
     h.WindowRect(&x, &y, &w, &hh);
     return std::to_string(x) + " " + std::to_string(y) + " " + std::to_string(w) + " " + std::to_string(hh) + " " +
@@ -149,7 +149,7 @@ TEST(StartupFailure, FifthTextureStopsWithFourPairsAndOneTextureMessage) {
     return std::make_unique<ConditionalFaultHost>("IDirect3DDevice9.CreateTexture",
                                                   [] { return floorSprite != nullptr; });
   };
-  s.inspect = [](host::HeadlessHost&) { return AssetSlots(); };
+  s.examine = [](host::HeadlessHost&) { return AssetSlots(); };
   const ProgramResult r = RunProgram(s);
   ASSERT_TRUE(r.finished);
   EXPECT_EQ(r.exitCode, 0);
@@ -166,7 +166,7 @@ TEST(StartupFailure, SpriteFailureShowsTheSpriteMessage) {
     return std::make_unique<ConditionalFaultHost>(
         "alloc", [] { return walkerTexture != nullptr && walkerSprite == nullptr; });
   };
-  s.inspect = [](host::HeadlessHost&) { return AssetSlots(); };
+  s.examine = [](host::HeadlessHost&) { return AssetSlots(); };
   const ProgramResult r = RunProgram(s);
   ASSERT_TRUE(r.finished);
   EXPECT_EQ(r.exitCode, 0);
@@ -223,7 +223,7 @@ TEST(StartupFailure, MissingLastCueEndsAfterFourLoadedAndReleasesThem) {
   ProgramSetup s = ClosingAt(kCloseAt);
   s.cwd = folder.path();
   s.counted = {"mmioOpenA", "IDirectSound8.CreateSoundBuffer"};
-  s.inspect = [](host::HeadlessHost&) {
+  s.examine = [](host::HeadlessHost&) {
     const bool released = !bgmBuffer && !getBuffer && !clearBuffer && !overBuffer && !startBuffer;
     return std::string(released ? "released" : "kept");
   };

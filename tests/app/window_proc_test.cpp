@@ -29,7 +29,7 @@ ProgramSetup Scenario(std::function<void(host::HeadlessHost&)> script) {
     cueObserver = LogCue;
     script(h);
   };
-  s.inspect = Report;
+  s.examine = Report;
   return s;
 }
 

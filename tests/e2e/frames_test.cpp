@@ -57,7 +57,7 @@ class FramesTest : public ::testing::Test {
       }
       h.ScheduleClose(6200);
     };
-    s.inspect = [](host::HeadlessHost& h) {
+    s.examine = [](host::HeadlessHost& h) {
       std::string bytes;
       for (const auto& f : h.Frames()) {
         if (f.width != 800 || f.height != 640) return std::string();

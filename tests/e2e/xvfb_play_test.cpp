@@ -159,7 +159,7 @@ Frame HeadlessTitleFrame() {
     h.KeepFrames(true);
     h.ScheduleClose(600);
   };
-  s.inspect = [](host::HeadlessHost& h) {
+  s.examine = [](host::HeadlessHost& h) {
     if (h.Frames().empty()) return std::string();
     const auto& f = h.Frames().front();
     std::string bytes(reinterpret_cast<const char*>(f.pixels.data()), f.pixels.size() * 4);
