@@ -47,7 +47,11 @@ CursorObject* FromHandle(HICON h) {
 }
 
 std::string NameKey(LPCSTR name) {
-  if (IS_INTRESOURCE(name)) return "#" + std::to_string(reinterpret_cast<uintptr_t>(name));
+  if (IS_INTRESOURCE(name)) {
+    std::string key(1, '#');
+    key += std::to_string(reinterpret_cast<uintptr_t>(name));
+    return key;
+  }
   std::string s(name);
   for (char& c : s) {
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');

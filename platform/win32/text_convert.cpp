@@ -26,10 +26,11 @@ bool ConvertText(const char* from, const char* to, const char* bytes, size_t siz
       size_t il = 3;
       char* op = buf;
       size_t ol = sizeof buf;
-      if (iconv(back, &ip, &il, &op, &ol) != static_cast<size_t>(-1)) replacement.assign(buf, op);
+      if (iconv(back, &ip, &il, &op, &ol) != static_cast<size_t>(-1))
+        replacement.assign(buf, sizeof buf - ol);
       iconv_close(back);
     }
-    if (replacement.empty()) replacement = "?";
+    if (replacement.empty()) replacement.push_back('?');
   }
   std::vector<char> input(bytes, bytes + size);
   char* ip = input.data();

@@ -72,7 +72,7 @@ std::vector<uint8_t> Image(bool cursor, int w, int h, int bits, const std::vecto
     std::vector<uint8_t> row(static_cast<size_t>(xorStride), 0);
     for (int x = 0; x < w; ++x) {
       uint32_t c = colour(x, y);
-      if (bits == 4) row[x / 2] |= static_cast<uint8_t>((c & 0xF) << (x % 2 ? 0 : 4));
+      if (bits == 4) row.at(static_cast<size_t>(x / 2)) |= static_cast<uint8_t>((c & 0xF) << (x % 2 ? 0 : 4));
       else if (bits == 8) row[x] = static_cast<uint8_t>(c);
       else if (bits == 1) row[x / 8] |= static_cast<uint8_t>((c & 1) << (7 - x % 8));
       else if (bits == 32) {
