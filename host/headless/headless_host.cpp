@@ -31,7 +31,7 @@ struct HeadlessHost::Scheduled {
   bool down = false;
 };
 
-HeadlessHost::HeadlessHost() : schedule_(new std::vector<Scheduled>()) {}
+HeadlessHost::HeadlessHost() : schedule_(new std::deque<Scheduled>()) {}
 
 HeadlessHost::~HeadlessHost() {
   delete schedule_;

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <optional>
 #include <string>
@@ -127,12 +128,12 @@ class HeadlessHost : public Host {
   std::map<std::string, std::string> profile_;
   std::map<std::string, int> calls_;
   std::map<std::string, std::vector<int>> failAt_;
-  std::vector<Scheduled>* schedule_ = nullptr;  // owned; ordered by time
+  std::deque<Scheduled>* schedule_ = nullptr;  // owned; ordered by time; taken from the front
   uint64_t nextSeq_ = 0;
   std::map<int, Held> held_;  // keys held down, by virtual-key code
   uint32_t repeatDelayMs_ = 500;
   uint32_t repeatIntervalMs_ = 33;
-  std::vector<Event> queue_;
+  std::deque<Event> queue_;
   uint8_t keys_[256] = {};
   std::vector<Frame> frames_;
   bool keepFrames_ = true;

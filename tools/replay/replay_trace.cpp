@@ -22,7 +22,15 @@ std::string Number(float value) {
   return buffer;
 }
 
-std::string Pair(const float v[2]) { return "[" + Number(v[0]) + ", " + Number(v[1]) + "]"; }
+// Built by appending: GCC 12 misreports `"literal" + std::string` chains in optimised builds.
+std::string Pair(const float v[2]) {
+  std::string out(1, '[');
+  out += Number(v[0]);
+  out += ", ";
+  out += Number(v[1]);
+  out += ']';
+  return out;
+}
 
 }  // namespace
 
@@ -75,7 +83,13 @@ std::string FormatTickLine(const TickRecord& r) {
                      ", \"partner\": " + Pair(r.partner) + ", \"stranger\": " + Pair(r.stranger) + ", \"gems\": [";
   for (int i = 0; i < 5; ++i) {
     if (i > 0) line += ", ";
-    line += "[" + Number(r.gems[i][0]) + ", " + Number(r.gems[i][1]) + ", " + Number(r.gems[i][2]) + "]";
+    line += '[';
+    line += Number(r.gems[i][0]);
+    line += ", ";
+    line += Number(r.gems[i][1]);
+    line += ", ";
+    line += Number(r.gems[i][2]);
+    line += ']';
   }
   line += "], \"blocks\": [";
   for (int i = 0; i < 10; ++i) {
@@ -86,7 +100,11 @@ std::string FormatTickLine(const TickRecord& r) {
           ", \"missTicks\": " + std::to_string(r.missTicks) + ", \"cues\": [";
   for (size_t i = 0; i < r.cues.size(); ++i) {
     if (i > 0) line += ", ";
-    line += "[" + JsonString(r.cues[i].first) + ", " + JsonString(r.cues[i].second) + "]";
+    line += '[';
+    line += JsonString(r.cues[i].first);
+    line += ", ";
+    line += JsonString(r.cues[i].second);
+    line += ']';
   }
   return line + "]}";
 }
