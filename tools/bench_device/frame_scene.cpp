@@ -1,11 +1,12 @@
-// frame_scene.cpp — synthetic images, the draw list, and the device road
-// that follows the sprite's calls one for one.
+// frame_scene.cpp — synthetic images, the draw list, and the frame drawn
+// through the image library's sprites on the software device.
 #include "tools/bench_device/frame_scene.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
+#include "gfx/gfx.h"
 #include "host/headless/headless_host.h"
 
 namespace benchdevice {
@@ -114,8 +115,6 @@ DeviceFrame::DeviceFrame(host::HeadlessHost* host, const std::string& profile) {
     return;
   D3DCAPS9 caps{};
   device_->GetDeviceCaps(&caps);
-  pretransformed_ = (caps.PrimitiveMiscCaps & D3DPMISCCAPS_CLIPTLVERTS) != 0;
-  canBlend_ = (caps.SrcBlendCaps & D3DPBLENDCAPS_SRCALPHA) && (caps.DestBlendCaps & D3DPBLENDCAPS_INVSRCALPHA);
   scene_ = MakeScene((caps.TextureCaps & D3DPTEXTURECAPS_POW2) != 0);
 
   for (const Picture& p : scene_.images) {
@@ -130,132 +129,31 @@ DeviceFrame::DeviceFrame(host::HeadlessHost* host, const std::string& profile) {
     t->UnlockRect(0);
   }
 
-  // The sprite's two blocks: pass 0 saves the caller's values, pass 1 holds
-  // the sprite's own.
-  D3DMATRIX identity{};
-  identity._11 = identity._22 = identity._33 = identity._44 = 1.f;
-  IDirect3DDevice9* d = device_;
-  for (int pass = 0; pass < 2; ++pass) {
-    d->BeginStateBlock();
-    d->SetFVF(pretransformed_ ? (D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1) : (D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1));
-    d->SetVertexShader(nullptr);
-    if (!pretransformed_) {
-      d->SetTransform(D3DTS_VIEW, &identity);
-      d->SetTransform(D3DTS_PROJECTION, &identity);
-      if (pass == 0) d->SetTransform(D3DTS_WORLD, &identity);
-    }
-    d->SetRenderState(D3DRS_ZENABLE, D3DZB_FALSE);
-    d->SetRenderState(D3DRS_FILLMODE, D3DFILL_SOLID);
-    d->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-    d->SetRenderState(D3DRS_WRAP0, 0);
-    d->SetRenderState(D3DRS_CLIPPING, TRUE);
-    d->SetRenderState(D3DRS_VERTEXBLEND, D3DVBF_DISABLE);
-    d->SetRenderState(D3DRS_CLIPPLANEENABLE, 0);
-    d->SetNPatchMode(0.f);
-    d->SetRenderState(D3DRS_INDEXEDVERTEXBLENDENABLE, FALSE);
-    d->SetRenderState(D3DRS_ENABLEADAPTIVETESSELLATION, FALSE);
-    d->SetRenderState(D3DRS_SRGBWRITEENABLE, FALSE);
-    d->SetRenderState(D3DRS_COLORWRITEENABLE, 0x0F);
-    if (!pretransformed_) {
-      d->SetRenderState(D3DRS_FOGENABLE, FALSE);
-      d->SetRenderState(D3DRS_SPECULARENABLE, FALSE);
-      d->SetRenderState(D3DRS_STENCILENABLE, FALSE);
-      d->SetRenderState(D3DRS_LIGHTING, FALSE);
-      d->SetRenderState(D3DRS_DIFFUSEMATERIALSOURCE, D3DMCS_COLOR1);
-    }
-    d->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
-    d->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
-    d->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
-    d->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
-    d->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
-    d->SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
-    d->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_DISABLE);
-    d->SetTextureStageState(1, D3DTSS_ALPHAOP, D3DTOP_DISABLE);
-    d->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR);
-    d->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_LINEAR);
-    d->SetSamplerState(0, D3DSAMP_MIPFILTER, D3DTEXF_NONE);
-    d->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, 0);
-    d->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_CLAMP);
-    d->SetSamplerState(0, D3DSAMP_ADDRESSV, D3DTADDRESS_CLAMP);
-    d->SetTextureStageState(0, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_DISABLE);
-    if (canBlend_) {
-      d->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
-      d->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
-      d->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
-      d->SetRenderState(D3DRS_BLENDOP, D3DBLENDOP_ADD);
-    } else {
-      d->SetRenderState(D3DRS_ALPHATESTENABLE, TRUE);
-      d->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATEREQUAL);
-      d->SetRenderState(D3DRS_ALPHAREF, 127);
-    }
-    if (pass == 0) {
-      d->SetTexture(0, nullptr);
-      d->SetStreamSource(0, nullptr, 0, 0);
-    }
-    if (FAILED(d->EndStateBlock(pass == 0 ? &saved_ : &sprite_))) return;
+  // One sprite per image, as the game pairs them.
+  for (size_t i = 0; i < textures_.size(); ++i) {
+    ID3DXSprite* sprite = nullptr;
+    if (FAILED(D3DXCreateSprite(device_, &sprite))) return;
+    sprites_.push_back(sprite);
   }
   ok_ = true;
 }
 
 DeviceFrame::~DeviceFrame() {
-  if (sprite_) sprite_->Release();
-  if (saved_) saved_->Release();
+  for (ID3DXSprite* sp : sprites_) sp->Release();
   for (IDirect3DTexture9* t : textures_) t->Release();
   if (device_) device_->Release();
   if (d3d_) d3d_->Release();
-}
-
-void DeviceFrame::DrawSprite(IDirect3DTexture9* texture, const Draw& d, int texW, int texH) {
-  saved_->Capture();
-  sprite_->Apply();
-  if (!pretransformed_) {
-    D3DVIEWPORT9 vp;
-    device_->GetViewport(&vp);
-    D3DMATRIX m{};
-    const float W = static_cast<float>(vp.Width), H = static_cast<float>(vp.Height);
-    m._11 = 2.f / W;
-    m._22 = -2.f / H;
-    m._41 = -2.f * vp.X / W - 1.f / W - 1.f;
-    m._42 = (2.f * vp.Y + 1.f) / H + 1.f;
-    m._44 = 1.f;
-    device_->SetTransform(D3DTS_WORLD, &m);
-  }
-  device_->SetTexture(0, texture);
-  device_->SetRenderState(canBlend_ ? D3DRS_ALPHABLENDENABLE : D3DRS_ALPHATESTENABLE, TRUE);
-  const float w = static_cast<float>(d.right - d.left), h = static_cast<float>(d.bottom - d.top);
-  const float uL = static_cast<float>(d.left) / texW, uR = static_cast<float>(d.right) / texW;
-  const float vT = static_cast<float>(d.top) / texH, vB = static_cast<float>(d.bottom) / texH;
-  const float x = static_cast<float>(d.x), y = static_cast<float>(d.y);
-  if (pretransformed_) {
-    struct V {
-      float x, y, z, rhw;
-      DWORD c;
-      float u, v;
-    } q[4] = {{x - 0.5f, y - 0.5f, 0, 1, 0xFFFFFFFFu, uL, vT},
-              {x - 0.5f, y + h - 0.5f, 0, 1, 0xFFFFFFFFu, uL, vB},
-              {x + w - 0.5f, y + h - 0.5f, 0, 1, 0xFFFFFFFFu, uR, vB},
-              {x + w - 0.5f, y - 0.5f, 0, 1, 0xFFFFFFFFu, uR, vT}};
-    device_->DrawPrimitiveUP(D3DPT_TRIANGLEFAN, 2, q, sizeof(V));
-  } else {
-    struct V {
-      float x, y, z;
-      DWORD c;
-      float u, v;
-    } q[4] = {{x, y, 0, 0xFFFFFFFFu, uL, vT},
-              {x, y + h, 0, 0xFFFFFFFFu, uL, vB},
-              {x + w, y + h, 0, 0xFFFFFFFFu, uR, vB},
-              {x + w, y, 0, 0xFFFFFFFFu, uR, vT}};
-    device_->DrawPrimitiveUP(D3DPT_TRIANGLEFAN, 2, q, sizeof(V));
-  }
-  saved_->Apply();
 }
 
 void DeviceFrame::Render() {
   device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFFFFFFFFu, 1.f, 0);
   if (SUCCEEDED(device_->BeginScene())) {
     for (const Draw& d : scene_.draws) {
-      const Picture& p = scene_.images[d.image];
-      DrawSprite(textures_[d.image], d, p.width, p.height);
+      // The game's standalone draw: scaling (1, 1), centre (1, 1), no rotation.
+      const RECT rect{d.left, d.top, d.right, d.bottom};
+      const D3DXVECTOR2 scaling{1.f, 1.f}, centre{1.f, 1.f};
+      const D3DXVECTOR2 position{static_cast<float>(d.x), static_cast<float>(d.y)};
+      sprites_[d.image]->Draw(textures_[d.image], &rect, &scaling, &centre, 0.f, &position, 0xFFFFFFFFu);
     }
   }
   device_->EndScene();

@@ -2,10 +2,12 @@
 // 63 floor tiles, 10 blocks, 5 gems, partner, walker, cleared banner,
 // stranger, score label, four digits, missed banner and a spin frame (89
 // draws), and the ways to compose it: through the software Direct3D
-// device exactly as the sprite drives it, and with two other renderers.
+// device through the sprites, and with two other renderers.
 #pragma once
 
 #include <d3d9.h>
+
+#include "gfx/sprite.h"
 
 #include <cstdint>
 #include <memory>
@@ -42,7 +44,7 @@ struct Scene {
 // picture drawn over it as a texture holding a stretched bitmap would be.
 Scene MakeScene(bool pow2);
 
-// The frame through the device and the sprite's sequence of calls.
+// The frame through the device, drawn by one sprite per image.
 class DeviceFrame {
  public:
   // `profile` is a device capability profile name. The host must be current.
@@ -55,17 +57,12 @@ class DeviceFrame {
   std::vector<uint32_t> Pixels();
 
  private:
-  void DrawSprite(IDirect3DTexture9* texture, const Draw& d, int texW, int texH);
-
   bool ok_ = false;
-  bool pretransformed_ = true;
-  bool canBlend_ = true;
   Scene scene_;
   IDirect3D9* d3d_ = nullptr;
   IDirect3DDevice9* device_ = nullptr;
   std::vector<IDirect3DTexture9*> textures_;
-  IDirect3DStateBlock9* saved_ = nullptr;
-  IDirect3DStateBlock9* sprite_ = nullptr;
+  std::vector<ID3DXSprite*> sprites_;  // one per texture
 };
 
 }  // namespace benchdevice
