@@ -67,8 +67,12 @@ set(CPACK_PACKAGE_VENDOR "The Velmora developers")
 set(CPACK_PACKAGE_CONTACT "The Velmora developers <velmora@example.org>")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "arcade puzzle of a walker and its mirror image")
-set(CPACK_PACKAGE_DESCRIPTION
-    "Steer the walker across a board of nine by six cells while the partner answers every step with the mirrored one. A gem is taken only when the two stand on its cell together; collect all five to clear the round, and keep away from the wandering stranger.")
+# One line per row of the control file's long description.
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
+       "Steer the walker across a board of nine by six cells while the partner\n"
+       "answers every step with the mirrored one. A gem is taken only when the\n"
+       "two stand on its cell together; collect all five to clear the round, and\n"
+       "keep away from the wandering stranger.")
 set(CPACK_PACKAGE_HOMEPAGE_URL https://github.com/velmora/velmora)
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
