@@ -5,7 +5,7 @@
 # waits for the VELMORA window, presses Escape and expects exit status 0.
 # Slow (downloads a base system) and needs root, so it is not part of CI.
 #
-#   scripts/check-deb-fresh.sh build/release/velmora_*.deb [CHROOT_DIR]
+#   scripts/check_deb_fresh.sh build/release/velmora_*.deb [CHROOT_DIR]
 set -euo pipefail
 deb=$(readlink -f "$1")
 root=${2:-/var/tmp/velmora-deb12}
