@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "host/host.h"
+#include "platform/win32/host_keys.h"
 
 extern "C" {
 const GUID IID_IDirectInput8A = {0xBF798030, 0x483A, 0x4DA2, {0xAA, 0x99, 0x5D, 0x64, 0xED, 0x36, 0x97, 0x00}};
@@ -103,8 +104,10 @@ class KeyboardDevice final : public ComObject<IDirectInputDevice8A, IID_IDirectI
       acquired_ = false;
       return DIERR_INPUTLOST;
     }
-    uint8_t keys[kKeys] = {};
-    if (host::Host* h = host::Current()) h->KeyboardState(keys);
+    uint8_t hostKeys[host::kKeyCount] = {};
+    if (host::Host* h = host::Current()) h->KeyboardState(hostKeys);
+    uint8_t keys[kKeys];
+    platform::DikStateFromHostState(hostKeys, keys);
     auto* out = static_cast<uint8_t*>(lpvData);
     std::memset(out, 0, cbData);
     for (int key = 0; key < kKeys; ++key) {
