@@ -524,107 +524,115 @@ bool BuildTriangleWeights(UINT s, UINT d, bool wrap, WeightList* list) {
   }
 }
 
-HRESULT DispatchConversion(ImageView* dest, ImageView* src, DWORD filter, Strategy* used) {
+namespace {
+
+// Step 1: the filter word's kind and reserved bits.
+bool FilterValid(DWORD filter) {
   const DWORD kind = filter & kFilterKindMask;
-  if (kind < D3DX_FILTER_NONE || kind > D3DX_FILTER_BOX || (filter & kFilterInvalidBits)) {
-    DebugReport(0, "Invalid image filter");
-    return D3DERR_INVALIDCALL;
-  }
+  return kind >= D3DX_FILTER_NONE && kind <= D3DX_FILTER_BOX && (filter & kFilterInvalidBits) == 0;
+}
+
+// Step 2: gamma flags and dither table of the two sides.
+void SetGammaAndDither(ImageView* dest, ImageView* src, DWORD filter) {
   src->gamma = (filter & kFilterSrgbIn) != 0;
   dest->gamma = (filter & kFilterSrgbOut) != 0;
   dest->dither = (filter & kFilterDither) ? kDitherOffsets : kPlainOffsets;
   dest->dithered = (filter & kFilterDither) != 0;
   src->dither = kPlainOffsets;
+}
 
-  // Block and pair formats are staged as working pixels (see block_codec.h).
-  const bool srcBlocks = IsBlockCodecFormat(src->format);
-  const bool destBlocks = IsBlockCodecFormat(dest->format);
-  if ((srcBlocks || destBlocks) && src->format == dest->format && !src->keyOn && src->width == dest->width &&
-      src->height == dest->height && src->depth == 1 && dest->depth == 1 && src->gamma == dest->gamma &&
-      src->columnOffset == dest->columnOffset && src->rowOffset == dest->rowOffset) {
-    const BlockShape shape = BlockShapeOf(src->format);
-    const UINT blocksX = (src->columnOffset + src->width + shape.width - 1) / shape.width;
-    const UINT blocksY = (src->rowOffset + src->height + shape.height - 1) / shape.height;
-    for (UINT by = 0; by < blocksY; ++by) {
-      std::memmove(dest->pixels + size_t(by) * dest->rowPitch, src->pixels + size_t(by) * src->rowPitch,
-                   size_t(blocksX) * shape.bytes);
-    }
-    if (used != nullptr) *used = Strategy::RawCopy;
-    return S_OK;
+// Block and pair formats of one size and place are copied block by block.
+bool CopyWholeBlocks(const ImageView& dest, const ImageView& src) {
+  const bool blocks = IsBlockCodecFormat(src.format) || IsBlockCodecFormat(dest.format);
+  if (!blocks || src.format != dest.format || src.keyOn || src.width != dest.width || src.height != dest.height ||
+      src.depth != 1 || dest.depth != 1 || src.gamma != dest.gamma || src.columnOffset != dest.columnOffset ||
+      src.rowOffset != dest.rowOffset) {
+    return false;
   }
-  struct Stage {
-    D3DFORMAT format = D3DFMT_UNKNOWN;
-    BYTE* blocks = nullptr;
-    UINT pitch = 0, blocksX = 0, blocksY = 0;
-    size_t stride = 0;
-    std::vector<Pixel> pixels;
-  };
-  Stage srcStage, destStage;
-  // A staged view points into the stage, which dies with this call: put
-  // back what the caller described on the way out.
-  struct Restore {
-    ImageView* view;
-    D3DFORMAT format;
-    BYTE* pixels;
-    UINT rowPitch, columnOffset, rowOffset;
-    explicit Restore(ImageView* v)
-        : view(v), format(v->format), pixels(v->pixels), rowPitch(v->rowPitch), columnOffset(v->columnOffset),
-          rowOffset(v->rowOffset) {}
-    ~Restore() {
-      view->format = format;
-      view->pixels = pixels;
-      view->rowPitch = rowPitch;
-      view->columnOffset = columnOffset;
-      view->rowOffset = rowOffset;
-    }
-  };
-  Restore restoreSrc(src), restoreDest(dest);
-  auto stage = [](ImageView* view, Stage* s) -> bool {
-    const BlockShape shape = BlockShapeOf(view->format);
-    s->format = view->format;
-    s->blocks = view->pixels;
-    s->pitch = view->rowPitch;
-    s->blocksX = UINT((uint64_t(view->columnOffset) + view->width + shape.width - 1) / shape.width);
-    s->blocksY = UINT((uint64_t(view->rowOffset) + view->height + shape.height - 1) / shape.height);
-    s->stride = size_t(s->blocksX) * shape.width;
-    try {
-      s->pixels.resize(s->stride * s->blocksY * shape.height);
-    } catch (...) {
-      return false;
-    }
-    view->format = D3DFMT_A32B32G32R32F;
-    if (s->pixels.empty()) {
-      // An empty rectangle: nothing to decode, and no pixel to point at.
-      s->blocksX = s->blocksY = 0;
-      view->pixels = nullptr;
-    } else {
-      DecodeBlocks(s->format, s->blocks, s->pitch, s->blocksX, s->blocksY, s->pixels.data(), s->stride);
-      view->pixels = reinterpret_cast<BYTE*>(s->pixels.data() + view->rowOffset * s->stride + view->columnOffset);
-    }
-    view->rowPitch = UINT(s->stride * sizeof(Pixel));
-    view->columnOffset = view->rowOffset = 0;
-    return true;
-  };
-  if (srcBlocks) {
-    if (src->keyOn) {
-      // The key becomes what a block of that colour decodes to.
-      Pixel block[16], back[16];
-      std::fill(block, block + 16, src->key);
-      BYTE encoded[16];
-      EncodeBlocks(src->format, encoded, 16, 1, 1, block, BlockShapeOf(src->format).width);
-      DecodeBlocks(src->format, encoded, 16, 1, 1, back, BlockShapeOf(src->format).width);
-      src->key = back[0];
-    }
-    if (src->depth != 1 || !stage(src, &srcStage)) {
-      DebugReport(0, "Unsupported image format");
-      return E_FAIL;
-    }
+  const BlockShape shape = BlockShapeOf(src.format);
+  const UINT blocksX = (src.columnOffset + src.width + shape.width - 1) / shape.width;
+  const UINT blocksY = (src.rowOffset + src.height + shape.height - 1) / shape.height;
+  for (UINT by = 0; by < blocksY; ++by) {
+    std::memmove(dest.pixels + size_t(by) * dest.rowPitch, src.pixels + size_t(by) * src.rowPitch,
+                 size_t(blocksX) * shape.bytes);
   }
-  if (destBlocks && (dest->depth != 1 || !stage(dest, &destStage))) {
-    DebugReport(0, "Unsupported image format");
-    return E_FAIL;
+  return true;
+}
+
+// A block or pair picture decoded to working pixels (see block_codec.h).
+struct BlockStage {
+  D3DFORMAT format = D3DFMT_UNKNOWN;
+  BYTE* blocks = nullptr;
+  UINT pitch = 0, blocksX = 0, blocksY = 0;
+  size_t stride = 0;
+  std::vector<Pixel> pixels;
+};
+
+// A staged view points into the stage, which dies with the conversion: put
+// back what the caller described on the way out.
+class ViewRestore {
+ public:
+  explicit ViewRestore(ImageView* v)
+      : view_(v), format_(v->format), pixels_(v->pixels), rowPitch_(v->rowPitch), columnOffset_(v->columnOffset),
+        rowOffset_(v->rowOffset) {}
+  ViewRestore(const ViewRestore&) = delete;
+  ViewRestore& operator=(const ViewRestore&) = delete;
+  ~ViewRestore() {
+    view_->format = format_;
+    view_->pixels = pixels_;
+    view_->rowPitch = rowPitch_;
+    view_->columnOffset = columnOffset_;
+    view_->rowOffset = rowOffset_;
   }
 
+ private:
+  ImageView* view_;
+  D3DFORMAT format_;
+  BYTE* pixels_;
+  UINT rowPitch_, columnOffset_, rowOffset_;
+};
+
+// Decodes the view's blocks into `s` and points the view at the working
+// pixels, as a plain A32B32G32R32F picture.
+bool StageBlocks(ImageView* view, BlockStage* s) {
+  const BlockShape shape = BlockShapeOf(view->format);
+  s->format = view->format;
+  s->blocks = view->pixels;
+  s->pitch = view->rowPitch;
+  s->blocksX = UINT((uint64_t(view->columnOffset) + view->width + shape.width - 1) / shape.width);
+  s->blocksY = UINT((uint64_t(view->rowOffset) + view->height + shape.height - 1) / shape.height);
+  s->stride = size_t(s->blocksX) * shape.width;
+  try {
+    s->pixels.resize(s->stride * s->blocksY * shape.height);
+  } catch (...) {
+    return false;
+  }
+  view->format = D3DFMT_A32B32G32R32F;
+  if (s->pixels.empty()) {
+    // An empty rectangle: nothing to decode, and no pixel to point at.
+    s->blocksX = s->blocksY = 0;
+    view->pixels = nullptr;
+  } else {
+    DecodeBlocks(s->format, s->blocks, s->pitch, s->blocksX, s->blocksY, s->pixels.data(), s->stride);
+    view->pixels = reinterpret_cast<BYTE*>(s->pixels.data() + view->rowOffset * s->stride + view->columnOffset);
+  }
+  view->rowPitch = UINT(s->stride * sizeof(Pixel));
+  view->columnOffset = view->rowOffset = 0;
+  return true;
+}
+
+// The key becomes what a block of that colour decodes to.
+void QuantiseBlockKey(ImageView* src) {
+  Pixel block[16], back[16];
+  std::fill(block, block + 16, src->key);
+  BYTE encoded[16];
+  EncodeBlocks(src->format, encoded, 16, 1, 1, block, BlockShapeOf(src->format).width);
+  DecodeBlocks(src->format, encoded, 16, 1, 1, back, BlockShapeOf(src->format).width);
+  src->key = back[0];
+}
+
+// Step 3 and 4: codecs, the conversion kind, gamma work and scratch row.
+HRESULT PrepareCodecs(ImageView* dest, ImageView* src, bool srcBlocks, bool destBlocks) {
   if (!MakeCodec(dest) || !MakeCodec(src)) {
     DebugReport(0, "Unsupported image format");
     return E_FAIL;
@@ -642,35 +650,62 @@ HRESULT DispatchConversion(ImageView* dest, ImageView* src, DWORD filter, Strate
       return E_OUTOFMEMORY;
     }
   }
+  return S_OK;
+}
 
+// Step 5: the first strategy that takes the job does it.
+Strategy RunStrategies(const ImageView& dest, const ImageView& src, DWORD filter) {
   const DWORD low = filter & 0xFF;
-  Strategy done = Strategy::None;
+  if (RawCopy(dest, src)) return Strategy::RawCopy;
+  if (SameSize(dest, src)) return Strategy::SameSize;
+  if (Unfiltered(dest, src, low)) return Strategy::Unfiltered;
+  if (PointFilter(dest, src, low)) return Strategy::Point;
+  if (BoxFilter(dest, src, low, false)) return Strategy::Box2D;
+  if (BoxFilter(dest, src, low, true)) return Strategy::Box3D;
+  if (LinearFilter(dest, src, filter, false)) return Strategy::Linear2D;
+  if (LinearFilter(dest, src, filter, true)) return Strategy::Linear3D;
+  if (TriangleFilter(dest, src, filter, false)) return Strategy::Triangle2D;
+  if (TriangleFilter(dest, src, filter, true)) return Strategy::Triangle3D;
+  return Strategy::None;
+}
+
+}  // namespace
+
+HRESULT DispatchConversion(ImageView* dest, ImageView* src, DWORD filter, Strategy* used) {
+  if (!FilterValid(filter)) {
+    DebugReport(0, "Invalid image filter");
+    return D3DERR_INVALIDCALL;
+  }
+  SetGammaAndDither(dest, src, filter);
+  if (CopyWholeBlocks(*dest, *src)) {
+    if (used != nullptr) *used = Strategy::RawCopy;
+    return S_OK;
+  }
+
+  const bool srcBlocks = IsBlockCodecFormat(src->format);
+  const bool destBlocks = IsBlockCodecFormat(dest->format);
+  BlockStage srcStage, destStage;
+  ViewRestore restoreSrc(src), restoreDest(dest);
+  if (srcBlocks) {
+    if (src->keyOn) QuantiseBlockKey(src);
+    if (src->depth != 1 || !StageBlocks(src, &srcStage)) {
+      DebugReport(0, "Unsupported image format");
+      return E_FAIL;
+    }
+  }
+  if (destBlocks && (dest->depth != 1 || !StageBlocks(dest, &destStage))) {
+    DebugReport(0, "Unsupported image format");
+    return E_FAIL;
+  }
+  const HRESULT prepared = PrepareCodecs(dest, src, srcBlocks, destBlocks);
+  if (FAILED(prepared)) return prepared;
+
   if (!HasArea(*dest)) {
     // Nothing to write: every strategy would do nothing.
     if (used != nullptr) *used = Strategy::None;
     return S_OK;
   }
-  if (RawCopy(*dest, *src)) {
-    done = Strategy::RawCopy;
-  } else if (SameSize(*dest, *src)) {
-    done = Strategy::SameSize;
-  } else if (Unfiltered(*dest, *src, low)) {
-    done = Strategy::Unfiltered;
-  } else if (PointFilter(*dest, *src, low)) {
-    done = Strategy::Point;
-  } else if (BoxFilter(*dest, *src, low, false)) {
-    done = Strategy::Box2D;
-  } else if (BoxFilter(*dest, *src, low, true)) {
-    done = Strategy::Box3D;
-  } else if (LinearFilter(*dest, *src, filter, false)) {
-    done = Strategy::Linear2D;
-  } else if (LinearFilter(*dest, *src, filter, true)) {
-    done = Strategy::Linear3D;
-  } else if (TriangleFilter(*dest, *src, filter, false)) {
-    done = Strategy::Triangle2D;
-  } else if (TriangleFilter(*dest, *src, filter, true)) {
-    done = Strategy::Triangle3D;
-  }
+  const Strategy done = RunStrategies(*dest, *src, filter);
   if (used != nullptr) *used = done;
   if (done == Strategy::None) {
     DebugReport(0, "No suitable image filter found");

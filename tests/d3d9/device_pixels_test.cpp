@@ -360,6 +360,37 @@ TEST_F(PixelTest, ClippingAtTheTargetEdgesAndFarOutside) {
   tex->Release();
 }
 
+TEST_F(PixelTest, ScreenSpaceTrianglesBeyondEachGuardEdgeKeepTheirVisiblePart) {
+  // Each triangle has a right angle at a visible corner and one far corner
+  // beyond the guard band: right, below, left or above.
+  struct Case {
+    const char* name;
+    TLVertex v[3];
+    int x, y;  // a pixel well inside the visible part
+  };
+  const DWORD green = 0xFF00FF00u;
+  const Case cases[] = {
+      {"right", {{2, 2, 0, 1, green, 0, 0}, {3e9f, 2, 0, 1, green, 0, 0}, {2, 30, 0, 1, green, 0, 0}}, 20, 10},
+      {"below", {{2, 2, 0, 1, green, 0, 0}, {30, 2, 0, 1, green, 0, 0}, {2, 3e9f, 0, 1, green, 0, 0}}, 20, 10},
+      {"left", {{30, 2, 0, 1, green, 0, 0}, {30, 30, 0, 1, green, 0, 0}, {-3e9f, 2, 0, 1, green, 0, 0}}, 10, 10},
+      {"above", {{2, 30, 0, 1, green, 0, 0}, {30, 30, 0, 1, green, 0, 0}, {2, -3e9f, 0, 1, green, 0, 0}}, 10, 10},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Begin("default", 32, 32);
+    SpriteStates(false);
+    ASSERT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, c.v, sizeof(TLVertex)), D3D_OK);
+    End();
+    const auto px = ReadBack();
+    EXPECT_EQ(At(px, c.x, c.y), green);
+    EXPECT_EQ(At(px, 1, 1), kBackground);
+    device_->Release();
+    device_ = nullptr;
+    d3d_->Release();
+    d3d_ = nullptr;
+  }
+}
+
 TEST_F(PixelTest, ViewportBoundsDrawingAndClearing) {
   MakeDevice();
   device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000u, 1.f, 0);
