@@ -10,6 +10,7 @@
 #include "gfx/resample.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -300,18 +301,41 @@ void ClampRow(Pixel* row, UINT width, int kind) {
 
 // Adds one source row into N accumulator rows: for every destination column
 // c, acc[q][c] += prod[q][e] * pixel[source[e]] over c's entries in order.
+// Each accumulator's sum is one serial chain of additions, so G columns are
+// walked side by side (their chains are independent) for as many entries as
+// all of them have; each column then finishes its own remaining entries.
+template <int N, int G>
+void AccumulateColumns(Pixel* const* acc, float* const* prod, const Pixel* pixels, const UINT* first,
+                       const UINT* source, UINT c) {
+  __m128 sum[G][N];
+  UINT common = UINT_MAX;
+  for (int g = 0; g < G; ++g) {
+    for (int q = 0; q < N; ++q) sum[g][q] = _mm_load_ps(&acc[q][c + g].r);
+    common = std::min(common, first[c + g + 1] - first[c + g]);
+  }
+  for (UINT k = 0; k < common; ++k) {
+    for (int g = 0; g < G; ++g) {
+      const UINT e = first[c + g] + k;
+      const __m128 px = _mm_load_ps(&pixels[source[e]].r);
+      for (int q = 0; q < N; ++q) sum[g][q] = _mm_add_ps(sum[g][q], _mm_mul_ps(_mm_set1_ps(prod[q][e]), px));
+    }
+  }
+  for (int g = 0; g < G; ++g) {
+    for (UINT e = first[c + g] + common; e < first[c + g + 1]; ++e) {
+      const __m128 px = _mm_load_ps(&pixels[source[e]].r);
+      for (int q = 0; q < N; ++q) sum[g][q] = _mm_add_ps(sum[g][q], _mm_mul_ps(_mm_set1_ps(prod[q][e]), px));
+    }
+    for (int q = 0; q < N; ++q) _mm_store_ps(&acc[q][c + g].r, sum[g][q]);
+  }
+}
+
 template <int N>
 void AccumulateRows(Pixel* const* acc, float* const* prod, const Pixel* pixels, const UINT* first,
                     const UINT* source, UINT width) {
-  for (UINT c = 0; c < width; ++c) {
-    __m128 sum[N];
-    for (int q = 0; q < N; ++q) sum[q] = _mm_load_ps(&acc[q][c].r);
-    for (UINT e = first[c]; e < first[c + 1]; ++e) {
-      const __m128 px = _mm_load_ps(&pixels[source[e]].r);
-      for (int q = 0; q < N; ++q) sum[q] = _mm_add_ps(sum[q], _mm_mul_ps(_mm_set1_ps(prod[q][e]), px));
-    }
-    for (int q = 0; q < N; ++q) _mm_store_ps(&acc[q][c].r, sum[q]);
-  }
+  constexpr int G = N == 1 ? 4 : (N == 2 ? 2 : 1);
+  UINT c = 0;
+  for (; c + G <= width; c += G) AccumulateColumns<N, G>(acc, prod, pixels, first, source, c);
+  for (; c < width; ++c) AccumulateColumns<N, 1>(acc, prod, pixels, first, source, c);
 }
 
 bool TriangleFilter(const ImageView& dest, const ImageView& src, DWORD filter, bool threeD) {
@@ -415,9 +439,11 @@ bool TriangleFilter(const ImageView& dest, const ImageView& src, DWORD filter, b
                 prod[q] = products.data() + q * columnWeight.size();
                 // weight = wx * wy (* wz): computed once per pair, as the
                 // pixel-by-pixel loop would compute it for every pixel.
-                for (size_t e = 0; e < columnWeight.size(); ++e) {
-                  float w = columnWeight[e] * yw.weight;
-                  prod[q][e] = threeD ? w * zw.weight : w;
+                const size_t entries = columnWeight.size();
+                if (threeD) {
+                  for (size_t e = 0; e < entries; ++e) prod[q][e] = (columnWeight[e] * yw.weight) * zw.weight;
+                } else {
+                  for (size_t e = 0; e < entries; ++e) prod[q][e] = columnWeight[e] * yw.weight;
                 }
               }
               switch (n) {

@@ -35,7 +35,9 @@ class SecondaryBuffer final : public IDirectSoundBuffer8 {
     voice_.samples.resize(static_cast<size_t>(voice_.frames) * voice_.channels);
     voice_.SetStep(format.nSamplesPerSec);
     frequency_ = format.nSamplesPerSec;
-    ConvertFrames(0, voice_.frames);
+    // The bytes start as zeros: silence for 16-bit samples (the samples are
+    // 0.0 already), the lowest level for 8-bit ones.
+    if (format_.wBitsPerSample == 8) std::fill(voice_.samples.begin(), voice_.samples.end(), -1.0f);
   }
 
   void Register() {
@@ -270,24 +272,26 @@ class SecondaryBuffer final : public IDirectSoundBuffer8 {
     ConvertFrames(first, std::min(last, voice_.frames));
   }
 
+  // Interleaved bytes of frames [first, last) into the voice's planar
+  // samples, one channel at a time so that each loop is a plain stride.
   void ConvertFrames(uint32_t first, uint32_t last) {
     const int ch = voice_.channels;
     const size_t frames = voice_.frames;
     const uint8_t* d = data_.data();
     float* out = voice_.samples.data();
-    for (size_t i = first; i < last; ++i) {
-      for (int c = 0; c < ch; ++c) {
-        const size_t at = i * ch + c;  // sample index in the interleaved bytes
-        float v;
-        if (format_.wBitsPerSample == 8) {
-          v = (static_cast<int>(d[at]) - 128) / 128.0f;
-        } else {
-          v = static_cast<int16_t>(static_cast<uint16_t>(d[2 * at] | (d[2 * at + 1] << 8))) / 32768.0f;
+    for (int c = 0; c < ch; ++c) {
+      float* plane = out + c * frames;
+      if (format_.wBitsPerSample == 8) {
+        for (size_t i = first; i < last; ++i) plane[i] = (static_cast<int>(d[i * ch + c]) - 128) / 128.0f;
+      } else {
+        for (size_t i = first; i < last; ++i) {
+          const size_t at = 2 * (i * ch + c);
+          plane[i] = static_cast<int16_t>(static_cast<uint16_t>(d[at] | (d[at + 1] << 8))) / 32768.0f;
         }
-        out[c * frames + i] = v;
       }
     }
   }
+
 
   void UpdateGains() {
     const float master = Attenuation(volume_);
