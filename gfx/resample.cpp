@@ -299,14 +299,28 @@ void ClampRow(Pixel* row, UINT width, int kind) {
   }
 }
 
+// Where the accumulation reads source pixel x of the current row: a decoded
+// row, or (a P8 row with no key or gamma work, whose decoded pixel is just
+// its palette entry) the palette entry of the row's byte, which spares the
+// decoding pass and gives the very same values.
+struct DecodedRow {
+  const Pixel* pixels;
+  __m128 At(UINT x) const { return _mm_load_ps(&pixels[x].r); }
+};
+struct PaletteRow {
+  const BYTE* indices;
+  const Pixel* palette;
+  __m128 At(UINT x) const { return _mm_load_ps(&palette[indices[x]].r); }
+};
+
 // Adds one source row into N accumulator rows: for every destination column
 // c, acc[q][c] += prod[q][e] * pixel[source[e]] over c's entries in order.
 // Each accumulator's sum is one serial chain of additions, so G columns are
 // walked side by side (their chains are independent) for as many entries as
 // all of them have; each column then finishes its own remaining entries.
-template <int N, int G>
-void AccumulateColumns(Pixel* const* acc, float* const* prod, const Pixel* pixels, const UINT* first,
-                       const UINT* source, UINT c) {
+template <int N, int G, typename Row>
+void AccumulateColumns(Pixel* const* acc, float* const* prod, const Row& row, const UINT* first, const UINT* source,
+                       UINT c) {
   __m128 sum[G][N];
   UINT common = UINT_MAX;
   for (int g = 0; g < G; ++g) {
@@ -316,26 +330,37 @@ void AccumulateColumns(Pixel* const* acc, float* const* prod, const Pixel* pixel
   for (UINT k = 0; k < common; ++k) {
     for (int g = 0; g < G; ++g) {
       const UINT e = first[c + g] + k;
-      const __m128 px = _mm_load_ps(&pixels[source[e]].r);
+      const __m128 px = row.At(source[e]);
       for (int q = 0; q < N; ++q) sum[g][q] = _mm_add_ps(sum[g][q], _mm_mul_ps(_mm_set1_ps(prod[q][e]), px));
     }
   }
   for (int g = 0; g < G; ++g) {
     for (UINT e = first[c + g] + common; e < first[c + g + 1]; ++e) {
-      const __m128 px = _mm_load_ps(&pixels[source[e]].r);
+      const __m128 px = row.At(source[e]);
       for (int q = 0; q < N; ++q) sum[g][q] = _mm_add_ps(sum[g][q], _mm_mul_ps(_mm_set1_ps(prod[q][e]), px));
     }
     for (int q = 0; q < N; ++q) _mm_store_ps(&acc[q][c + g].r, sum[g][q]);
   }
 }
 
-template <int N>
-void AccumulateRows(Pixel* const* acc, float* const* prod, const Pixel* pixels, const UINT* first,
-                    const UINT* source, UINT width) {
+template <int N, typename Row>
+void AccumulateRows(Pixel* const* acc, float* const* prod, const Row& row, const UINT* first, const UINT* source,
+                    UINT width) {
   constexpr int G = N == 1 ? 4 : (N == 2 ? 2 : 1);
   UINT c = 0;
-  for (; c + G <= width; c += G) AccumulateColumns<N, G>(acc, prod, pixels, first, source, c);
-  for (; c < width; ++c) AccumulateColumns<N, 1>(acc, prod, pixels, first, source, c);
+  for (; c + G <= width; c += G) AccumulateColumns<N, G>(acc, prod, row, first, source, c);
+  for (; c < width; ++c) AccumulateColumns<N, 1>(acc, prod, row, first, source, c);
+}
+
+template <typename Row>
+void AccumulateRows(UINT n, Pixel* const* acc, float* const* prod, const Row& row, const UINT* first,
+                    const UINT* source, UINT width) {
+  switch (n) {
+    case 1: AccumulateRows<1>(acc, prod, row, first, source, width); break;
+    case 2: AccumulateRows<2>(acc, prod, row, first, source, width); break;
+    case 3: AccumulateRows<3>(acc, prod, row, first, source, width); break;
+    default: AccumulateRows<4>(acc, prod, row, first, source, width); break;
+  }
 }
 
 bool TriangleFilter(const ImageView& dest, const ImageView& src, DWORD filter, bool threeD) {
@@ -422,9 +447,9 @@ bool TriangleFilter(const ImageView& dest, const ImageView& src, DWORD filter, b
           }
         }
 
-        ReadRow(src, i, k, in.data);
-
         const bool repeats = hasRepeats(yl, i) || (threeD && hasRepeats(zl, k));
+        const bool paletteRow = src.format == D3DFMT_P8 && !src.keyOn && !(src.gamma && src.gammaWork) && !repeats;
+        if (!paletteRow) ReadRow(src, i, k, in.data);
         for (UINT zp = zl.first[k]; zp < zl.first[k + 1]; ++zp) {
           const WeightPair& zw = zl.pairs[zp];
           if (!repeats) {
@@ -446,11 +471,12 @@ bool TriangleFilter(const ImageView& dest, const ImageView& src, DWORD filter, b
                   for (size_t e = 0; e < entries; ++e) prod[q][e] = columnWeight[e] * yw.weight;
                 }
               }
-              switch (n) {
-                case 1: AccumulateRows<1>(acc, prod, in.data, columnFirst.data(), columnSource.data(), dest.width); break;
-                case 2: AccumulateRows<2>(acc, prod, in.data, columnFirst.data(), columnSource.data(), dest.width); break;
-                case 3: AccumulateRows<3>(acc, prod, in.data, columnFirst.data(), columnSource.data(), dest.width); break;
-                default: AccumulateRows<4>(acc, prod, in.data, columnFirst.data(), columnSource.data(), dest.width); break;
+              if (paletteRow) {
+                const PaletteRow row{RowPointer(src, i, k), src.palette};
+                AccumulateRows(n, acc, prod, row, columnFirst.data(), columnSource.data(), dest.width);
+              } else {
+                const DecodedRow row{in.data};
+                AccumulateRows(n, acc, prod, row, columnFirst.data(), columnSource.data(), dest.width);
               }
               yp += n;
             }
