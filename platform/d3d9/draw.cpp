@@ -146,12 +146,16 @@ Pipeline Device::BuildPipeline(bool* ok) {
   if (tex != nullptr && p.colorOp != D3DTOP_DISABLE) {
     Surface* top = tex->Level(0);
     p.textured = true;
-    p.texture.bits = top->Bits();
+    p.texture.bits = static_cast<const Surface*>(top)->Bits();
     p.texture.width = static_cast<int>(top->Width());
     p.texture.height = static_cast<int>(top->Height());
     p.texture.pitch = top->Pitch();
     p.texture.bytesPerTexel = top->Info().bytesPerBlock;
     p.texture.format = top->Format();
+    // Only source-alpha blending reads the runs.
+    const bool over = rs[D3DRS_ALPHABLENDENABLE] != FALSE && rs[D3DRS_SRCBLEND] == D3DBLEND_SRCALPHA &&
+                      rs[D3DRS_DESTBLEND] == D3DBLEND_INVSRCALPHA && !rs[D3DRS_ALPHATESTENABLE];
+    if (over && FastPathEnabled() && top != renderTarget_) p.texture.runs = top->RunsForDrawing();
   }
   p.magFilter = s0[D3DSAMP_MAGFILTER];
   p.minFilter = s0[D3DSAMP_MINFILTER];
