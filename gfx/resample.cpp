@@ -313,13 +313,34 @@ struct PaletteRow {
   __m128 At(UINT x) const { return _mm_load_ps(&palette[indices[x]].r); }
 };
 
+// The weights one source row's accumulation needs: each entry's x weight
+// broadcast to four lanes, and per accumulator row its y weight (and the
+// slice's z weight). A term's weight is (wx * wy) (* wz), multiplied in that
+// order in every lane, which is the scalar product exactly.
+struct RowWeights {
+  const Pixel* x;   // per entry, all four lanes the same
+  __m128 y[4];
+  __m128 z;
+};
+
 // Adds one source row into N accumulator rows: for every destination column
-// c, acc[q][c] += prod[q][e] * pixel[source[e]] over c's entries in order.
+// c, acc[q][c] += weight(q, e) * pixel[source[e]] over c's entries in order.
 // Each accumulator's sum is one serial chain of additions, so G columns are
 // walked side by side (their chains are independent) for as many entries as
 // all of them have; each column then finishes its own remaining entries.
-template <int N, int G, typename Row>
-void AccumulateColumns(Pixel* const* acc, float* const* prod, const Row& row, const UINT* first, const UINT* source,
+template <int N, bool kThreeD, typename Row>
+inline void AddTerm(__m128* sum, const RowWeights& w, const Row& row, const UINT* source, UINT e) {
+  const __m128 px = row.At(source[e]);
+  const __m128 wx = _mm_load_ps(&w.x[e].r);
+  for (int q = 0; q < N; ++q) {
+    __m128 weight = _mm_mul_ps(wx, w.y[q]);
+    if (kThreeD) weight = _mm_mul_ps(weight, w.z);
+    sum[q] = _mm_add_ps(sum[q], _mm_mul_ps(weight, px));
+  }
+}
+
+template <int N, int G, bool kThreeD, typename Row>
+void AccumulateColumns(Pixel* const* acc, const RowWeights& w, const Row& row, const UINT* first, const UINT* source,
                        UINT c) {
   __m128 sum[G][N];
   UINT common = UINT_MAX;
@@ -328,38 +349,48 @@ void AccumulateColumns(Pixel* const* acc, float* const* prod, const Row& row, co
     common = std::min(common, first[c + g + 1] - first[c + g]);
   }
   for (UINT k = 0; k < common; ++k) {
-    for (int g = 0; g < G; ++g) {
-      const UINT e = first[c + g] + k;
-      const __m128 px = row.At(source[e]);
-      for (int q = 0; q < N; ++q) sum[g][q] = _mm_add_ps(sum[g][q], _mm_mul_ps(_mm_set1_ps(prod[q][e]), px));
-    }
+    for (int g = 0; g < G; ++g) AddTerm<N, kThreeD>(sum[g], w, row, source, first[c + g] + k);
   }
   for (int g = 0; g < G; ++g) {
-    for (UINT e = first[c + g] + common; e < first[c + g + 1]; ++e) {
-      const __m128 px = row.At(source[e]);
-      for (int q = 0; q < N; ++q) sum[g][q] = _mm_add_ps(sum[g][q], _mm_mul_ps(_mm_set1_ps(prod[q][e]), px));
-    }
+    for (UINT e = first[c + g] + common; e < first[c + g + 1]; ++e) AddTerm<N, kThreeD>(sum[g], w, row, source, e);
     for (int q = 0; q < N; ++q) _mm_store_ps(&acc[q][c + g].r, sum[g][q]);
   }
 }
 
-template <int N, typename Row>
-void AccumulateRows(Pixel* const* acc, float* const* prod, const Row& row, const UINT* first, const UINT* source,
+template <int N, bool kThreeD, typename Row>
+void AccumulateRows(Pixel* const* acc, const RowWeights& w, const Row& row, const UINT* first, const UINT* source,
                     UINT width) {
   constexpr int G = N == 1 ? 4 : (N == 2 ? 2 : 1);
   UINT c = 0;
-  for (; c + G <= width; c += G) AccumulateColumns<N, G>(acc, prod, row, first, source, c);
-  for (; c < width; ++c) AccumulateColumns<N, 1>(acc, prod, row, first, source, c);
+  for (; c + G <= width; c += G) AccumulateColumns<N, G, kThreeD>(acc, w, row, first, source, c);
+  // The last columns together too: in the small levels they are all there
+  // is, each with a long chain of terms.
+  switch (width - c) {
+    case 3: AccumulateColumns<N, 3, kThreeD>(acc, w, row, first, source, c); break;
+    case 2: AccumulateColumns<N, 2, kThreeD>(acc, w, row, first, source, c); break;
+    case 1: AccumulateColumns<N, 1, kThreeD>(acc, w, row, first, source, c); break;
+    default: break;
+  }
+}
+
+template <bool kThreeD, typename Row>
+void AccumulateRows(UINT n, Pixel* const* acc, const RowWeights& w, const Row& row, const UINT* first,
+                    const UINT* source, UINT width) {
+  switch (n) {
+    case 1: AccumulateRows<1, kThreeD>(acc, w, row, first, source, width); break;
+    case 2: AccumulateRows<2, kThreeD>(acc, w, row, first, source, width); break;
+    case 3: AccumulateRows<3, kThreeD>(acc, w, row, first, source, width); break;
+    default: AccumulateRows<4, kThreeD>(acc, w, row, first, source, width); break;
+  }
 }
 
 template <typename Row>
-void AccumulateRows(UINT n, Pixel* const* acc, float* const* prod, const Row& row, const UINT* first,
+void AccumulateRows(bool threeD, UINT n, Pixel* const* acc, const RowWeights& w, const Row& row, const UINT* first,
                     const UINT* source, UINT width) {
-  switch (n) {
-    case 1: AccumulateRows<1>(acc, prod, row, first, source, width); break;
-    case 2: AccumulateRows<2>(acc, prod, row, first, source, width); break;
-    case 3: AccumulateRows<3>(acc, prod, row, first, source, width); break;
-    default: AccumulateRows<4>(acc, prod, row, first, source, width); break;
+  if (threeD) {
+    AccumulateRows<true>(n, acc, w, row, first, source, width);
+  } else {
+    AccumulateRows<false>(n, acc, w, row, first, source, width);
   }
 }
 
@@ -399,7 +430,7 @@ bool TriangleFilter(const ImageView& dest, const ImageView& src, DWORD filter, b
     // would add them.
     std::vector<UINT> columnFirst(size_t{dest.width} + 1, 0);
     std::vector<UINT> columnSource(xl.pairs.size());
-    std::vector<float> columnWeight(xl.pairs.size());
+    std::vector<Pixel> columnWeight(xl.pairs.size());
     for (const WeightPair& p : xl.pairs) ++columnFirst[p.index + 1];
     for (UINT c = 0; c < dest.width; ++c) columnFirst[c + 1] += columnFirst[c];
     {
@@ -408,11 +439,11 @@ bool TriangleFilter(const ImageView& dest, const ImageView& src, DWORD filter, b
         for (UINT p = xl.first[x]; p < xl.first[x + 1]; ++p) {
           const UINT e = fill[xl.pairs[p].index]++;
           columnSource[e] = x;
-          columnWeight[e] = xl.pairs[p].weight;
+          const float w = xl.pairs[p].weight;
+          columnWeight[e] = Pixel{w, w, w, w};
         }
       }
     }
-    std::vector<float> products(xl.pairs.size() * 4);
 
     // Does any destination row appear twice in one source row's list? Then
     // the loops must keep pixel-major order to add in the same sequence.
@@ -457,26 +488,18 @@ bool TriangleFilter(const ImageView& dest, const ImageView& src, DWORD filter, b
             for (UINT yp = yl.first[i]; yp < yl.first[i + 1];) {
               const UINT n = std::min<UINT>(4, yl.first[i + 1] - yp);
               Pixel* acc[4];
-              float* prod[4];
+              RowWeights weights{columnWeight.data(), {}, _mm_set1_ps(zw.weight)};
               for (UINT q = 0; q < n; ++q) {
                 const WeightPair& yw = yl.pairs[yp + q];
                 acc[q] = active[size_t(zw.index) * dest.height + yw.index];
-                prod[q] = products.data() + q * columnWeight.size();
-                // weight = wx * wy (* wz): computed once per pair, as the
-                // pixel-by-pixel loop would compute it for every pixel.
-                const size_t entries = columnWeight.size();
-                if (threeD) {
-                  for (size_t e = 0; e < entries; ++e) prod[q][e] = (columnWeight[e] * yw.weight) * zw.weight;
-                } else {
-                  for (size_t e = 0; e < entries; ++e) prod[q][e] = columnWeight[e] * yw.weight;
-                }
+                weights.y[q] = _mm_set1_ps(yw.weight);
               }
               if (paletteRow) {
                 const PaletteRow row{RowPointer(src, i, k), src.palette};
-                AccumulateRows(n, acc, prod, row, columnFirst.data(), columnSource.data(), dest.width);
+                AccumulateRows(threeD, n, acc, weights, row, columnFirst.data(), columnSource.data(), dest.width);
               } else {
                 const DecodedRow row{in.data};
-                AccumulateRows(n, acc, prod, row, columnFirst.data(), columnSource.data(), dest.width);
+                AccumulateRows(threeD, n, acc, weights, row, columnFirst.data(), columnSource.data(), dest.width);
               }
               yp += n;
             }
@@ -520,6 +543,14 @@ bool TriangleFilter(const ImageView& dest, const ImageView& src, DWORD filter, b
   }
 }
 
+// floor(v) as an integer for the finite, moderate values of a weight list,
+// without a library call.
+inline int64_t FloorToInt(float v) {
+  int64_t t = static_cast<int64_t>(v);
+  if (static_cast<float>(t) > v) --t;
+  return t;
+}
+
 }  // namespace
 
 bool BuildTriangleWeights(UINT s, UINT d, bool wrap, WeightList* list) {
@@ -548,7 +579,7 @@ bool BuildTriangleWeights(UINT s, UINT d, bool wrap, WeightList* list) {
           if (lo < 0.0f) lo = 0.0f;
           if (hi > fd) hi = fd;
         }
-        for (int64_t t = static_cast<int64_t>(std::floor(lo)); static_cast<float>(t) < hi; ++t) {
+        for (int64_t t = FloorToInt(lo); static_cast<float>(t) < hi; ++t) {
           int64_t u = t < 0 ? t + d : (t >= int64_t{d} ? t - d : t);
           if (u != cur) {
             emit();
