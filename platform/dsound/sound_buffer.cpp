@@ -14,6 +14,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <new>
 #include <vector>
 
@@ -272,6 +276,38 @@ class SecondaryBuffer final : public IDirectSoundBuffer8 {
     ConvertFrames(first, std::min(last, voice_.frames));
   }
 
+#if defined(__SSE2__)
+  // 16-bit mono or stereo frames from `first` on, four at a time; returns
+  // the first frame left for the plain loop. Dividing by 32768 is exact, so
+  // multiplying by its reciprocal gives the same floats.
+  uint32_t Convert16(uint32_t first, uint32_t last) {
+    const size_t frames = voice_.frames;
+    const uint8_t* d = data_.data();
+    float* out = voice_.samples.data();
+    const __m128 scale = _mm_set1_ps(1.0f / 32768.0f);
+    uint32_t i = first;
+    if (voice_.channels == 1) {
+      for (; i + 8 <= last; i += 8) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + 2 * size_t{i}));
+        const __m128i lo = _mm_srai_epi32(_mm_unpacklo_epi16(v, v), 16);
+        const __m128i hi = _mm_srai_epi32(_mm_unpackhi_epi16(v, v), 16);
+        _mm_storeu_ps(out + i, _mm_mul_ps(_mm_cvtepi32_ps(lo), scale));
+        _mm_storeu_ps(out + i + 4, _mm_mul_ps(_mm_cvtepi32_ps(hi), scale));
+      }
+    } else {
+      for (; i + 4 <= last; i += 4) {
+        // Each 32-bit lane holds one frame: left in its low half.
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + 4 * size_t{i}));
+        const __m128i left = _mm_srai_epi32(_mm_slli_epi32(v, 16), 16);
+        const __m128i right = _mm_srai_epi32(v, 16);
+        _mm_storeu_ps(out + i, _mm_mul_ps(_mm_cvtepi32_ps(left), scale));
+        _mm_storeu_ps(out + frames + i, _mm_mul_ps(_mm_cvtepi32_ps(right), scale));
+      }
+    }
+    return i;
+  }
+#endif
+
   // Interleaved bytes of frames [first, last) into the voice's planar
   // samples, one channel at a time so that each loop is a plain stride.
   void ConvertFrames(uint32_t first, uint32_t last) {
@@ -279,6 +315,9 @@ class SecondaryBuffer final : public IDirectSoundBuffer8 {
     const size_t frames = voice_.frames;
     const uint8_t* d = data_.data();
     float* out = voice_.samples.data();
+#if defined(__SSE2__)
+    if (format_.wBitsPerSample == 16 && (ch == 1 || ch == 2)) first = Convert16(first, last);
+#endif
     for (int c = 0; c < ch; ++c) {
       float* plane = out + c * frames;
       if (format_.wBitsPerSample == 8) {
