@@ -21,6 +21,22 @@ class PixelTest : public DeviceTest {
   }
   void End() { ASSERT_EQ(device_->EndScene(), D3D_OK); }
 
+  // Ends the scene, reads the frame, and releases `tex` (if any) and the
+  // device, ready for the next Begin.
+  std::vector<uint32_t> FinishFrame(IDirect3DTexture9* tex = nullptr) {
+    EXPECT_EQ(device_->EndScene(), D3D_OK);
+    auto pixels = ReadBack();
+    if (tex != nullptr) {
+      device_->SetTexture(0, nullptr);
+      tex->Release();
+    }
+    device_->Release();
+    device_ = nullptr;
+    d3d_->Release();
+    d3d_ = nullptr;
+    return pixels;
+  }
+
   // Every pixel inside (x, y, w, h) equals the texel at the same offset of
   // `texels` (width tw), and every pixel outside keeps the background.
   void ExpectCopy(const std::vector<uint32_t>& px, int x, int y, int w, int h, const std::vector<uint32_t>& texels,
@@ -153,14 +169,7 @@ TEST_F(PixelTest, FastRoadGivesExactlyTheGeneralRoadsPixels) {
       if (road == 0) {
         EXPECT_EQ(d3d9sw::FastPathDraws(), before + 1) << "the fast road was not taken";
       }
-      End();
-      results[road] = ReadBack();
-      device_->SetTexture(0, nullptr);
-      tex->Release();
-      device_->Release();
-      device_ = nullptr;
-      d3d_->Release();
-      d3d_ = nullptr;
+      results[road] = FinishFrame(tex);
     }
     d3d9sw::SetFastPathEnabled(true);
     EXPECT_TRUE(results[0] == results[1]);
@@ -233,14 +242,7 @@ TEST_F(PixelTest, BlendedRedrawsOfOneTextureMatchTheGeneralRoadAfterTexelChanges
         ASSERT_EQ(DrawTLQuad(static_cast<float>(pos[i][0]), static_cast<float>(pos[i][1]), static_cast<float>(sw),
                              static_cast<float>(sh), u0, v0, u1, v1),
                   D3D_OK);
-      End();
-      results[road] = ReadBack();
-      device_->SetTexture(0, nullptr);
-      tex->Release();
-      device_->Release();
-      device_ = nullptr;
-      d3d_->Release();
-      d3d_ = nullptr;
+      results[road] = FinishFrame(tex);
     }
     d3d9sw::SetFastPathEnabled(true);
     EXPECT_TRUE(results[0] == results[1]) << tw << "x" << th << " from " << sx << "," << sy << " size " << sw << "x"
@@ -266,18 +268,11 @@ TEST_F(PixelTest, BilinearFilteringAndTheThreeAddressModes) {
     device_->SetSamplerState(0, D3DSAMP_ADDRESSU, m.address);
     device_->SetTexture(0, tex);
     ASSERT_EQ(DrawTLQuad(10, 10, 4, 1), D3D_OK);
-    End();
-    const auto px = ReadBack();
+    const auto px = FinishFrame(tex);
     for (int i = 0; i < 4; ++i) {
       const uint32_t g = m.want[i];
       EXPECT_EQ(At(px, 10 + i, 10), 0xFF000000u | (g << 16) | (g << 8) | g) << "pixel " << i;
     }
-    device_->SetTexture(0, nullptr);
-    tex->Release();
-    device_->Release();
-    device_ = nullptr;
-    d3d_->Release();
-    d3d_ = nullptr;
   }
 }
 
@@ -461,14 +456,9 @@ TEST_F(PixelTest, ScreenSpaceTrianglesBeyondEachGuardEdgeKeepTheirVisiblePart) {
     Begin("default", 32, 32);
     SpriteStates(false);
     ASSERT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, c.v, sizeof(TLVertex)), D3D_OK);
-    End();
-    const auto px = ReadBack();
+    const auto px = FinishFrame();
     EXPECT_EQ(At(px, c.x, c.y), green);
     EXPECT_EQ(At(px, 1, 1), kBackground);
-    device_->Release();
-    device_ = nullptr;
-    d3d_->Release();
-    d3d_ = nullptr;
   }
 }
 
