@@ -567,14 +567,7 @@ TEST_F(PixelTest, SixteenBitAndLuminanceFormatsSampleAsTheirChannels) {
     SpriteStates(false);
     device_->SetTexture(0, tex);
     ASSERT_EQ(DrawTLQuad(0, 0, 1, 1), D3D_OK);
-    End();
-    EXPECT_EQ(ReadBack()[0], f.want);
-    device_->SetTexture(0, nullptr);
-    tex->Release();
-    device_->Release();
-    device_ = nullptr;
-    d3d_->Release();
-    d3d_ = nullptr;
+    EXPECT_EQ(FinishFrame(tex)[0], f.want);
   }
 }
 
