@@ -394,6 +394,136 @@ void AccumulateRows(bool threeD, UINT n, Pixel* const* acc, const RowWeights& w,
   }
 }
 
+// The x list turned around: for every destination column, its source
+// pixels and (broadcast) weights in source order. Each accumulator then
+// gathers its terms in a register, in exactly the order the pixel-by-pixel
+// loop would add them.
+struct ColumnEntries {
+  std::vector<UINT> first, source;
+  std::vector<Pixel> weight;
+
+  void Build(const WeightList& xl, UINT srcWidth, UINT destWidth) {
+    first.assign(size_t{destWidth} + 1, 0);
+    source.resize(xl.pairs.size());
+    weight.resize(xl.pairs.size());
+    for (const WeightPair& p : xl.pairs) ++first[p.index + 1];
+    for (UINT c = 0; c < destWidth; ++c) first[c + 1] += first[c];
+    std::vector<UINT> fill(first.begin(), first.end() - 1);
+    for (UINT x = 0; x < srcWidth; ++x) {
+      for (UINT p = xl.first[x]; p < xl.first[x + 1]; ++p) {
+        const UINT e = fill[xl.pairs[p].index]++;
+        source[e] = x;
+        const float w = xl.pairs[p].weight;
+        weight[e] = Pixel{w, w, w, w};
+      }
+    }
+  }
+};
+
+// Accumulation rows of the destination (slice, row)s still awaiting source
+// rows, with the count of contributions each still awaits; written rows are
+// reused.
+class AccumulatorPool {
+ public:
+  AccumulatorPool(const ImageView& dest, const WeightList& yl, const WeightList& zl)
+      : width_(dest.width), height_(dest.height) {
+    const size_t rows = size_t{dest.height} * dest.depth;
+    std::vector<UINT> rowCount(dest.height, 0), sliceCount(dest.depth, 0);
+    for (const WeightPair& p : yl.pairs) ++rowCount[p.index];
+    for (const WeightPair& p : zl.pairs) ++sliceCount[p.index];
+    pending_.resize(rows);
+    for (UINT s = 0; s < dest.depth; ++s) {
+      for (UINT r = 0; r < dest.height; ++r) pending_[size_t(s) * dest.height + r] = uint64_t{sliceCount[s]} * rowCount[r];
+    }
+    active_.assign(rows, nullptr);
+  }
+
+  Pixel* Row(UINT slice, UINT row) const { return active_[size_t(slice) * height_ + row]; }
+
+  // A zeroed row for (slice, row) unless it has one; false without memory.
+  bool Activate(UINT slice, UINT row) {
+    Pixel*& slot = active_[size_t(slice) * height_ + row];
+    if (slot != nullptr) return true;
+    if (!free_.empty()) {
+      slot = free_.back();
+      free_.pop_back();
+    } else {
+      auto buffer = std::make_unique<PixelBuffer>();
+      if (!buffer->Allocate(width_)) return false;
+      slot = buffer->data;
+      storage_.push_back(std::move(buffer));
+    }
+    std::memset(static_cast<void*>(slot), 0, size_t{width_} * sizeof(Pixel));
+    return true;
+  }
+
+  // Counts one contribution to (slice, row) as done; after the last, the
+  // row is clamped and written and its storage freed for reuse.
+  void Contributed(const ImageView& dest, int kind, UINT slice, UINT row) {
+    const size_t slot = size_t(slice) * height_ + row;
+    if (--pending_[slot] != 0) return;
+    ClampRow(active_[slot], width_, kind);
+    WriteRow(dest, row, slice, active_[slot]);
+    free_.push_back(active_[slot]);
+    active_[slot] = nullptr;
+  }
+
+ private:
+  UINT width_, height_;
+  std::vector<uint64_t> pending_;
+  std::vector<Pixel*> active_;
+  std::vector<std::unique_ptr<PixelBuffer>> storage_;
+  std::vector<Pixel*> free_;
+};
+
+// Does any index appear twice in entry j of the list? Then the loops must
+// keep pixel-major order to add in the same sequence.
+bool HasRepeats(const WeightList& l, UINT j) {
+  for (UINT a = l.first[j]; a < l.first[j + 1]; ++a) {
+    for (UINT b = a + 1; b < l.first[j + 1]; ++b) {
+      if (l.pairs[a].index == l.pairs[b].index) return true;
+    }
+  }
+  return false;
+}
+
+// One source row into the accumulators of slice weight `zw`, column by
+// column, up to four destination rows sharing each pixel load.
+template <typename Row>
+void AccumulateByColumns(AccumulatorPool& pool, const ColumnEntries& columns, const Row& row, const WeightList& yl,
+                         UINT i, const WeightPair& zw, bool threeD, UINT width) {
+  for (UINT yp = yl.first[i]; yp < yl.first[i + 1];) {
+    const UINT n = std::min<UINT>(4, yl.first[i + 1] - yp);
+    Pixel* acc[4];
+    RowWeights weights{columns.weight.data(), {}, _mm_set1_ps(zw.weight)};
+    for (UINT q = 0; q < n; ++q) {
+      const WeightPair& yw = yl.pairs[yp + q];
+      acc[q] = pool.Row(zw.index, yw.index);
+      weights.y[q] = _mm_set1_ps(yw.weight);
+    }
+    AccumulateRows(threeD, n, acc, weights, row, columns.first.data(), columns.source.data(), width);
+    yp += n;
+  }
+}
+
+// The same in the plain pixel-major order, for lists with repeated indices.
+void AccumulateByPixels(AccumulatorPool& pool, const Pixel* in, UINT srcWidth, const WeightList& xl,
+                        const WeightList& yl, UINT i, const WeightPair& zw, bool threeD) {
+  for (UINT x = 0; x < srcWidth; ++x) {
+    const __m128 px = _mm_load_ps(&in[x].r);
+    for (UINT yp = yl.first[i]; yp < yl.first[i + 1]; ++yp) {
+      const WeightPair& yw = yl.pairs[yp];
+      Pixel* acc = pool.Row(zw.index, yw.index);
+      for (UINT p = xl.first[x]; p < xl.first[x + 1]; ++p) {
+        float w = xl.pairs[p].weight * yw.weight;
+        if (threeD) w = w * zw.weight;
+        float* a = &acc[xl.pairs[p].index].r;
+        _mm_store_ps(a, _mm_add_ps(_mm_load_ps(a), _mm_mul_ps(_mm_set1_ps(w), px)));
+      }
+    }
+  }
+}
+
 bool TriangleFilter(const ImageView& dest, const ImageView& src, DWORD filter, bool threeD) {
   if (!threeD && (src.depth != 1 || dest.depth != 1)) return false;
   try {
@@ -408,129 +538,40 @@ bool TriangleFilter(const ImageView& dest, const ImageView& src, DWORD filter, b
       zl.first = {0, 1};
       zl.pairs = {WeightPair{0, 1.0f}};
     }
-
-    // Contributions still awaited by every destination (slice, row).
-    const size_t rows = size_t{dest.height} * dest.depth;
-    std::vector<UINT> rowCount(dest.height, 0), sliceCount(dest.depth, 0);
-    for (const WeightPair& p : yl.pairs) ++rowCount[p.index];
-    for (const WeightPair& p : zl.pairs) ++sliceCount[p.index];
-    std::vector<uint64_t> pending(rows);
-    for (UINT s = 0; s < dest.depth; ++s) {
-      for (UINT r = 0; r < dest.height; ++r) pending[size_t(s) * dest.height + r] = uint64_t{sliceCount[s]} * rowCount[r];
-    }
-
-    std::vector<Pixel*> active(rows, nullptr);
-    std::vector<std::unique_ptr<PixelBuffer>> storage;
-    std::vector<Pixel*> freeRows;
+    AccumulatorPool pool(dest, yl, zl);
+    ColumnEntries columns;
+    columns.Build(xl, src.width, dest.width);
     PixelBuffer in;
     if (!in.Allocate(src.width)) return false;
-    // The x list turned around: for every destination column, its source
-    // pixels and weights in source order. Each accumulator then gathers its
-    // terms in a register, in exactly the order the pixel-by-pixel loop
-    // would add them.
-    std::vector<UINT> columnFirst(size_t{dest.width} + 1, 0);
-    std::vector<UINT> columnSource(xl.pairs.size());
-    std::vector<Pixel> columnWeight(xl.pairs.size());
-    for (const WeightPair& p : xl.pairs) ++columnFirst[p.index + 1];
-    for (UINT c = 0; c < dest.width; ++c) columnFirst[c + 1] += columnFirst[c];
-    {
-      std::vector<UINT> fill(columnFirst.begin(), columnFirst.end() - 1);
-      for (UINT x = 0; x < src.width; ++x) {
-        for (UINT p = xl.first[x]; p < xl.first[x + 1]; ++p) {
-          const UINT e = fill[xl.pairs[p].index]++;
-          columnSource[e] = x;
-          const float w = xl.pairs[p].weight;
-          columnWeight[e] = Pixel{w, w, w, w};
-        }
-      }
-    }
-
-    // Does any destination row appear twice in one source row's list? Then
-    // the loops must keep pixel-major order to add in the same sequence.
-    auto hasRepeats = [](const WeightList& l, UINT j) {
-      for (UINT a = l.first[j]; a < l.first[j + 1]; ++a) {
-        for (UINT b = a + 1; b < l.first[j + 1]; ++b) {
-          if (l.pairs[a].index == l.pairs[b].index) return true;
-        }
-      }
-      return false;
-    };
 
     for (UINT k = 0; k < src.depth; ++k) {
       for (UINT i = 0; i < src.height; ++i) {
-        // Give every destination row this source row touches an accumulator.
+        // Every destination row this source row touches gets an accumulator.
         for (UINT zp = zl.first[k]; zp < zl.first[k + 1]; ++zp) {
           for (UINT yp = yl.first[i]; yp < yl.first[i + 1]; ++yp) {
-            size_t slot = size_t(zl.pairs[zp].index) * dest.height + yl.pairs[yp].index;
-            if (active[slot] != nullptr) continue;
-            Pixel* row;
-            if (!freeRows.empty()) {
-              row = freeRows.back();
-              freeRows.pop_back();
-            } else {
-              auto buffer = std::make_unique<PixelBuffer>();
-              if (!buffer->Allocate(dest.width)) return false;
-              row = buffer->data;
-              storage.push_back(std::move(buffer));
-            }
-            std::memset(static_cast<void*>(row), 0, size_t{dest.width} * sizeof(Pixel));
-            active[slot] = row;
+            if (!pool.Activate(zl.pairs[zp].index, yl.pairs[yp].index)) return false;
           }
         }
-
-        const bool repeats = hasRepeats(yl, i) || (threeD && hasRepeats(zl, k));
+        const bool repeats = HasRepeats(yl, i) || (threeD && HasRepeats(zl, k));
+        // A P8 row with no key or gamma work reads as its palette entries.
         const bool paletteRow = src.format == D3DFMT_P8 && !src.keyOn && !(src.gamma && src.gammaWork) && !repeats;
         if (!paletteRow) ReadRow(src, i, k, in.data);
         for (UINT zp = zl.first[k]; zp < zl.first[k + 1]; ++zp) {
           const WeightPair& zw = zl.pairs[zp];
-          if (!repeats) {
-            // Up to four destination rows at a time share each pixel load.
-            for (UINT yp = yl.first[i]; yp < yl.first[i + 1];) {
-              const UINT n = std::min<UINT>(4, yl.first[i + 1] - yp);
-              Pixel* acc[4];
-              RowWeights weights{columnWeight.data(), {}, _mm_set1_ps(zw.weight)};
-              for (UINT q = 0; q < n; ++q) {
-                const WeightPair& yw = yl.pairs[yp + q];
-                acc[q] = active[size_t(zw.index) * dest.height + yw.index];
-                weights.y[q] = _mm_set1_ps(yw.weight);
-              }
-              if (paletteRow) {
-                const PaletteRow row{RowPointer(src, i, k), src.palette};
-                AccumulateRows(threeD, n, acc, weights, row, columnFirst.data(), columnSource.data(), dest.width);
-              } else {
-                const DecodedRow row{in.data};
-                AccumulateRows(threeD, n, acc, weights, row, columnFirst.data(), columnSource.data(), dest.width);
-              }
-              yp += n;
-            }
+          if (repeats) {
+            AccumulateByPixels(pool, in.data, src.width, xl, yl, i, zw, threeD);
+          } else if (paletteRow) {
+            const PaletteRow row{RowPointer(src, i, k), src.palette};
+            AccumulateByColumns(pool, columns, row, yl, i, zw, threeD, dest.width);
           } else {
-            for (UINT x = 0; x < src.width; ++x) {
-              const __m128 px = _mm_load_ps(&in.data[x].r);
-              for (UINT yp = yl.first[i]; yp < yl.first[i + 1]; ++yp) {
-                const WeightPair& yw = yl.pairs[yp];
-                Pixel* acc = active[size_t(zw.index) * dest.height + yw.index];
-                for (UINT p = xl.first[x]; p < xl.first[x + 1]; ++p) {
-                  float w = xl.pairs[p].weight * yw.weight;
-                  if (threeD) w = w * zw.weight;
-                  float* a = &acc[xl.pairs[p].index].r;
-                  _mm_store_ps(a, _mm_add_ps(_mm_load_ps(a), _mm_mul_ps(_mm_set1_ps(w), px)));
-                }
-              }
-            }
+            const DecodedRow row{in.data};
+            AccumulateByColumns(pool, columns, row, yl, i, zw, threeD, dest.width);
           }
         }
-
         // Write every destination row whose last contribution this was.
         for (UINT zp = zl.first[k]; zp < zl.first[k + 1]; ++zp) {
           for (UINT yp = yl.first[i]; yp < yl.first[i + 1]; ++yp) {
-            const UINT s = zl.pairs[zp].index, r = yl.pairs[yp].index;
-            const size_t slot = size_t(s) * dest.height + r;
-            if (--pending[slot] != 0) continue;
-            Pixel* row = active[slot];
-            ClampRow(row, dest.width, src.kind);
-            WriteRow(dest, r, s, row);
-            active[slot] = nullptr;
-            freeRows.push_back(row);
+            pool.Contributed(dest, src.kind, zl.pairs[zp].index, yl.pairs[yp].index);
           }
         }
       }
