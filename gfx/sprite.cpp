@@ -9,21 +9,19 @@
 // clips pre-transformed vertices or is a pure device, otherwise untransformed
 // vertices placed by a world matrix that maps pixels to clip space.
 //
-// Fault injection: the object's allocation asks the host's "alloc" hook.
+// Fault injection: the object's allocation asks the library's allocation hook.
 // Depends on: windows.h, d3d9.h, gfx/sprite.h, gfx/gfx_math.h,
-// gfx/debug_report.h.
+// gfx/debug_report.h, gfx/allocation_hook.h.
 #include "gfx/sprite.h"
+
+#include <com_object.h>
 
 #include <cmath>
 #include <new>
 
+#include "gfx/allocation_hook.h"
 #include "gfx/debug_report.h"
 #include "gfx/gfx_math.h"
-
-// The platform's fault-injection hook (implemented beneath platform/win32).
-namespace host {
-bool ShouldFail(const char* call);
-}
 
 extern "C" const IID IID_ID3DXSprite = {0xB07EC84A, 0x8D35, 0x4E86, {0xA9, 0xA0, 0x8D, 0xFF, 0x21, 0xD7, 0x10, 0x75}};
 
@@ -75,7 +73,7 @@ D3DMATRIX IdentityMatrix() {
   return m;
 }
 
-class Sprite : public ID3DXSprite {
+class Sprite final : public platform::ComObject<ID3DXSprite, IID_ID3DXSprite> {
  public:
   explicit Sprite(IDirect3DDevice9* device) : device_(device) {
     device_->AddRef();
@@ -89,27 +87,13 @@ class Sprite : public ID3DXSprite {
                 (caps.DestBlendCaps & D3DPBLENDCAPS_INVSRCALPHA) != 0;
   }
 
-  // IUnknown
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-    if (ppv == nullptr) {
-      gfx::DebugReport(0, "ppv pointer is invalid");
-      return D3DERR_INVALIDCALL;
-    }
-    if (riid == IID_ID3DXSprite || riid == IID_IUnknown) {
-      *ppv = static_cast<ID3DXSprite*>(this);
-      AddRef();
-      return S_OK;
-    }
-    return E_NOINTERFACE;
+  // IUnknown (ComObject's), with the library's answers for a null result
+  // slot and an unknown id (the slot is left as it was).
+  HRESULT NoResultSlot() override {
+    gfx::DebugReport(0, "ppv pointer is invalid");
+    return D3DERR_INVALIDCALL;
   }
-
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++refCount_; }
-
-  ULONG STDMETHODCALLTYPE Release() override {
-    ULONG count = --refCount_;
-    if (count == 0) delete this;
-    return count;
-  }
+  void Refused(void**) override {}
 
   // ID3DXSprite
   HRESULT STDMETHODCALLTYPE GetDevice(LPDIRECT3DDEVICE9* ppDevice) override {
@@ -225,7 +209,7 @@ class Sprite : public ID3DXSprite {
  private:
   // Virtual so that `delete this` is sound; it takes a slot after the
   // interface's ten, leaving their order untouched.
-  virtual ~Sprite() {
+  ~Sprite() override {
     ReleaseStateBlocks();
     device_->Release();
   }
@@ -371,7 +355,6 @@ class Sprite : public ID3DXSprite {
     return device_->DrawPrimitiveUP(D3DPT_TRIANGLEFAN, 2, v, sizeof(WorldVertex));
   }
 
-  ULONG refCount_ = 1;
   IDirect3DDevice9* device_;
   BOOL inBegin_ = FALSE;
   IDirect3DStateBlock9* savedState_ = nullptr;
@@ -391,7 +374,7 @@ extern "C" HRESULT WINAPI D3DXCreateSprite(LPDIRECT3DDEVICE9 pDevice, LPD3DXSPRI
     gfx::DebugReport(0, "ppSprite pointer is invalid");
     return D3DERR_INVALIDCALL;
   }
-  if (host::ShouldFail("alloc")) return E_OUTOFMEMORY;
+  if (gfx::AllocationFails()) return E_OUTOFMEMORY;
   Sprite* sprite = new (std::nothrow) Sprite(pDevice);
   if (sprite == nullptr) return E_OUTOFMEMORY;
   *ppSprite = sprite;

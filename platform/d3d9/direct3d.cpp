@@ -24,26 +24,6 @@ D3DDISPLAYMODE Direct3D9::DisplayMode() {
   return D3DDISPLAYMODE{static_cast<UINT>(width), static_cast<UINT>(height), 60, D3DFMT_X8R8G8B8};
 }
 
-HRESULT Direct3D9::QueryInterface(REFIID riid, void** object) {
-  if (object == nullptr) return E_POINTER;
-  if (riid == IID_IUnknown || riid == IID_IDirect3D9) {
-    AddRef();
-    *object = static_cast<IDirect3D9*>(this);
-    return S_OK;
-  }
-  *object = nullptr;
-  return E_NOINTERFACE;
-}
-
-ULONG Direct3D9::AddRef() { return ++refs_; }
-
-ULONG Direct3D9::Release() {
-  if (refs_ == 0) return 0;
-  const ULONG left = --refs_;
-  if (left == 0) delete this;
-  return left;
-}
-
 HRESULT Direct3D9::RegisterSoftwareDevice(void*) { return D3DERR_INVALIDCALL; }
 UINT Direct3D9::GetAdapterCount() { return 1; }
 
@@ -171,8 +151,16 @@ extern "C" IDirect3D9* WINAPI Direct3DCreate9(UINT SDKVersion) {
   if (host::ShouldFail("Direct3DCreate9")) return nullptr;
   std::string name = "default";
   if (host::Host* h = host::Current()) name = h->DeviceProfile();
+  d3d9sw::Profile profile;
+  if (!d3d9sw::MakeProfile(name, &profile)) {
+    // Never a silent stand-in: a mistyped profile would test the wrong card.
+    const std::string message =
+        "Direct3DCreate9: unknown device profile \"" + name + "\"; known: " + d3d9sw::ProfileNameList() + "\n";
+    OutputDebugStringA(message.c_str());
+    return nullptr;
+  }
   try {
-    return new d3d9sw::Direct3D9(d3d9sw::MakeProfile(name));
+    return new d3d9sw::Direct3D9(profile);
   } catch (const std::bad_alloc&) {
     return nullptr;
   }
