@@ -645,11 +645,6 @@ HRESULT DispatchConversion(ImageView* dest, ImageView* src, DWORD filter, Strate
 
   const DWORD low = filter & 0xFF;
   Strategy done = Strategy::None;
-  if (!HasArea(*dest)) {
-    // Nothing to write: every strategy would do nothing.
-    if (used != nullptr) *used = Strategy::None;
-    return S_OK;
-  }
   if (RawCopy(*dest, *src)) {
     done = Strategy::RawCopy;
   } else if (SameSize(*dest, *src)) {

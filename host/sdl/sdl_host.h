@@ -49,6 +49,8 @@ class SdlHost : public Host {
   bool OpenAudio(const AudioFormat& format, AudioSource* source) override;
   void CloseAudio() override;
   int AudioBufferFrames() override;
+  // Why the last OpenAudio failed (SDL's words); empty after a success.
+  const std::string& AudioOpenError() const;
   int MessageBox(const MessageBoxRequest& request) override;
   void DebugOutput(const char* text) override;
   std::optional<std::string> ProfileValue(const std::string& section, const std::string& key) override;

@@ -79,8 +79,10 @@ class Mixer : public host::AudioSource {
   Mixer(const Mixer&) = delete;
   Mixer& operator=(const Mixer&) = delete;
 
-  // Opens the host's audio output, or chooses the silent sink.
-  void Start();
+  // Opens the host's audio output, or the silent sink when the host chose
+  // it (or another device holds the output). False when the host has no
+  // output to open: then there is no sound device.
+  bool Start();
   // Closes the output; every voice stops. Later calls play into silence.
   void Shutdown();
   bool HasOutput() const { return opened_; }
