@@ -9,9 +9,10 @@
 // Threading: the host pulls Mix from its audio thread (SDL) or from its
 // virtual clock (headless). Every read or write of a voice's play state or
 // samples happens under the mixer's mutex, taken through Acquire().
-// With no audio output (or when another device already owns it) the mixer
-// plays into silence: Acquire() first moves every voice on by the host
-// clock's elapsed time, so buffers still end, loop and report positions.
+// On the host's silent output (or when another device already owns the
+// output) the mixer plays into silence: Acquire() first moves every voice
+// on by the host clock's elapsed time, so buffers still end, loop and
+// report positions. A host with no output at all gets no mixer running.
 #pragma once
 
 #include <windows.h>
