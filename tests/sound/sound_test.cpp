@@ -210,7 +210,7 @@ TEST_F(SoundSystem, RefusedLayoutsLeaveTheSlotEmptyAndCloseTheFile) {
       {"empty form", Form("WAVE", {})},
       {"empty file", Bytes{}},
       {"text", Bytes{'h', 'e', 'l', 'l', 'o'}},
-      {"24-bit samples", Form("WAVE", {Chunk("fmt ", PcmFormat(2, 44100, 24)), Chunk("data", samples)})},
+      {"12-bit samples", Form("WAVE", {Chunk("fmt ", PcmFormat(2, 44100, 12)), Chunk("data", samples)})},
       {"empty data", Form("WAVE", {Chunk("fmt ", PcmFormat(1, 8000, 8)), Chunk("data", Bytes{})})},
   };
   const int openBefore = OpenFileCount();
