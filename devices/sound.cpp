@@ -1,6 +1,7 @@
 // sound.cpp — sound start-up, WAV loading and release.
 #include "devices/sound.h"
 
+#include <mmreg.h>
 #include <objbase.h>
 
 #include <cstdlib>
@@ -89,7 +90,10 @@ BOOL LoadWave(IDirectSoundBuffer** slot, LPCSTR fileName) {
   }
 
   const DWORD fmtBytes = HeldSize(fmt, fileSize);
-  const DWORD blockBytes = fmtBytes > sizeof(WAVEFORMATEX) ? fmtBytes : static_cast<DWORD>(sizeof(WAVEFORMATEX));
+  // At least an extensible format's size, zero-filled: the device reads
+  // that much when the tag and cbSize claim it, whatever the file held.
+  const DWORD blockBytes =
+      fmtBytes > sizeof(WAVEFORMATEXTENSIBLE) ? fmtBytes : static_cast<DWORD>(sizeof(WAVEFORMATEXTENSIBLE));
   auto* format = static_cast<char*>(std::malloc(blockBytes));
   if (format == nullptr) {
     mmioClose(file, 0);
@@ -115,7 +119,10 @@ BOOL LoadWave(IDirectSoundBuffer** slot, LPCSTR fileName) {
     if (data.ckid == dataId) break;
     mmioAscend(file, &data, 0);
   }
-  const DWORD dataBytes = HeldSize(data, fileSize);
+  // A claim beyond the device's largest buffer goes to the device as it
+  // stands, which refuses it; a claim it would accept is cut to what the
+  // file holds, so a truncated cue loads what it has.
+  const DWORD dataBytes = data.cksize > DSBSIZE_MAX ? data.cksize : HeldSize(data, fileSize);
 
   DSBUFFERDESC desc;
   std::memset(&desc, 0, sizeof desc);

@@ -238,7 +238,15 @@ HRESULT ReadHeader(const BYTE* data, size_t size, Layout* l, Header* h) {
   } else {
     return E_FAIL;
   }
+  l->topDown = h->height < 0;
+  l->height = static_cast<UINT>(h->height < 0 ? -h->height : h->height);
+  return S_OK;
+}
 
+// The compressions that are refused, named where a user could act on it,
+// and the picture's size. Runs after the planes and the colour table have
+// been checked, so a broken header fails silently whatever it claims.
+HRESULT CheckCompressionAndSize(const Header& h, Layout* l) {
   if (l->compression == BI_JPEG) {
     DebugReport(0, "LoadBMP: JPEG compression not supported");
     return E_FAIL;
@@ -250,18 +258,14 @@ HRESULT ReadHeader(const BYTE* data, size_t size, Layout* l, Header* h) {
   if (l->compression > BI_PNG) return E_FAIL;
 
   // An empty or mirrored picture has no meaning here.
-  if (h->width <= 0 || h->height == 0) return E_FAIL;
-  l->width = static_cast<LONG>(h->width);
-  l->topDown = h->height < 0;
-  l->height = static_cast<UINT>(h->height < 0 ? -h->height : h->height);
+  if (h.width <= 0 || h.height == 0) return E_FAIL;
+  l->width = static_cast<LONG>(h.width);
   return S_OK;
 }
 
-// Where the colour table and the pixel bits begin. `pixelOffsetHint`, when
-// not zero, is where a file header says the pixel bits begin (relative to
-// `data`); it is used when it lies inside the data and not before the end
-// of the colour table.
-HRESULT LocateTableAndPixels(size_t size, const Header& h, uint64_t pixelOffsetHint, Layout* l) {
+// Where the colour table and the pixel bits begin: right after the table.
+// A file header's stored offset is weighed later, once the rows are measured.
+HRESULT LocateTableAndPixels(size_t size, const Header& h, Layout* l) {
   // The masks of a plain 40-byte header follow it, ahead of the colour table.
   l->tableStart = l->headerSize;
   if (l->compression == BI_BITFIELDS) {
@@ -276,9 +280,6 @@ HRESULT LocateTableAndPixels(size_t size, const Header& h, uint64_t pixelOffsetH
   if (l->colourCount == 0 && l->bitCount <= 8) l->colourCount = uint64_t{1} << l->bitCount;
   l->pixelStart = l->tableStart + l->colourCount * l->entrySize;
   if (l->pixelStart > size || h.planes != 1) return E_FAIL;
-  if (pixelOffsetHint != 0 && pixelOffsetHint >= l->pixelStart && pixelOffsetHint < size) {
-    l->pixelStart = pixelOffsetHint;
-  }
   return S_OK;
 }
 
@@ -332,19 +333,25 @@ HRESULT ChoosePixelFormat(const BYTE* data, Layout* l) {
     default:
       return E_FAIL;
   }
-  // Run-length data carries palette indices: RLE8 needs 8-bit and RLE4
-  // 4-bit pixels, or the runs would fill pixels of another size.
-  if ((l->compression == BI_RLE8 && l->bitCount != 8) || (l->compression == BI_RLE4 && l->bitCount != 4)) {
-    return E_FAIL;
-  }
+  // Run-length data carries palette indices, one per decoded byte whatever
+  // the stored bit count; runs of 16-, 24- or 32-bit pixels mean nothing.
+  if ((l->compression == BI_RLE8 || l->compression == BI_RLE4) && l->format != D3DFMT_P8) return E_FAIL;
   return S_OK;
 }
 
 bool Uncompressed(const Layout& l) { return l.compression == BI_RGB || l.compression == BI_BITFIELDS; }
 
+bool RowsFit(const Layout& l, uint64_t start, size_t size) {
+  return start + (uint64_t{l.height} - 1) * l.stride + l.packedRow <= size;
+}
+
 // Packed and decoded row sizes; uncompressed data must hold every row (the
-// last may lack its fill bytes).
-HRESULT MeasureRows(size_t size, Layout* l) {
+// last may lack its fill bytes). `pixelOffsetHint`, when not zero, is where
+// a file header says the pixel bits begin (relative to `data`): it is taken
+// when it lies inside the data, not before the end of the colour table, and
+// (uncompressed) leaves room for every row; otherwise the bits follow the
+// table.
+HRESULT MeasureRows(size_t size, uint64_t pixelOffsetHint, Layout* l) {
   if (l->bitCount == 1) {
     l->packedRow = (uint64_t(l->width) + 7) / 8;
   } else if (l->bitCount == 4) {
@@ -362,9 +369,11 @@ HRESULT MeasureRows(size_t size, Layout* l) {
   }
   l->rowPitch = RoundUp4(l->decodedRow);
   if (l->rowPitch > 0xFFFFFFFFu) return E_FAIL;
-  if (Uncompressed(*l) && l->pixelStart + (uint64_t{l->height} - 1) * l->stride + l->packedRow > size) {
-    return E_FAIL;
+  if (pixelOffsetHint != 0 && pixelOffsetHint >= l->pixelStart && pixelOffsetHint < size &&
+      (!Uncompressed(*l) || RowsFit(*l, pixelOffsetHint, size))) {
+    l->pixelStart = pixelOffsetHint;
   }
+  if (Uncompressed(*l) && !RowsFit(*l, l->pixelStart, size)) return E_FAIL;
   return S_OK;
 }
 
@@ -444,9 +453,10 @@ HRESULT Decode(DecodedImage* image, const BYTE* data, size_t size, uint64_t pixe
   Layout l;
   Header h;
   HRESULT hr = ReadHeader(data, size, &l, &h);
-  if (SUCCEEDED(hr)) hr = LocateTableAndPixels(size, h, pixelOffsetHint, &l);
+  if (SUCCEEDED(hr)) hr = LocateTableAndPixels(size, h, &l);
+  if (SUCCEEDED(hr)) hr = CheckCompressionAndSize(h, &l);
   if (SUCCEEDED(hr)) hr = ChoosePixelFormat(data, &l);
-  if (SUCCEEDED(hr)) hr = MeasureRows(size, &l);
+  if (SUCCEEDED(hr)) hr = MeasureRows(size, pixelOffsetHint, &l);
   if (FAILED(hr)) return hr;
   DetectAlpha(data, &l);
 

@@ -824,11 +824,6 @@ HRESULT DispatchConversion(ImageView* dest, ImageView* src, DWORD filter, Strate
   const HRESULT prepared = PrepareCodecs(dest, src, srcBlocks, destBlocks);
   if (FAILED(prepared)) return prepared;
 
-  if (!HasArea(*dest)) {
-    // Nothing to write: every strategy would do nothing.
-    if (used != nullptr) *used = Strategy::None;
-    return S_OK;
-  }
   const Strategy done = RunStrategies(*dest, *src, filter);
   if (used != nullptr) *used = done;
   if (done == Strategy::None) {

@@ -6,7 +6,7 @@
 // (or scratch) pool, whose rectangle is copied back with UpdateSurface.
 // Depends on: gfx/gfx.h, gfx/resample.h, gfx/debug_report.h; d3d9.h
 // (surface GetDesc, LockRect, UnlockRect, GetDevice, GetContainer; device
-// CreateTexture, UpdateSurface).
+// CreateTexture, GetRenderTargetData, UpdateSurface).
 #include <algorithm>
 #include <cstdint>
 #include <new>
@@ -164,6 +164,17 @@ HRESULT LockCopy(IDirect3DSurface9* surface, LockedDestination* d) {
     }
     if (SUCCEEDED(made)) made = d->copyTexture->GetSurfaceLevel(0, &d->copySurface);
   }
+  // Written in part, the copy first takes the surface's pixels, so what is
+  // copied back outside the rectangle (whole blocks around it) is what was
+  // there. Only a render target can be read back; any other surface is
+  // written in part only where no block is shared with pixels outside.
+  if (SUCCEEDED(made) && !d->whole) {
+    Muted muted;
+    const bool widened = d->lockRect.left != d->rect.left || d->lockRect.top != d->rect.top ||
+                         d->lockRect.right != d->rect.right || d->lockRect.bottom != d->rect.bottom;
+    HRESULT filled = d->device->GetRenderTargetData(surface, d->copySurface);
+    if (FAILED(filled) && widened) made = filled;
+  }
   if (FAILED(made)) {
     DebugReport(0, "Failed to create scratch copy of vidmem surface");
     d->ReleaseCopy();
@@ -257,11 +268,12 @@ HRESULT UnlockDestination(IDirect3DSurface9* surface, LockedDestination* d, HRES
     d->target->UnlockRect();
   }
   if (d->copySurface != nullptr) {
-    POINT corner{d->rect.left, d->rect.top};
+    // Whole blocks go back: the locked rectangle.
+    POINT corner{d->lockRect.left, d->lockRect.top};
     HRESULT copied;
     {
       Muted muted;
-      copied = d->device->UpdateSurface(d->copySurface, &d->rect, surface, &corner);
+      copied = d->device->UpdateSurface(d->copySurface, &d->lockRect, surface, &corner);
     }
     if (FAILED(copied)) {
       DebugReport(0, "Update of vidmem texture failed");

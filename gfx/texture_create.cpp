@@ -104,7 +104,10 @@ D3DFORMAT ChooseFormat(const DecodedImage& image, D3DCOLOR colorKey, D3DPOOL poo
     if ((row.formatClass == kClassColour || row.formatClass == kClassPalettised ||
          row.formatClass == kClassLuminance) &&
         row.alpha == 0) {
+      // The same description with an alpha bit, not the image's own code,
+      // or the search would stop at the image's row.
       row.alpha = 1;
+      row.format = D3DFMT_UNKNOWN;
       const D3DFORMAT closest = FindClosestDeviceFormat(nullptr, 0, D3DRTYPE_TEXTURE, row);
       if (closest != D3DFMT_UNKNOWN) format = closest;
     }

@@ -147,6 +147,9 @@ class Host {
   // no output; the caller then plays into silence.
   virtual bool OpenAudio(const AudioFormat& format, AudioSource* source) = 0;
   virtual void CloseAudio() = 0;
+  // An output chosen to play nothing: the sound device exists and keeps
+  // time with the clock, but no samples are pulled (long test runs).
+  virtual bool SilentAudioOutput() { return false; }
   // Latency from a change in the source to sound, in output frames.
   virtual int AudioBufferFrames() { return 0; }
 

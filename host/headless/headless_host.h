@@ -63,6 +63,10 @@ class HeadlessHost : public Host {
   void SetKeyRepeat(uint32_t delayMs, uint32_t intervalMs);
   // Without an audio device OpenAudio fails (default: a device exists).
   void SetAudioAvailable(bool available) { audioAvailable_ = available; }
+  // An audio device that plays nothing: the sound device exists and keeps
+  // time with the clock, and no samples are mixed or captured.
+  void SetSilentAudio(bool silent) { silentAudio_ = silent; }
+  bool SilentAudioOutput() override { return silentAudio_; }
 
   // --- captured output -----------------------------------------------------
   const std::vector<Frame>& Frames() const { return frames_; }
@@ -145,6 +149,7 @@ class HeadlessHost : public Host {
   uint64_t audioFramesPulled_ = 0;
   uint64_t audioOpenedMs_ = 0;
   bool audioAvailable_ = true;
+  bool silentAudio_ = false;
   bool keepAudio_ = true;
   std::vector<int16_t> audio_;
   std::vector<int16_t> scratch_;

@@ -40,6 +40,7 @@ struct SdlHost::Impl {
   SDL_Surface* icon = nullptr;  // kept to apply when the window appears
   SDL_AudioDeviceID audio = 0;
   int audioFrames = 0;
+  std::string audioError;
   AudioSource* source = nullptr;
   int channels = 2;
   bool debugToStderr = false;
@@ -374,7 +375,11 @@ void SdlHost::KeyboardState(uint8_t keys[kKeyCount]) {
 bool SdlHost::OpenAudio(const AudioFormat& format, AudioSource* source) {
   if (source == nullptr || format.rate <= 0 || format.channels <= 0) return false;
   CloseAudio();
-  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
+  impl_->audioError.clear();
+  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+    impl_->audioError = SDL_GetError();
+    return false;
+  }
   SDL_AudioSpec want{}, have{};
   want.freq = format.rate;
   want.format = AUDIO_S16SYS;
@@ -387,6 +392,7 @@ bool SdlHost::OpenAudio(const AudioFormat& format, AudioSource* source) {
   // Our mixer produces exactly the asked format; SDL converts if it must.
   impl_->audio = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
   if (impl_->audio == 0) {
+    impl_->audioError = SDL_GetError();
     impl_->source = nullptr;
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
     return false;
@@ -406,6 +412,8 @@ void SdlHost::CloseAudio() {
 }
 
 int SdlHost::AudioBufferFrames() { return impl_->audioFrames; }
+
+const std::string& SdlHost::AudioOpenError() const { return impl_->audioError; }
 
 DialogAnswer SdlHost::MessageBox(const MessageBoxRequest& request) {
   Uint32 kind = SDL_MESSAGEBOX_INFORMATION;

@@ -50,6 +50,8 @@ class SdlHost : public Host {
   void CloseAudio() override;
   int AudioBufferFrames() override;
   DialogAnswer MessageBox(const MessageBoxRequest& request) override;
+  // Why the last OpenAudio failed (SDL's words); empty after a success.
+  const std::string& AudioOpenError() const;
   void DebugOutput(const char* text) override;
   std::optional<std::string> ProfileValue(const std::string& section, const std::string& key) override;
   std::string DeviceProfile() override;

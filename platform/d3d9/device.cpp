@@ -323,8 +323,49 @@ HRESULT Device::CreateDepthStencilSurface(UINT, UINT, D3DFORMAT, D3DMULTISAMPLE_
                                           IDirect3DSurface9**, HANDLE*) {
   return D3DERR_NOTAVAILABLE;
 }
-HRESULT Device::UpdateSurface(IDirect3DSurface9*, const RECT*, IDirect3DSurface9*, const POINT*) {
-  return E_NOTIMPL;
+// Copies a rectangle of a system-memory surface into a default-pool surface
+// of the same format: no stretching, no conversion. The rectangle and the
+// point default to the whole source and the corner; both must lie inside
+// their surfaces and, for block formats, on whole blocks (a rectangle may
+// end at the surface's edge).
+HRESULT Device::UpdateSurface(IDirect3DSurface9* source, const RECT* sourceRect, IDirect3DSurface9* dest,
+                              const POINT* destPoint) {
+  Surface* s = AsSurface(source);
+  Surface* d = AsSurface(dest);
+  if (s == nullptr || d == nullptr || s == d || s->OwnerDevice() != this || d->OwnerDevice() != this)
+    return D3DERR_INVALIDCALL;
+  if (s->Pool() != D3DPOOL_SYSTEMMEM || d->Pool() != D3DPOOL_DEFAULT || s->Format() != d->Format())
+    return D3DERR_INVALIDCALL;
+  if ((s->Usage() | d->Usage()) & D3DUSAGE_DEPTHSTENCIL) return D3DERR_INVALIDCALL;
+  if (s->Locked() || d->Locked()) return D3DERR_INVALIDCALL;
+  const FormatInfo& f = s->Info();
+  RECT r{0, 0, static_cast<LONG>(s->Width()), static_cast<LONG>(s->Height())};
+  if (sourceRect != nullptr) r = *sourceRect;
+  const POINT at = destPoint != nullptr ? *destPoint : POINT{0, 0};
+  if (r.left < 0 || r.top < 0 || r.left >= r.right || r.top >= r.bottom || uint64_t(r.right) > s->Width() ||
+      uint64_t(r.bottom) > s->Height())
+    return D3DERR_INVALIDCALL;
+  const uint64_t w = uint64_t(r.right - r.left), h = uint64_t(r.bottom - r.top);
+  if (at.x < 0 || at.y < 0 || uint64_t(at.x) + w > d->Width() || uint64_t(at.y) + h > d->Height())
+    return D3DERR_INVALIDCALL;
+  auto wholeBlocks = [](uint64_t start, uint64_t end, uint64_t limit, uint32_t block) {
+    return start % block == 0 && (end % block == 0 || end == limit);
+  };
+  if (!wholeBlocks(uint64_t(r.left), uint64_t(r.right), s->Width(), f.blockWidth) ||
+      !wholeBlocks(uint64_t(r.top), uint64_t(r.bottom), s->Height(), f.blockHeight) ||
+      !wholeBlocks(uint64_t(at.x), uint64_t(at.x) + w, d->Width(), f.blockWidth) ||
+      !wholeBlocks(uint64_t(at.y), uint64_t(at.y) + h, d->Height(), f.blockHeight))
+    return D3DERR_INVALIDCALL;
+  const uint64_t blocksX = (w + f.blockWidth - 1) / f.blockWidth, blocksY = (h + f.blockHeight - 1) / f.blockHeight;
+  const size_t rowBytes = static_cast<size_t>(blocksX * f.bytesPerBlock);
+  for (uint64_t by = 0; by < blocksY; ++by) {
+    const uint8_t* from = s->Bits() + (uint64_t(r.top) / f.blockHeight + by) * s->Pitch() +
+                          uint64_t(r.left) / f.blockWidth * f.bytesPerBlock;
+    uint8_t* to = d->Bits() + (uint64_t(at.y) / d->Info().blockHeight + by) * d->Pitch() +
+                  uint64_t(at.x) / f.blockWidth * f.bytesPerBlock;
+    std::memcpy(to, from, rowBytes);
+  }
+  return D3D_OK;
 }
 
 HRESULT Device::UpdateTexture(IDirect3DBaseTexture9* src, IDirect3DBaseTexture9* dst) {

@@ -3,8 +3,10 @@
 // Provides: DirectSoundCreate8 and IDirectSound8 (cooperative level, the
 // primary buffer, static secondary buffers, capabilities, speaker
 // configuration). The device opens the host's audio output through its
-// mixer; with no output it plays into silence. Releasing the device closes
-// the output and stops its buffers.
+// mixer; a host without an output has no sound device (DSERR_NODRIVER),
+// one that chose the silent output gets a device that plays into silence
+// with the clock. Releasing the device closes the output and stops its
+// buffers.
 // Depends on: platform/dsound/sound_buffer.h, host::ShouldFail.
 // Fault injection: "DirectSoundCreate8" fails with DSERR_NODRIVER,
 // "IDirectSound8.SetCooperativeLevel" with DSERR_GENERIC,
@@ -62,11 +64,9 @@ class DirectSound8 final : public platform::ComObject<IDirectSound8, IID_IDirect
     if ((flags & ~kSecondaryFlags) != 0) return DSERR_INVALIDPARAM;
     if (desc->lpwfxFormat == nullptr) return DSERR_INVALIDPARAM;
     if (desc->dwBufferBytes < DSBSIZE_MIN || desc->dwBufferBytes > DSBSIZE_MAX) return DSERR_INVALIDPARAM;
-    // Only the fixed part of the format is read: PCM has no extra bytes.
-    WAVEFORMATEX format{};
-    std::memcpy(&format, desc->lpwfxFormat, sizeof format);
-    if (HRESULT hr = CheckPcmFormat(format); FAILED(hr)) return hr;
-    if (desc->dwBufferBytes < format.nBlockAlign) return DSERR_INVALIDPARAM;
+    BufferFormat format;
+    if (HRESULT hr = CheckBufferFormat(desc->lpwfxFormat, &format); FAILED(hr)) return hr;
+    if (desc->dwBufferBytes < format.given.Format.nBlockAlign) return DSERR_INVALIDPARAM;
     if ((flags & DSBCAPS_LOCHARDWARE) != 0) return DSERR_INVALIDCALL;  // no hardware voices here
     return CreateSecondarySoundBuffer(core_, flags, desc->dwBufferBytes, format, out);
   }
@@ -140,9 +140,9 @@ extern "C" HRESULT WINAPI DirectSoundCreate8(LPCGUID pcGuidDevice, LPDIRECTSOUND
     return DSERR_NODRIVER;
   try {
     auto core = std::make_shared<dsound::DeviceCore>();
-    auto* device = new dsound::DirectSound8(core);
-    core->mixer.Start();
-    *ppDS8 = device;
+    // No audio output, no sound device: as when the system has no driver.
+    if (!core->mixer.Start()) return DSERR_NODRIVER;
+    *ppDS8 = new dsound::DirectSound8(core);
     return DS_OK;
   } catch (...) {
     return DSERR_OUTOFMEMORY;

@@ -243,22 +243,24 @@ uint64_t Mixer::ClockFrames() {
   return h->NowMs() * kOutputRate / 1000;
 }
 
-void Mixer::Start() {
+bool Mixer::Start() {
   silentFrames_ = ClockFrames();
-  Mixer* expected = nullptr;
   host::Host* h = host::Current();
-  if (h != nullptr && g_outputOwner.compare_exchange_strong(expected, this)) {
-    host::AudioFormat format;
-    format.rate = kOutputRate;
-    format.channels = kOutputChannels;
-    silent_ = false;  // before the host may start pulling
-    opened_ = h->OpenAudio(format, this);
-    output_ = h;
-    if (!opened_) {
-      g_outputOwner = nullptr;
-      silent_ = true;
-    }
+  if (h == nullptr || h->SilentAudioOutput()) return true;
+  Mixer* expected = nullptr;
+  if (!g_outputOwner.compare_exchange_strong(expected, this)) return true;  // shares the open output's silence
+  host::AudioFormat format;
+  format.rate = kOutputRate;
+  format.channels = kOutputChannels;
+  silent_ = false;  // before the host may start pulling
+  opened_ = h->OpenAudio(format, this);
+  output_ = h;
+  if (!opened_) {
+    g_outputOwner = nullptr;
+    output_ = nullptr;
+    silent_ = true;
   }
+  return opened_;
 }
 
 void Mixer::Shutdown() {

@@ -9,9 +9,10 @@
 // Threading: the host pulls Mix from its audio thread (SDL) or from its
 // virtual clock (headless). Every read or write of a voice's play state or
 // samples happens under the mixer's mutex, taken through Acquire().
-// With no audio output (or when another device already owns it) the mixer
-// plays into silence: Acquire() first moves every voice on by the host
-// clock's elapsed time, so buffers still end, loop and report positions.
+// On the host's silent output (or when another device already owns the
+// output) the mixer plays into silence: Acquire() first moves every voice
+// on by the host clock's elapsed time, so buffers still end, loop and
+// report positions. A host with no output at all gets no mixer running.
 #pragma once
 
 #include <windows.h>
@@ -79,8 +80,10 @@ class Mixer : public host::AudioSource {
   Mixer(const Mixer&) = delete;
   Mixer& operator=(const Mixer&) = delete;
 
-  // Opens the host's audio output, or chooses the silent sink.
-  void Start();
+  // Opens the host's audio output, or the silent sink when the host chose
+  // it (or another device holds the output). False when the host has no
+  // output to open: then there is no sound device.
+  bool Start();
   // Closes the output; every voice stops. Later calls play into silence.
   void Shutdown();
   bool HasOutput() const { return opened_; }

@@ -14,6 +14,7 @@
 #include <com_object.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 
@@ -34,17 +35,28 @@ float Attenuation(LONG hundredthsOfDb) { return static_cast<float>(std::pow(10.0
 class SecondaryBuffer final
     : public platform::ComObject<IDirectSoundBuffer8, IID_IDirectSoundBuffer, IID_IDirectSoundBuffer8> {
  public:
-  SecondaryBuffer(std::shared_ptr<DeviceCore> core, DWORD flags, DWORD bytes, const WAVEFORMATEX& format)
-      : core_(std::move(core)), flags_(flags), bytes_(bytes), format_(format), data_(bytes, 0) {
-    format_.cbSize = 0;
-    voice_.channels = format.nChannels;
-    voice_.frames = bytes / format.nBlockAlign;
+  SecondaryBuffer(std::shared_ptr<DeviceCore> core, DWORD flags, DWORD bytes, const BufferFormat& format)
+      : core_(std::move(core)), flags_(flags), bytes_(bytes), layout_(format), format_(format.given.Format),
+        data_(bytes, 0) {
+    extensible_ = format_.wFormatTag == WAVE_FORMAT_EXTENSIBLE;
+    format_.cbSize = extensible_ ? sizeof(WAVEFORMATEXTENSIBLE) - sizeof(WAVEFORMATEX) : 0;
+    layout_.given.Format.cbSize = format_.cbSize;
+    // Every channel past the first two is mixed down when the bytes are
+    // converted, so the voice is mono or stereo.
+    voice_.channels = format.channels == 1 ? 1 : 2;
+    voice_.frames = bytes / format_.nBlockAlign;
     voice_.samples.resize(static_cast<size_t>(voice_.frames) * voice_.channels);
-    voice_.SetStep(format.nSamplesPerSec);
-    frequency_ = format.nSamplesPerSec;
-    // The bytes start as zeros: silence for 16-bit samples (the samples are
-    // 0.0 already), the lowest level for 8-bit ones.
-    if (format_.wBitsPerSample == 8) std::fill(voice_.samples.begin(), voice_.samples.end(), -1.0f);
+    voice_.SetStep(format_.nSamplesPerSec);
+    frequency_ = format_.nSamplesPerSec;
+    // The bytes start as zeros: silence for every format but unsigned 8-bit,
+    // whose zero is the lowest level. Only that case needs converting.
+    if (layout_.bytesPerSample == 1 && !layout_.isFloat) {
+      if (layout_.channels <= 2) {
+        std::fill(voice_.samples.begin(), voice_.samples.end(), -1.0f);
+      } else {
+        ConvertFrames(0, voice_.frames);
+      }
+    }
   }
 
   void Register() {
@@ -89,11 +101,12 @@ class SecondaryBuffer final
 
   HRESULT STDMETHODCALLTYPE GetFormat(LPWAVEFORMATEX format, DWORD allocated, LPDWORD written) override {
     if (format == nullptr && written == nullptr) return DSERR_INVALIDPARAM;
+    const DWORD size = extensible_ ? sizeof(WAVEFORMATEXTENSIBLE) : sizeof(WAVEFORMATEX);
     if (format != nullptr) {
-      if (allocated < sizeof(WAVEFORMATEX)) return DSERR_INVALIDPARAM;
-      *format = format_;
+      if (allocated < size) return DSERR_INVALIDPARAM;
+      std::memcpy(format, &layout_.given, size);
     }
-    if (written != nullptr) *written = sizeof(WAVEFORMATEX);
+    if (written != nullptr) *written = size;
     return DS_OK;
   }
 
@@ -296,26 +309,55 @@ class SecondaryBuffer final
   }
 #endif
 
-  // Interleaved bytes of frames [first, last) into the voice's planar
-  // samples, one channel at a time so that each loop is a plain stride.
+  // One sample of the buffer's bytes as -1..1.
+  float ReadSample(const uint8_t* p) const {
+    if (layout_.isFloat) {
+      float f;
+      std::memcpy(&f, p, sizeof f);
+      if (!(f == f)) return 0.0f;  // NaN
+      return f < -1.0f ? -1.0f : (f > 1.0f ? 1.0f : f);
+    }
+    switch (layout_.bytesPerSample) {
+      case 1:
+        return (static_cast<int>(p[0]) - 128) / 128.0f;
+      case 2:
+        return static_cast<int16_t>(static_cast<uint16_t>(p[0] | (p[1] << 8))) / 32768.0f;
+      case 3: {
+        const uint32_t u = uint32_t{p[0]} << 8 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 24;
+        return static_cast<float>(static_cast<int32_t>(u) >> 8) / 8388608.0f;
+      }
+      default: {
+        const uint32_t u = uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
+        return static_cast<float>(static_cast<double>(static_cast<int32_t>(u)) / 2147483648.0);
+      }
+    }
+  }
+
   void ConvertFrames(uint32_t first, uint32_t last) {
-    const int ch = voice_.channels;
+    const int in = layout_.channels;
     const size_t frames = voice_.frames;
+    const size_t sampleBytes = static_cast<size_t>(layout_.bytesPerSample);
     const uint8_t* d = data_.data();
     float* out = voice_.samples.data();
 #if defined(__SSE2__)
-    if (format_.wBitsPerSample == 16 && (ch == 1 || ch == 2)) first = Convert16(first, last);
+    if (!layout_.isFloat && layout_.bytesPerSample == 2 && in <= 2 && format_.nBlockAlign == 2 * in) {
+      first = Convert16(first, last);
+    }
 #endif
-    for (int c = 0; c < ch; ++c) {
-      float* plane = out + c * frames;
-      if (format_.wBitsPerSample == 8) {
-        for (size_t i = first; i < last; ++i) plane[i] = (static_cast<int>(d[i * ch + c]) - 128) / 128.0f;
-      } else {
-        for (size_t i = first; i < last; ++i) {
-          const size_t at = 2 * (i * ch + c);
-          plane[i] = static_cast<int16_t>(static_cast<uint16_t>(d[at] | (d[at + 1] << 8))) / 32768.0f;
-        }
+    for (size_t i = first; i < last; ++i) {
+      const uint8_t* frame = d + i * format_.nBlockAlign;
+      if (in <= 2) {
+        for (int c = 0; c < in; ++c) out[c * frames + i] = ReadSample(frame + c * sampleBytes);
+        continue;
       }
+      float l = 0.0f, r = 0.0f;
+      for (int c = 0; c < in; ++c) {
+        const float v = ReadSample(frame + c * sampleBytes);
+        l += layout_.left[c] * v;
+        r += layout_.right[c] * v;
+      }
+      out[i] = l;
+      out[frames + i] = r;
     }
   }
 
@@ -329,7 +371,9 @@ class SecondaryBuffer final
   std::shared_ptr<DeviceCore> core_;
   DWORD flags_;
   DWORD bytes_;
+  BufferFormat layout_;
   WAVEFORMATEX format_;
+  bool extensible_ = false;
   std::vector<uint8_t> data_;
   Voice voice_;
   LONG volume_ = 0;
@@ -436,6 +480,119 @@ HRESULT CheckPcmFormat(const WAVEFORMATEX& f) {
   return DS_OK;
 }
 
+namespace {
+
+// Speaker positions of the channels when the format names none.
+DWORD DefaultChannelMask(int channels) {
+  constexpr DWORD kFront = SPEAKER_FRONT_LEFT | SPEAKER_FRONT_RIGHT;
+  constexpr DWORD kBack = SPEAKER_BACK_LEFT | SPEAKER_BACK_RIGHT;
+  switch (channels) {
+    case 1:
+      return SPEAKER_FRONT_CENTER;
+    case 2:
+      return kFront;
+    case 3:
+      return kFront | SPEAKER_FRONT_CENTER;
+    case 4:
+      return kFront | kBack;
+    case 5:
+      return kFront | SPEAKER_FRONT_CENTER | kBack;
+    case 6:
+      return kFront | SPEAKER_FRONT_CENTER | SPEAKER_LOW_FREQUENCY | kBack;
+    case 7:
+      return kFront | SPEAKER_FRONT_CENTER | SPEAKER_LOW_FREQUENCY | kBack | SPEAKER_BACK_CENTER;
+    default:
+      return kFront | SPEAKER_FRONT_CENTER | SPEAKER_LOW_FREQUENCY | kBack | SPEAKER_SIDE_LEFT | SPEAKER_SIDE_RIGHT;
+  }
+}
+
+// Left and right weights of each channel: speakers on the left go left,
+// on the right go right, centred ones (and channels the mask leaves without
+// a position) to both at -3 dB, the low-frequency channel nowhere. Both
+// sides are then scaled by the larger side's total, so channels all at full
+// scale cannot clip.
+void MixDownWeights(int channels, DWORD mask, BufferFormat* out) {
+  constexpr DWORD kLeft = SPEAKER_FRONT_LEFT | SPEAKER_BACK_LEFT | SPEAKER_FRONT_LEFT_OF_CENTER | SPEAKER_SIDE_LEFT |
+                          SPEAKER_TOP_FRONT_LEFT | SPEAKER_TOP_BACK_LEFT;
+  constexpr DWORD kRight = SPEAKER_FRONT_RIGHT | SPEAKER_BACK_RIGHT | SPEAKER_FRONT_RIGHT_OF_CENTER |
+                           SPEAKER_SIDE_RIGHT | SPEAKER_TOP_FRONT_RIGHT | SPEAKER_TOP_BACK_RIGHT;
+  constexpr float kHalfPower = 0.70710678f;
+  if (channels == 1) {
+    out->left[0] = out->right[0] = 1.0f;
+    return;
+  }
+  if (mask == 0) mask = DefaultChannelMask(channels);
+  float sumLeft = 0.0f, sumRight = 0.0f;
+  for (int c = 0; c < channels; ++c) {
+    const DWORD speaker = mask & (~mask + 1);  // the lowest position left
+    mask &= mask - 1;
+    float l = kHalfPower, r = kHalfPower;
+    if (speaker & kLeft) {
+      l = 1.0f, r = 0.0f;
+    } else if (speaker & kRight) {
+      l = 0.0f, r = 1.0f;
+    } else if (speaker == SPEAKER_LOW_FREQUENCY) {
+      l = r = 0.0f;
+    }
+    out->left[c] = l;
+    out->right[c] = r;
+    sumLeft += l;
+    sumRight += r;
+  }
+  const float scale = std::max(sumLeft, sumRight);
+  if (channels > 2 && scale > 1.0f) {
+    for (int c = 0; c < channels; ++c) {
+      out->left[c] /= scale;
+      out->right[c] /= scale;
+    }
+  }
+}
+
+}  // namespace
+
+HRESULT CheckBufferFormat(const WAVEFORMATEX* format, BufferFormat* out) {
+  if (format == nullptr || out == nullptr) return DSERR_INVALIDPARAM;
+  *out = BufferFormat{};
+  WAVEFORMATEX& f = out->given.Format;
+  std::memcpy(&f, format, sizeof f);
+  WORD tag = f.wFormatTag;
+  DWORD mask = 0;
+  if (tag == WAVE_FORMAT_EXTENSIBLE) {
+    if (f.cbSize < sizeof(WAVEFORMATEXTENSIBLE) - sizeof(WAVEFORMATEX)) return DSERR_INVALIDPARAM;
+    std::memcpy(&out->given, format, sizeof(WAVEFORMATEXTENSIBLE));
+    const WAVEFORMATEXTENSIBLE& x = out->given;
+    if (x.SubFormat == KSDATAFORMAT_SUBTYPE_PCM) {
+      tag = WAVE_FORMAT_PCM;
+    } else if (x.SubFormat == KSDATAFORMAT_SUBTYPE_IEEE_FLOAT) {
+      tag = WAVE_FORMAT_IEEE_FLOAT;
+    } else {
+      return DSERR_BADFORMAT;
+    }
+    if (x.Samples.wValidBitsPerSample > f.wBitsPerSample) return DSERR_BADFORMAT;
+    // A mask naming fewer speakers than channels leaves the rest unplaced;
+    // one naming more is not a layout of these channels.
+    if (std::popcount(x.dwChannelMask) > f.nChannels) return DSERR_BADFORMAT;
+    mask = x.dwChannelMask;
+  }
+  if (tag == WAVE_FORMAT_PCM) {
+    if (f.wBitsPerSample != 8 && f.wBitsPerSample != 16 && f.wBitsPerSample != 24 && f.wBitsPerSample != 32)
+      return DSERR_BADFORMAT;
+  } else if (tag == WAVE_FORMAT_IEEE_FLOAT) {
+    if (f.wBitsPerSample != 32) return DSERR_BADFORMAT;
+    out->isFloat = true;
+  } else {
+    return DSERR_BADFORMAT;
+  }
+  if (f.nChannels < 1 || f.nChannels > 8) return DSERR_BADFORMAT;
+  if (f.nSamplesPerSec < DSBFREQUENCY_MIN || f.nSamplesPerSec > DSBFREQUENCY_MAX) return DSERR_BADFORMAT;
+  if (f.nBlockAlign != f.nChannels * f.wBitsPerSample / 8) return DSERR_BADFORMAT;
+  if (f.nAvgBytesPerSec != f.nSamplesPerSec * f.nBlockAlign) return DSERR_BADFORMAT;
+  out->bytesPerSample = f.wBitsPerSample / 8;
+  out->channels = f.nChannels;
+  MixDownWeights(f.nChannels, mask, out);
+  return DS_OK;
+}
+
 HRESULT CreatePrimarySoundBuffer(const std::shared_ptr<DeviceCore>& core, DWORD flags, IDirectSoundBuffer** out) {
   auto lock = core->mixer.Acquire();
   if (core->primary != nullptr) {
@@ -451,7 +608,7 @@ HRESULT CreatePrimarySoundBuffer(const std::shared_ptr<DeviceCore>& core, DWORD 
 }
 
 HRESULT CreateSecondarySoundBuffer(const std::shared_ptr<DeviceCore>& core, DWORD flags, DWORD bytes,
-                                   const WAVEFORMATEX& format, IDirectSoundBuffer** out) {
+                                   const BufferFormat& format, IDirectSoundBuffer** out) {
   SecondaryBuffer* buffer = nullptr;
   try {
     buffer = new SecondaryBuffer(core, flags, bytes, format);

@@ -193,8 +193,8 @@ TEST(StartupFailure, KeyboardFailuresEndSilentlyWithZero) {
 }
 
 TEST(StartupFailure, SoundDeviceAndPrimaryBufferEndWithMinusOne) {
-  for (const char* call : {"DirectSoundCreate8", "IDirectSound8.SetCooperativeLevel", "IDirectSound8.CreateSoundBuffer",
-                           "IDirectSoundBuffer.SetFormat"}) {
+  for (const char* call : {"host.OpenAudio", "DirectSoundCreate8", "IDirectSound8.SetCooperativeLevel",
+                           "IDirectSound8.CreateSoundBuffer", "IDirectSoundBuffer.SetFormat"}) {
     ProgramSetup s = FailingAt(call);
     s.counted = {"mmioOpenA"};
     const ProgramResult r = RunProgram(s);
@@ -204,6 +204,17 @@ TEST(StartupFailure, SoundDeviceAndPrimaryBufferEndWithMinusOne) {
     EXPECT_EQ(r.counts.at("mmioOpenA"), 0) << call;
     EXPECT_EQ(r.frames, 0u);
   }
+}
+
+TEST(StartupFailure, NoAudioDeviceEndsWithMinusOneAtInitSound) {
+  ProgramSetup s = ClosingAt(kCloseAt, [](host::HeadlessHost& h) { h.SetAudioAvailable(false); });
+  s.counted = {"mmioOpenA"};
+  const ProgramResult r = RunProgram(s);
+  ASSERT_TRUE(r.finished);
+  EXPECT_EQ(r.exitCode, -1);
+  EXPECT_TRUE(r.boxes.empty());
+  EXPECT_EQ(r.counts.at("mmioOpenA"), 0);
+  EXPECT_EQ(r.frames, 0u);
 }
 
 TEST(StartupFailure, MissingFirstCueOpensNoOtherFile) {

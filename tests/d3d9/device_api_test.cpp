@@ -304,6 +304,64 @@ TEST_F(ApiTest, DefaultPoolTexturesAreNotLockableUnlessDynamic) {
   staging->Release();
 }
 
+TEST_F(ApiTest, UpdateSurfaceCopiesARectangleIntoTheDefaultPool) {
+  MakeDevice();
+  auto make = [&](UINT w, UINT h, D3DFORMAT format, D3DPOOL pool, IDirect3DTexture9** t, IDirect3DSurface9** s) {
+    ASSERT_EQ(device_->CreateTexture(w, h, 1, 0, format, pool, t, nullptr), D3D_OK);
+    ASSERT_EQ((*t)->GetSurfaceLevel(0, s), D3D_OK);
+  };
+  IDirect3DTexture9 *sysTex = nullptr, *defTex = nullptr, *otherTex = nullptr;
+  IDirect3DSurface9 *sys = nullptr, *def = nullptr, *other = nullptr;
+  make(8, 8, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, &sysTex, &sys);
+  make(8, 8, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &defTex, &def);
+  make(8, 8, D3DFMT_X8R8G8B8, D3DPOOL_SYSTEMMEM, &otherTex, &other);
+  D3DLOCKED_RECT lr{};
+  ASSERT_EQ(sys->LockRect(&lr, nullptr, 0), D3D_OK);
+  for (int y = 0; y < 8; ++y)
+    for (int x = 0; x < 8; ++x)
+      reinterpret_cast<uint32_t*>(static_cast<BYTE*>(lr.pBits) + y * lr.Pitch)[x] = 0xFF000000u | (y << 8) | x;
+  sys->UnlockRect();
+
+  // Rules: system memory into the default pool, one format, both inside.
+  const RECT two{1, 1, 3, 3};
+  const POINT corner{4, 5}, far{7, 7}, negative{-1, 0};
+  const RECT outside{6, 6, 9, 8}, empty{2, 2, 2, 4}, inverted{3, 1, 1, 3};
+  EXPECT_EQ(device_->UpdateSurface(nullptr, nullptr, def, nullptr), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device_->UpdateSurface(sys, nullptr, nullptr, nullptr), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device_->UpdateSurface(def, nullptr, sys, nullptr), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device_->UpdateSurface(sys, nullptr, sys, nullptr), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device_->UpdateSurface(other, nullptr, def, nullptr), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device_->UpdateSurface(sys, &outside, def, nullptr), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device_->UpdateSurface(sys, &empty, def, nullptr), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device_->UpdateSurface(sys, &inverted, def, nullptr), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device_->UpdateSurface(sys, &two, def, &far), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device_->UpdateSurface(sys, &two, def, &negative), D3DERR_INVALIDCALL);
+  ASSERT_EQ(sys->LockRect(&lr, nullptr, 0), D3D_OK);
+  EXPECT_EQ(device_->UpdateSurface(sys, nullptr, def, nullptr), D3DERR_INVALIDCALL) << "a locked source";
+  sys->UnlockRect();
+
+  EXPECT_EQ(device_->UpdateSurface(sys, &two, def, &corner), D3D_OK);
+  ASSERT_EQ(device_->SetTexture(0, defTex), D3D_OK);
+  device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000u, 1.f, 0);
+  device_->BeginScene();
+  SpriteStates(false);
+  device_->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_POINT);
+  ASSERT_EQ(DrawTLQuad(0, 0, 8, 8), D3D_OK);
+  device_->EndScene();
+  const auto frame = ReadBack();
+  for (int y = 0; y < 8; ++y) {
+    for (int x = 0; x < 8; ++x) {
+      const bool inside = x >= 4 && x < 6 && y >= 5 && y < 7;
+      const uint32_t expected = inside ? 0xFF000000u | uint32_t(y - 4) << 8 | uint32_t(x - 3) : 0xFF000000u;
+      EXPECT_EQ(frame[size_t(y) * width_ + x] | 0xFF000000u, expected) << x << "," << y;
+    }
+  }
+  device_->SetTexture(0, nullptr);
+  for (IUnknown* u : {static_cast<IUnknown*>(sys), static_cast<IUnknown*>(def), static_cast<IUnknown*>(other),
+                      static_cast<IUnknown*>(sysTex), static_cast<IUnknown*>(defTex), static_cast<IUnknown*>(otherTex)})
+    u->Release();
+}
+
 TEST_F(ApiTest, BoundTexturesDoNotKeepAReleasedDeviceAlive) {
   MakeDevice();
   IDirect3DTexture9* t = nullptr;

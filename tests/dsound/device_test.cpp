@@ -1,6 +1,8 @@
 // The sound device's objects and result codes: creation, cooperative level,
 // the primary buffer, secondary buffer creation rules, locking, status and
 // positions, reference counting and injected faults.
+#include <mmreg.h>
+
 #include <gtest/gtest.h>
 
 #include "tests/dsound/dsound_fixture.h"
@@ -38,9 +40,26 @@ TEST(DirectSoundCreate, ArgumentsAndFaults) {
   host::SetCurrent(nullptr);
 }
 
-TEST(DirectSoundCreate, WithoutAudioOutputTheDeviceStillPlays) {
+TEST(DirectSoundCreate, WithoutAudioOutputThereIsNoDevice) {
   host::HeadlessHost h;
+  host::SetCurrent(&h);
+  IDirectSound8* ds = reinterpret_cast<IDirectSound8*>(&h);
   h.SetAudioAvailable(false);
+  EXPECT_EQ(DirectSoundCreate8(nullptr, &ds, nullptr), DSERR_NODRIVER);
+  EXPECT_EQ(ds, nullptr);
+  h.SetAudioAvailable(true);
+  h.FailAt("host.OpenAudio", h.CallCount("host.OpenAudio") + 1);
+  EXPECT_EQ(DirectSoundCreate8(nullptr, &ds, nullptr), DSERR_NODRIVER);
+  EXPECT_EQ(ds, nullptr);
+  // The output is free again for the next device.
+  ASSERT_EQ(DirectSoundCreate8(nullptr, &ds, nullptr), DS_OK);
+  ds->Release();
+  host::SetCurrent(nullptr);
+}
+
+TEST(DirectSoundCreate, TheSilentOutputPlaysWithTheClock) {
+  host::HeadlessHost h;
+  h.SetSilentAudio(true);
   host::SetCurrent(&h);
   IDirectSound8* ds = nullptr;
   ASSERT_EQ(DirectSoundCreate8(nullptr, &ds, nullptr), DS_OK);
@@ -154,16 +173,28 @@ TEST_F(Device, SecondaryBuffersRefuseWhatTheMixerCannotPlay) {
     HRESULT expected;
   };
   WAVEFORMATEX badTag = Pcm(1, 22050, 16);
-  badTag.wFormatTag = 3;  // IEEE float
+  badTag.wFormatTag = 2;  // ADPCM
+  WAVEFORMATEX float16 = Pcm(1, 22050, 16);
+  float16.wFormatTag = WAVE_FORMAT_IEEE_FLOAT;
+  WAVEFORMATEX float32 = Pcm(2, 22050, 32);
+  float32.wFormatTag = WAVE_FORMAT_IEEE_FLOAT;
+  WAVEFORMATEX float64 = Pcm(1, 22050, 64);
+  float64.wFormatTag = WAVE_FORMAT_IEEE_FLOAT;
+  WAVEFORMATEX shortExtensible = Pcm(2, 22050, 16);
+  shortExtensible.wFormatTag = WAVE_FORMAT_EXTENSIBLE;
+  shortExtensible.cbSize = 21;
   WAVEFORMATEX badAlign = Pcm(2, 22050, 16);
   badAlign.nBlockAlign = 2;
   WAVEFORMATEX badRate = Pcm(2, 22050, 16);
   badRate.nAvgBytesPerSec = 1;
   const Case cases[] = {
       {Pcm(1, 100, 8), DS_OK},           {Pcm(2, 200000, 16), DS_OK},     {Pcm(1, 99, 8), DSERR_BADFORMAT},
-      {Pcm(1, 200001, 8), DSERR_BADFORMAT}, {Pcm(3, 44100, 16), DSERR_BADFORMAT}, {Pcm(0, 44100, 16), DSERR_BADFORMAT},
-      {Pcm(2, 44100, 24), DSERR_BADFORMAT}, {Pcm(1, 44100, 4), DSERR_BADFORMAT},  {badTag, DSERR_BADFORMAT},
-      {badAlign, DSERR_BADFORMAT},       {badRate, DSERR_BADFORMAT},
+      {Pcm(1, 200001, 8), DSERR_BADFORMAT}, {Pcm(3, 44100, 16), DS_OK},        {Pcm(8, 44100, 32), DS_OK},
+      {Pcm(9, 44100, 16), DSERR_BADFORMAT}, {Pcm(0, 44100, 16), DSERR_BADFORMAT}, {Pcm(2, 44100, 24), DS_OK},
+      {Pcm(1, 44100, 4), DSERR_BADFORMAT},  {Pcm(1, 44100, 12), DSERR_BADFORMAT}, {Pcm(1, 44100, 64), DSERR_BADFORMAT},
+      {badTag, DSERR_BADFORMAT},            {float32, DS_OK},                     {float16, DSERR_BADFORMAT},
+      {float64, DSERR_BADFORMAT},           {shortExtensible, DSERR_INVALIDPARAM}, {badAlign, DSERR_BADFORMAT},
+      {badRate, DSERR_BADFORMAT},
   };
   for (const Case& c : cases) {
     WAVEFORMATEX f = c.format;
@@ -172,6 +203,51 @@ TEST_F(Device, SecondaryBuffersRefuseWhatTheMixerCannotPlay) {
     HRESULT hr = device_->CreateSoundBuffer(&d, &b, nullptr);
     EXPECT_EQ(hr, c.expected) << f.nChannels << "ch " << f.nSamplesPerSec << "Hz " << f.wBitsPerSample << "bit";
     if (SUCCEEDED(hr)) b->Release();
+  }
+}
+
+TEST_F(Device, ExtensibleFormatsAreReadByTheirSubFormat) {
+  auto extensible = [](WORD channels, WORD bits, WORD valid, DWORD mask, const GUID& sub) {
+    WAVEFORMATEXTENSIBLE x{};
+    x.Format = Pcm(channels, 48000, bits);
+    x.Format.wFormatTag = WAVE_FORMAT_EXTENSIBLE;
+    x.Format.cbSize = 22;
+    x.Samples.wValidBitsPerSample = valid;
+    x.dwChannelMask = mask;
+    x.SubFormat = sub;
+    return x;
+  };
+  GUID unknown = KSDATAFORMAT_SUBTYPE_PCM;
+  unknown.Data1 = 2;  // ADPCM
+  struct Case {
+    const char* what;
+    WAVEFORMATEXTENSIBLE format;
+    HRESULT expected;
+  };
+  const Case cases[] = {
+      {"PCM 24 in 32", extensible(2, 32, 24, 3, KSDATAFORMAT_SUBTYPE_PCM), DS_OK},
+      {"float 5.1", extensible(6, 32, 32, 0x3F, KSDATAFORMAT_SUBTYPE_IEEE_FLOAT), DS_OK},
+      {"7.1 without a mask", extensible(8, 16, 16, 0, KSDATAFORMAT_SUBTYPE_PCM), DS_OK},
+      {"float of 16 bits", extensible(2, 16, 16, 3, KSDATAFORMAT_SUBTYPE_IEEE_FLOAT), DSERR_BADFORMAT},
+      {"ADPCM sub-format", extensible(2, 16, 16, 3, unknown), DSERR_BADFORMAT},
+      {"more valid bits than the container", extensible(2, 16, 24, 3, KSDATAFORMAT_SUBTYPE_PCM), DSERR_BADFORMAT},
+      {"mask of more speakers than channels", extensible(2, 16, 16, 7, KSDATAFORMAT_SUBTYPE_PCM), DSERR_BADFORMAT},
+  };
+  for (const Case& c : cases) {
+    WAVEFORMATEXTENSIBLE x = c.format;
+    DSBUFFERDESC d = Static(4800, &x.Format);
+    IDirectSoundBuffer* b = nullptr;
+    const HRESULT hr = device_->CreateSoundBuffer(&d, &b, nullptr);
+    EXPECT_EQ(hr, c.expected) << c.what;
+    if (FAILED(hr)) continue;
+    // The format comes back whole, with its extensible part.
+    WAVEFORMATEXTENSIBLE back{};
+    DWORD written = 0;
+    EXPECT_EQ(b->GetFormat(&back.Format, sizeof(WAVEFORMATEX), nullptr), DSERR_INVALIDPARAM) << c.what;
+    ASSERT_EQ(b->GetFormat(&back.Format, sizeof back, &written), DS_OK) << c.what;
+    EXPECT_EQ(written, sizeof back);
+    EXPECT_EQ(std::memcmp(&back, &x, sizeof back), 0) << c.what;
+    b->Release();
   }
 }
 

@@ -238,6 +238,48 @@ TEST(DibDecoder, CompressionMessagesAndRejections) {
   host::SetCurrent(nullptr);
 }
 
+TEST(DibDecoder, PlanesAndTableAreCheckedBeforeTheCompressionIsNamed) {
+  host::HeadlessHost h;
+  host::SetCurrent(&h);
+  h.SetProfileValue("Direct3D", "debug", "0");
+  for (DWORD compression : {DWORD{BI_JPEG}, DWORD{BI_PNG}}) {
+    auto planes = InfoDib(1, 1, 24, compression, 0, {}, {0, 0, 0, 0});
+    Put16(planes, 12, 0);
+    Decoded noPlanes, pastTable;
+    Decode(&noPlanes, planes);
+    // A table of 200 entries cannot fit in four bytes of data.
+    Decode(&pastTable, InfoDib(1, 1, 8, compression, 200, {}, {0, 0, 0, 0}));
+    EXPECT_EQ(noPlanes.hr, E_FAIL);
+    EXPECT_EQ(pastTable.hr, E_FAIL);
+  }
+  EXPECT_EQ(h.DebugText().find("compression not supported"), std::string::npos) << h.DebugText();
+  host::SetCurrent(nullptr);
+}
+
+TEST(DibDecoder, RunLengthWithEveryIndexedBitCount) {
+  // RLE8 runs and RLE4 nibble runs fill one index per byte whatever the
+  // stored bit count says.
+  struct Case {
+    uint16_t bits;
+    DWORD compression;
+    std::vector<BYTE> rle;
+    std::vector<BYTE> row;
+  };
+  const Case cases[] = {
+      {1, BI_RLE8, {2, 1, 2, 0, 0, 1}, {1, 1, 0, 0}},
+      {4, BI_RLE8, {3, 7, 1, 2, 0, 1}, {7, 7, 7, 2}},
+      {1, BI_RLE4, {4, 0x10, 0, 1}, {1, 0, 1, 0}},
+      {8, BI_RLE4, {4, 0x9A, 0, 1}, {9, 10, 9, 10}},
+  };
+  for (const Case& c : cases) {
+    Decoded d;
+    Decode(&d, InfoDib(4, 1, c.bits, c.compression, 16, std::vector<uint32_t>(16, 0), c.rle));
+    ASSERT_EQ(d.hr, S_OK) << c.bits << " bits, compression " << c.compression;
+    EXPECT_EQ(d.image.format, D3DFMT_P8);
+    EXPECT_EQ(std::vector<BYTE>(d.image.pixels, d.image.pixels + 4), c.row);
+  }
+}
+
 TEST(DibDecoder, HostileHeadersAreRefused) {
   const std::vector<BYTE> px(64, 0);
   struct Case {
@@ -253,7 +295,10 @@ TEST(DibDecoder, HostileHeadersAreRefused) {
   cases.push_back({"huge colour count", InfoDib(4, 4, 8, BI_RGB, 0xFFFFFFFF, {0}, px)});
   cases.push_back({"width x height wraps 32 bits", InfoDib(0x10000, 0x10000, 8, BI_RGB, 1, {0}, px)});
   cases.push_back({"two-bit pixels", InfoDib(4, 4, 2, BI_RGB, 1, {0}, px)});
-  cases.push_back({"RLE8 with 24-bit pixels", InfoDib(4, 4, 24, BI_RLE8, 0, {}, {0, 1})});
+  for (uint16_t bits : {16, 24, 32}) {
+    cases.push_back({"RLE8 with 16/24/32-bit pixels", InfoDib(4, 4, bits, BI_RLE8, 0, {}, {0, 1})});
+    cases.push_back({"RLE4 with 16/24/32-bit pixels", InfoDib(4, 4, bits, BI_RLE4, 0, {}, {0, 1})});
+  }
   auto planes = InfoDib(4, 4, 8, BI_RGB, 1, {0}, px);
   Put16(planes, 12, 2);
   cases.push_back({"two planes", planes});
@@ -468,10 +513,18 @@ TEST(BmpFileDecoder, StoredOffsetUsedWhenItLiesPastTheTable) {
   ASSERT_EQ(late.hr, S_OK);
   EXPECT_EQ(early.image.pixels[0], 0xEE);
   EXPECT_EQ(late.image.pixels[0], 0xEE);
-  // A stored offset whose rows run past the data fails like a short file.
+  // A stored offset inside the data whose rows would run past it falls back
+  // to the bits right after the table.
   Decoded past;
   Decode(&past, WithFileHeader(dib, 14 + 51), true);
-  EXPECT_EQ(past.hr, E_FAIL);
+  ASSERT_EQ(past.hr, S_OK);
+  EXPECT_EQ(past.image.pixels[0], 0xEE);
+  EXPECT_EQ(past.image.pixels[1], 0xEE);
+  // Rows that fit neither from the offset nor after the table still fail.
+  auto shortDib = InfoDib(2, 2, 8, BI_RGB, 1, {0}, {1, 2, 0, 0, 3});
+  Decoded neither;
+  Decode(&neither, WithFileHeader(shortDib, 14 + 46), true);
+  EXPECT_EQ(neither.hr, E_FAIL);
 }
 
 TEST(DecodedImage, AllocationFaultsGiveOutOfMemory) {

@@ -493,10 +493,18 @@ TEST(Dispatcher, EmptyRectangles) {
   dest.SetArgb(0, 0, 0x12345678u);
   EXPECT_EQ(gfx::DispatchConversion(&dest.view, &src.view, D3DX_FILTER_NONE), S_OK);
   EXPECT_EQ(dest.Argb(0, 0), 0u);
-  // An empty destination needs nothing written, whatever the filter.
-  Image some(D3DFMT_A8R8G8B8, 4, 4, 4), none(D3DFMT_A8R8G8B8, 0, 5, 4);
-  for (DWORD kind : {D3DX_FILTER_POINT, D3DX_FILTER_LINEAR, D3DX_FILTER_TRIANGLE})
-    EXPECT_EQ(gfx::DispatchConversion(&none.view, &some.view, kind), S_OK) << kind;
+  // An empty destination from a picture: no resampling strategy takes it,
+  // only the unfiltered one (which writes the nothing asked for).
+  Image some(D3DFMT_A8R8G8B8, 4, 4, 4), none(D3DFMT_A8R8G8B8, 0, 5, 4), flat(D3DFMT_A8R8G8B8, 4, 0, 4);
+  for (DWORD kind : {D3DX_FILTER_POINT, D3DX_FILTER_LINEAR, D3DX_FILTER_BOX, D3DX_FILTER_TRIANGLE}) {
+    gfx::Strategy used = gfx::Strategy::RawCopy;
+    EXPECT_EQ(gfx::DispatchConversion(&none.view, &some.view, kind, &used), E_FAIL) << kind;
+    EXPECT_EQ(used, gfx::Strategy::None) << kind;
+    EXPECT_EQ(gfx::DispatchConversion(&flat.view, &some.view, kind), E_FAIL) << kind;
+  }
+  gfx::Strategy used = gfx::Strategy::None;
+  EXPECT_EQ(gfx::DispatchConversion(&none.view, &some.view, D3DX_FILTER_NONE, &used), S_OK);
+  EXPECT_EQ(used, gfx::Strategy::Unfiltered);
 }
 
 }  // namespace

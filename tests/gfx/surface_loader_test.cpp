@@ -8,8 +8,10 @@
 #include <vector>
 
 #include "gfx/gfx.h"
+#include "gfx/sprite.h"
 #include "host/headless/headless_host.h"
 #include "tests/gfx/memory_surface.h"
+#include "tests/gfx/sprite_test_support.h"
 #include "tests/gfx/texture_device.h"
 
 namespace {
@@ -171,9 +173,28 @@ TEST_F(DeviceLevelLoader, LockFailureGoesThroughACopy) {
   RECT src{0, 0, 8, 8};
   HRESULT hr = D3DXLoadSurfaceFromMemory(level, nullptr, nullptr, px.data(), D3DFMT_A8R8G8B8, 32, nullptr, &src,
                                          D3DX_FILTER_NONE, 0);
-  if (FAILED(hr)) {
-    // The copy could not be put back: never reported as success.
-    EXPECT_NE(host_.DebugText().find("Update of vidmem texture failed"), std::string::npos);
+  EXPECT_EQ(hr, S_OK);
+  EXPECT_EQ(host_.DebugText().find("Update of vidmem texture failed"), std::string::npos) << host_.DebugText();
+  // Written in part: only the rectangle changes; the pixels around it keep
+  // what the first load put there.
+  std::vector<uint32_t> other(12, 0xFFCC2211u);
+  RECT part{2, 1, 5, 5}, small{0, 0, 3, 4};
+  ASSERT_EQ(D3DXLoadSurfaceFromMemory(level, nullptr, &part, other.data(), D3DFMT_A8R8G8B8, 12, nullptr, &small,
+                                      D3DX_FILTER_NONE, 0),
+            S_OK);
+  ID3DXSprite* sprite = nullptr;
+  ASSERT_EQ(D3DXCreateSprite(device_, &sprite), S_OK);
+  ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFFFFFFFF, 1.0f, 0), S_OK);
+  ASSERT_EQ(device_->BeginScene(), S_OK);
+  ASSERT_EQ(sprite->Draw(texture, nullptr, nullptr, nullptr, 0.0f, nullptr, 0xFFFFFFFF), S_OK);
+  ASSERT_EQ(device_->EndScene(), S_OK);
+  sprite->Release();
+  const auto& frame = texture_test::PresentFrame(device_, host_);
+  for (int y = 0; y < 8; ++y) {
+    for (int x = 0; x < 8; ++x) {
+      const bool inside = x >= 2 && x < 5 && y >= 1 && y < 5;
+      EXPECT_EQ(texture_test::FramePixel(frame, x, y), inside ? 0xCC2211u : 0x336699u) << x << "," << y;
+    }
   }
   level->Release();
   texture->Release();

@@ -330,6 +330,76 @@ TEST_F(TextureCreate, UnknownFormatFollowsTheImageAndItsKey) {
   texture->Release();
 }
 
+// A 2 x 2 bottom-up BI_RGB bitmap of direct colour whose top-left pixel is
+// black; `pixel` writes one stored pixel from (red, green, blue).
+std::vector<BYTE> DirectColourBitmap(int bits, void (*pixel)(std::vector<BYTE>&, BYTE, BYTE, BYTE)) {
+  std::vector<BYTE> row0, row1;  // top row, bottom row
+  pixel(row0, 0, 0, 0);
+  pixel(row0, 255, 0, 0);
+  pixel(row1, 0, 255, 0);
+  pixel(row1, 0, 0, 255);
+  while (row0.size() % 4) row0.push_back(0);
+  while (row1.size() % 4) row1.push_back(0);
+  std::vector<BYTE> out;
+  PutU32(out, 40);
+  PutU32(out, 2);
+  PutU32(out, 2);
+  PutU16(out, 1);
+  PutU16(out, static_cast<uint32_t>(bits));
+  PutU32(out, BI_RGB);
+  PutU32(out, static_cast<uint32_t>(row0.size() * 2));
+  for (int i = 0; i < 4; ++i) PutU32(out, 0);
+  out.insert(out.end(), row1.begin(), row1.end());
+  out.insert(out.end(), row0.begin(), row0.end());
+  return out;
+}
+
+TEST_F(TextureCreate, KeyedDirectColourImagesAskForAnAlphaFormat) {
+  StartDevice("default");
+  struct Case {
+    const char* name;
+    int bits;
+    void (*pixel)(std::vector<BYTE>&, BYTE, BYTE, BYTE);
+    D3DFORMAT expected;
+  };
+  const Case cases[] = {
+      {"24-bit", 24, [](std::vector<BYTE>& o, BYTE r, BYTE g, BYTE b) { o.insert(o.end(), {b, g, r}); },
+       D3DFMT_A8R8G8B8},
+      {"X8R8G8B8", 32, [](std::vector<BYTE>& o, BYTE r, BYTE g, BYTE b) { o.insert(o.end(), {b, g, r, 0}); },
+       D3DFMT_A8R8G8B8},
+      {"X1R5G5B5", 16,
+       [](std::vector<BYTE>& o, BYTE r, BYTE g, BYTE b) { PutU16(o, ((r >> 3) << 10) | ((g >> 3) << 5) | (b >> 3)); },
+       D3DFMT_A1R5G5B5},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::vector<BYTE> bytes = DirectColourBitmap(c.bits, c.pixel);
+    IDirect3DTexture9* texture = nullptr;
+    ASSERT_EQ(CreateFromBytes(bytes, 2, 2, 1, D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_FILTER_NONE, D3DX_FILTER_NONE,
+                              kGameKey, &texture),
+              S_OK);
+    D3DSURFACE_DESC desc{};
+    texture->GetLevelDesc(0, &desc);
+    EXPECT_EQ(desc.Format, c.expected);
+    D3DLOCKED_RECT locked{};
+    ASSERT_EQ(texture->LockRect(0, &locked, nullptr, D3DLOCK_READONLY), S_OK);
+    const BYTE* top = static_cast<const BYTE*>(locked.pBits);
+    const BYTE* bottom = top + locked.Pitch;
+    if (c.expected == D3DFMT_A8R8G8B8) {
+      EXPECT_EQ(top[3], 0) << "the keyed black is transparent";
+      EXPECT_EQ(top[7], 255);
+      EXPECT_EQ(bottom[3], 255);
+      EXPECT_EQ(bottom[7], 255);
+    } else {
+      EXPECT_EQ(top[1] & 0x80, 0) << "the keyed black is transparent";
+      EXPECT_EQ(top[3] & 0x80, 0x80);
+      EXPECT_EQ(bottom[1] & 0x80, 0x80);
+    }
+    texture->UnlockRect(0);
+    texture->Release();
+  }
+}
+
 TEST_F(TextureCreate, GreyRampPaletteIsReadAsLuminance) {
   StartDevice("default");
   Bitmap b = MakeBitmap(16, 16, 8);

@@ -156,6 +156,7 @@ TEST_F(SdlHostTest, AudioPullsFromTheSourceOrReportsNoDevice) {
   setenv("SDL_AUDIODRIVER", "none-such", 1);
   host::SdlHost h2;
   EXPECT_FALSE(h2.OpenAudio(host::AudioFormat{44100, 2}, &source));
+  EXPECT_FALSE(h2.AudioOpenError().empty()) << "the reason is kept";
 }
 
 }  // namespace

@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstring>
 
 #include "devices/main_window.h"
 #include "devices/sound.h"
@@ -118,8 +120,19 @@ TEST_F(SoundSystem, StartUpFailuresReturnFalseAndLeaveWhatWasMadeForRelease) {
   EXPECT_EQ(soundDevice, nullptr);
 }
 
-TEST_F(SoundSystem, NoAudioOutputIsNotAFailure) {
+TEST_F(SoundSystem, NoAudioOutputFailsInitSound) {
   host_.SetAudioAvailable(false);
+  EXPECT_FALSE(InitSound());
+  EXPECT_EQ(soundDevice, nullptr);
+  ReleaseSound();
+  host_.SetAudioAvailable(true);
+  FailNext("host.OpenAudio");
+  EXPECT_FALSE(InitSound());
+  EXPECT_EQ(soundDevice, nullptr);
+}
+
+TEST_F(SoundSystem, TheSilentOutputStillLoadsAndPlays) {
+  host_.SetSilentAudio(true);
   StartDevice();
   ASSERT_TRUE(Load(&getBuffer, Wave(1, 22050, 8, Bytes(2205, 200))));
   EXPECT_EQ(getBuffer->Play(0, 0, 0), DS_OK);
@@ -197,7 +210,7 @@ TEST_F(SoundSystem, RefusedLayoutsLeaveTheSlotEmptyAndCloseTheFile) {
       {"empty form", Form("WAVE", {})},
       {"empty file", Bytes{}},
       {"text", Bytes{'h', 'e', 'l', 'l', 'o'}},
-      {"24-bit samples", Form("WAVE", {Chunk("fmt ", PcmFormat(2, 44100, 24)), Chunk("data", samples)})},
+      {"12-bit samples", Form("WAVE", {Chunk("fmt ", PcmFormat(2, 44100, 12)), Chunk("data", samples)})},
       {"empty data", Form("WAVE", {Chunk("fmt ", PcmFormat(1, 8000, 8)), Chunk("data", Bytes{})})},
   };
   const int openBefore = OpenFileCount();
@@ -267,11 +280,27 @@ TEST_F(SoundSystem, ChunkSizesPastTheEndOfTheFileAreNotTrusted) {
   EXPECT_FALSE(Load(&slot, huge));
   EXPECT_EQ(slot, nullptr);
 
-  // The same claim on the data chunk, and a RIFF size past the end.
-  Bytes hugeData = Form("WAVE", {Chunk("fmt ", PcmFormat(1, 44100, 16)), Chunk("data", samples, 0xFFFFFFFFu)});
-  hugeData[4] = hugeData[5] = hugeData[6] = hugeData[7] = 0xFF;
-  ASSERT_TRUE(Load(&getBuffer, hugeData));
+  // A data chunk claiming the device's largest buffer (and a RIFF size past
+  // the end) loads the bytes the file holds.
+  Bytes largest = Form("WAVE", {Chunk("fmt ", PcmFormat(1, 44100, 16)), Chunk("data", samples, DSBSIZE_MAX)});
+  largest[4] = largest[5] = largest[6] = largest[7] = 0xFF;
+  ASSERT_TRUE(Load(&getBuffer, largest));
   EXPECT_EQ(Contents(getBuffer), samples);
+}
+
+TEST_F(SoundSystem, DataClaimsBeyondTheLargestBufferAreRefusedByTheDevice) {
+  StartDevice();
+  Bytes samples = Ramp16(300);
+  for (uint32_t claim : {uint32_t{DSBSIZE_MAX} + 1, 0xFFFFFFFFu}) {
+    Bytes file = Form("WAVE", {Chunk("fmt ", PcmFormat(1, 44100, 16)), Chunk("data", samples, claim)});
+    const int files = OpenFileCount();
+    const int created = host_.CallCount("IDirectSound8.CreateSoundBuffer");
+    IDirectSoundBuffer* slot = nullptr;
+    EXPECT_FALSE(Load(&slot, file)) << claim;
+    EXPECT_EQ(slot, nullptr);
+    EXPECT_EQ(host_.CallCount("IDirectSound8.CreateSoundBuffer"), created + 1) << "the device is asked and refuses";
+    EXPECT_EQ(OpenFileCount(), files);
+  }
 }
 
 TEST_F(SoundSystem, EightBitMonoAt22050PlaysConvertedToTheOutput) {
@@ -295,6 +324,186 @@ TEST_F(SoundSystem, EightBitMonoAt22050PlaysConvertedToTheOutput) {
   EXPECT_NE(a[2 * (FrameAt(500) - 40)], 0);
   auto tail = Left(FrameAt(500) + 20, FrameAt(700));
   EXPECT_TRUE(std::all_of(tail.begin(), tail.end(), [](int16_t s) { return s == 0; }));
+}
+
+// The data of a "fmt " chunk of any tag; with `extensible` the 22 bytes of
+// WAVEFORMATEXTENSIBLE follow (cbSize 22), the sub-format GUID's first
+// field being `subTag`.
+Bytes AnyFormat(int tag, int channels, uint32_t rate, int bits, bool extensible = false, int subTag = 1,
+                uint32_t mask = 0) {
+  Bytes b;
+  const uint32_t align = static_cast<uint32_t>(channels * bits / 8);
+  Put16(b, static_cast<uint32_t>(extensible ? 0xFFFE : tag));
+  Put16(b, static_cast<uint32_t>(channels));
+  Put32(b, rate);
+  Put32(b, rate * align);
+  Put16(b, align);
+  Put16(b, static_cast<uint32_t>(bits));
+  if (extensible) {
+    Put16(b, 22);
+    Put16(b, static_cast<uint32_t>(bits));
+    Put32(b, mask);
+    Put32(b, static_cast<uint32_t>(subTag));
+    for (uint8_t x : {0x00, 0x00, 0x10, 0x00, 0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}) b.push_back(x);
+  }
+  return b;
+}
+
+void PutSample(Bytes& b, int bits, bool isFloat, int output) {
+  // `output` is the 16-bit value the sample must come out as.
+  if (isFloat) {
+    const float f = static_cast<float>(output) / 32768.0f;
+    uint32_t u;
+    std::memcpy(&u, &f, sizeof u);
+    Put32(b, u);
+  } else if (bits == 24) {
+    const uint32_t u = static_cast<uint32_t>(output * 256);
+    b.push_back(static_cast<uint8_t>(u));
+    b.push_back(static_cast<uint8_t>(u >> 8));
+    b.push_back(static_cast<uint8_t>(u >> 16));
+  } else if (bits == 32) {
+    Put32(b, static_cast<uint32_t>(output * 65536));
+  } else {
+    Put16(b, static_cast<uint16_t>(output));
+  }
+}
+
+TEST_F(SoundSystem, PlayersOwnFormatsPlaySampleBySample) {
+  struct Case {
+    const char* what;
+    int tag;
+    int channels;
+    int bits;
+    bool isFloat;
+    bool extensible;
+  };
+  const Case cases[] = {
+      {"PCM 24-bit mono", 1, 1, 24, false, false},     {"PCM 24-bit stereo", 1, 2, 24, false, false},
+      {"PCM 32-bit stereo", 1, 2, 32, false, false},   {"float mono", 3, 1, 32, true, false},
+      {"float stereo", 3, 2, 32, true, false},         {"extensible PCM 24-bit", 1, 2, 24, false, true},
+      {"extensible PCM 16-bit", 1, 1, 16, false, true}, {"extensible float", 3, 2, 32, true, true},
+  };
+  constexpr int kFrames = 1500;
+  // Left and right of frame i as the output must show them: both signs,
+  // both ends of the range.
+  auto left = [](int i) { return i == 0 ? -32768 : (i == 1 ? 32767 : (i * 37) % 65536 - 32768); };
+  auto right = [](int i) { return -((i * 53) % 32000) + 7; };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Bytes samples;
+    for (int i = 0; i < kFrames; ++i) {
+      PutSample(samples, c.bits, c.isFloat, left(i));
+      if (c.channels == 2) PutSample(samples, c.bits, c.isFloat, right(i));
+    }
+    Bytes file = Form("WAVE", {Chunk("fmt ", AnyFormat(c.tag, c.channels, 44100, c.bits, c.extensible, c.tag,
+                                                       c.channels == 2 ? 3 : 4)),
+                               Chunk("data", samples)});
+    StartDevice();
+    ASSERT_TRUE(Load(&getBuffer, file));
+    ASSERT_EQ(getBuffer->Play(0, 0, 0), DS_OK);
+    host_.SleepMs(50);
+    const auto& a = host_.Audio();
+    ASSERT_GE(a.size(), size_t{2} * (kFrames + 10));
+    int wrong = 0;
+    for (int i = 0; i < kFrames; ++i) {
+      const int l = left(i), r = c.channels == 2 ? right(i) : l;
+      if (a[2 * size_t(i)] != l || a[2 * size_t(i) + 1] != r) {
+        if (wrong++ < 3) ADD_FAILURE() << "frame " << i << ": " << a[2 * size_t(i)] << " " << a[2 * size_t(i) + 1];
+      }
+    }
+    EXPECT_EQ(wrong, 0);
+    EXPECT_EQ(a[2 * size_t(kFrames)], 0) << "then silence";
+    ReleaseSound();
+  }
+}
+
+TEST_F(SoundSystem, MoreChannelsAreMixedDownByTheirSpeakers) {
+  constexpr int kFrames = 1000;
+  // Quad (front and back pairs, no mask): each side is the average of its
+  // two speakers, exactly.
+  {
+    Bytes samples;
+    for (int i = 0; i < kFrames; ++i) {
+      for (int v : {2 * i, -2 * i, 2 * i + 1000, -2 * i - 3000}) Put16(samples, static_cast<uint16_t>(v));
+    }
+    StartDevice();
+    ASSERT_TRUE(Load(&bgmBuffer, Form("WAVE", {Chunk("fmt ", PcmFormat(4, 44100, 16)), Chunk("data", samples)})));
+    ASSERT_EQ(bgmBuffer->Play(0, 0, 0), DS_OK);
+    host_.SleepMs(40);
+    const auto& a = host_.Audio();
+    for (int i = 0; i < kFrames; ++i) {
+      ASSERT_EQ(a[2 * size_t(i)], 2 * i + 500) << i;
+      ASSERT_EQ(a[2 * size_t(i) + 1], -2 * i - 1500) << i;
+    }
+    ReleaseSound();
+  }
+  // 5.1 and 7.1 (float, extensible with the mask): left speakers go left,
+  // right ones right, the centre to both at -3 dB, the low-frequency
+  // channel nowhere; scaled so that nothing can clip.
+  for (int channels : {6, 8}) {
+    SCOPED_TRACE(channels);
+    const uint32_t mask = channels == 6 ? 0x3F : 0x63F;  // 7.1: plus the side pair
+    Bytes samples;
+    std::vector<std::array<float, 8>> frames(kFrames);
+    for (int i = 0; i < kFrames; ++i) {
+      for (int c = 0; c < channels; ++c) {
+        frames[i][c] = static_cast<float>(((i * (c + 3) * 131) % 2001) - 1000) / 1000.0f;
+        uint32_t u;
+        std::memcpy(&u, &frames[i][c], sizeof u);
+        Put32(samples, u);
+      }
+    }
+    StartDevice();
+    ASSERT_TRUE(Load(&bgmBuffer,
+                     Form("WAVE", {Chunk("fmt ", AnyFormat(3, channels, 44100, 32, true, 3, mask)), Chunk("data", samples)})));
+    ASSERT_EQ(bgmBuffer->Play(0, 0, 0), DS_OK);
+    host_.SleepMs(40);
+    const auto& a = host_.Audio();
+    const double h = std::sqrt(0.5);
+    const double scale = channels == 6 ? 2.0 + h : 3.0 + h;
+    for (int i = 0; i < kFrames; ++i) {
+      const auto& f = frames[i];
+      double l = f[0] + h * f[2] + f[4], r = f[1] + h * f[2] + f[5];
+      if (channels == 8) l += f[6], r += f[7];
+      EXPECT_NEAR(a[2 * size_t(i)], l / scale * 32768.0, 1.0) << i;
+      EXPECT_NEAR(a[2 * size_t(i) + 1], r / scale * 32768.0, 1.0) << i;
+    }
+    ReleaseSound();
+  }
+}
+
+TEST_F(SoundSystem, FormatsTheDeviceCannotPlayAreRefusedNotMisread) {
+  StartDevice();
+  struct Case {
+    const char* what;
+    Bytes format;
+  };
+  Bytes shortExtensible = AnyFormat(1, 2, 44100, 16);
+  shortExtensible[0] = 0xFE, shortExtensible[1] = 0xFF;
+  Bytes claimsMore = shortExtensible;  // cbSize 22 claimed, the bytes absent
+  Put16(claimsMore, 22);
+  const Case cases[] = {
+      {"ADPCM", AnyFormat(2, 1, 44100, 4)},
+      {"12-bit PCM", AnyFormat(1, 1, 44100, 12)},
+      {"64-bit float", AnyFormat(3, 1, 44100, 64)},
+      {"nine channels", AnyFormat(1, 9, 44100, 16)},
+      {"99 Hz", AnyFormat(1, 1, 99, 16)},
+      {"200001 Hz", AnyFormat(1, 1, 200001, 16)},
+      {"extensible without its part", shortExtensible},
+      {"extensible claiming a part the file lacks", claimsMore},
+      {"extensible ADPCM", AnyFormat(1, 2, 44100, 16, true, 2, 3)},
+  };
+  for (const Case& c : cases) {
+    IDirectSoundBuffer* slot = nullptr;
+    EXPECT_FALSE(Load(&slot, Form("WAVE", {Chunk("fmt ", c.format), Chunk("data", Bytes(64, 1))}))) << c.what;
+    EXPECT_EQ(slot, nullptr) << c.what;
+  }
+  // The edges of the rate range play.
+  for (uint32_t rate : {100u, 200000u}) {
+    IDirectSoundBuffer* slot = nullptr;
+    EXPECT_TRUE(Load(&slot, Form("WAVE", {Chunk("fmt ", AnyFormat(1, 1, rate, 16)), Chunk("data", Bytes(64, 1))})));
+    if (slot != nullptr) slot->Release();
+  }
 }
 
 TEST_F(SoundSystem, CueRulesAsThePlayerHearsThem) {

@@ -6,6 +6,7 @@
 // change nothing; frames are taken from the host as they are presented.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -62,10 +63,16 @@ class ReplayHost : public host::HeadlessHost {
     HeadlessHost::SleepMs(ms);
   }
 
+  // Everything due before the limit runs and nothing due at it: an event
+  // or timer at exactly the limit must not wake the program, so the wait
+  // ends at the limit's last millisecond before it.
   bool WaitEvent(uint64_t deadlineMs) override {
     if (untilMs && deadlineMs >= *untilMs) {
-      const bool ready = HeadlessHost::WaitEvent(*untilMs);
-      if (!ready && NowMs() >= *untilMs) WriteOutputsAndExit(0);
+      const bool ready = *untilMs > 0 && HeadlessHost::WaitEvent(*untilMs - 1);
+      if (!ready) {
+        AdvanceTo(std::max(*untilMs, NowMs()));
+        WriteOutputsAndExit(0);
+      }
       return ready;
     }
     return HeadlessHost::WaitEvent(deadlineMs);
