@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "host/sdl/key_mapping.h"
+#include "host/sdl/letterbox.h"
 #include "host/sdl/profile_ini.h"
 #include "host/sdl/x11_keymap.h"
 
@@ -29,6 +30,18 @@ struct SdlHost::Impl {
   SDL_Texture* texture = nullptr;
   int textureW = 0, textureH = 0;
   bool haveFrame = false;
+  // The frame at a whole-number multiple, for a sharp picture at other
+  // sizes (nearest up to it, then linear the rest of the way).
+  SDL_Texture* prescaled = nullptr;
+  int prescaleFactor = 0;
+  bool prescaledStale = true;
+  SDL_Rect letterbox{0, 0, kClientWidth, kClientHeight};  // in output pixels
+  int wholeFactor = 1;                                      // of the letterbox
+  bool fullscreen = false;
+  int swallowKeyUp = -1;  // scancode of a host shortcut whose release is eaten
+  bool audioFailed = false;
+  std::string audioError;
+  std::string lastError;
   // Cursors made so far, by picture; the platform switches between the
   // class arrow and the game's cursor often, and each switch reaches here.
   struct CachedCursor {
@@ -51,6 +64,7 @@ struct SdlHost::Impl {
 namespace {
 
 constexpr uint32_t kMaxWaitSliceMs = 100;
+constexpr const char* kWindowClass = "velmora";
 
 void AudioCallback(void* user, Uint8* stream, int len) {
   auto* impl = static_cast<SdlHost::Impl*>(user);
@@ -101,10 +115,13 @@ SDL_Surface* SurfaceFrom(const Image& image) {
 
 SdlHost::SdlHost() : impl_(std::make_unique<Impl>()) {
   SDL_SetMainReady();
-  SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
   SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
+  // The window's class matches the desktop entry's StartupWMClass, whatever
+  // the executable is called; a player's own setting wins.
+  setenv("SDL_VIDEO_X11_WMCLASS", kWindowClass, 0);
+  setenv("SDL_VIDEO_WAYLAND_WMCLASS", kWindowClass, 0);
   ok_ = SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS | SDL_INIT_TIMER) == 0;
-  if (!ok_) std::fprintf(stderr, "velmora: cannot start SDL video: %s\n", SDL_GetError());
+  if (!ok_) impl_->lastError = SDL_GetError();
   impl_->startTicks = SDL_GetTicks64();
   const char* dbg = std::getenv("VELMORA_DEBUG_OUTPUT");
   impl_->debugToStderr = dbg != nullptr && dbg[0] != '\0' && dbg[0] != '0';
@@ -157,6 +174,7 @@ void SdlHost::Translate(const void* raw) {
       return;
     case SDL_KEYDOWN:
     case SDL_KEYUP: {
+      if (HostShortcut(e.key.keysym.scancode, e.key.keysym.mod, e.type == SDL_KEYDOWN, e.key.repeat != 0)) return;
       out.type = e.type == SDL_KEYDOWN ? EventType::KeyDown : EventType::KeyUp;
       out.key = sdl::KeyFromSdlScancode(static_cast<int>(e.key.keysym.scancode));
       out.mods = ModsFrom(e.key.keysym.mod);
@@ -165,23 +183,31 @@ void SdlHost::Translate(const void* raw) {
       break;
     }
     case SDL_MOUSEBUTTONDOWN:
-    case SDL_MOUSEBUTTONUP:
+    case SDL_MOUSEBUTTONUP: {
       if (e.button.button != SDL_BUTTON_LEFT) return;
+      int x = 0, y = 0;
+      ClientPoint(e.button.x, e.button.y, &x, &y);
       // Presses on the letterbox bars are outside the client.
-      if (e.type == SDL_MOUSEBUTTONDOWN &&
-          (e.button.x < 0 || e.button.y < 0 || e.button.x >= kClientWidth || e.button.y >= kClientHeight)) {
-        return;
-      }
+      if (e.type == SDL_MOUSEBUTTONDOWN && (x < 0 || y < 0 || x >= kClientWidth || y >= kClientHeight)) return;
       out.type = e.type == SDL_MOUSEBUTTONDOWN ? EventType::MouseDown : EventType::MouseUp;
-      out.x = std::clamp(e.button.x, 0, kClientWidth - 1);
-      out.y = std::clamp(e.button.y, 0, kClientHeight - 1);
+      out.x = std::clamp(x, 0, kClientWidth - 1);
+      out.y = std::clamp(y, 0, kClientHeight - 1);
       break;
-    case SDL_MOUSEMOTION:
-      if (e.motion.x < 0 || e.motion.y < 0 || e.motion.x >= kClientWidth || e.motion.y >= kClientHeight) return;
+    }
+    case SDL_MOUSEMOTION: {
+      int x = 0, y = 0;
+      ClientPoint(e.motion.x, e.motion.y, &x, &y);
+      if (x < 0 || y < 0 || x >= kClientWidth || y >= kClientHeight) return;
       out.type = EventType::MouseMove;
-      out.x = e.motion.x;
-      out.y = e.motion.y;
+      out.x = x;
+      out.y = y;
       break;
+    }
+    case SDL_RENDER_TARGETS_RESET:
+    case SDL_RENDER_DEVICE_RESET:
+      impl_->prescaledStale = true;
+      ShowLastFrame();
+      return;
     default:
       return;
   }
@@ -254,19 +280,17 @@ bool SdlHost::CreateWindow(const std::string& titleUtf8, int x, int y, int width
   impl_->window = SDL_CreateWindow(titleUtf8.c_str(), x, y, width, height,
                                    SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI);
   if (impl_->window == nullptr) {
-    std::fprintf(stderr, "velmora: cannot create the window: %s\n", SDL_GetError());
+    impl_->lastError = SDL_GetError();
     return false;
   }
   impl_->renderer = SDL_CreateRenderer(impl_->window, -1, SDL_RENDERER_ACCELERATED);
   if (impl_->renderer == nullptr) impl_->renderer = SDL_CreateRenderer(impl_->window, -1, SDL_RENDERER_SOFTWARE);
   if (impl_->renderer == nullptr) {
-    std::fprintf(stderr, "velmora: cannot create a renderer: %s\n", SDL_GetError());
+    impl_->lastError = SDL_GetError();
     SDL_DestroyWindow(impl_->window);
     impl_->window = nullptr;
     return false;
   }
-  // The logical client: letterboxed, and mouse events scaled back into it.
-  SDL_RenderSetLogicalSize(impl_->renderer, kClientWidth, kClientHeight);
   SDL_SetWindowMinimumSize(impl_->window, kClientWidth / 4, kClientHeight / 4);
   if (impl_->icon) SDL_SetWindowIcon(impl_->window, impl_->icon);
   SDL_SetRenderDrawColor(impl_->renderer, 0, 0, 0, 255);
@@ -292,6 +316,10 @@ void SdlHost::MoveWindow(int x, int y, int width, int height) {
 }
 
 void SdlHost::DestroyWindow() {
+  if (impl_->prescaled) SDL_DestroyTexture(impl_->prescaled);
+  impl_->prescaled = nullptr;
+  impl_->prescaleFactor = 0;
+  impl_->fullscreen = false;
   if (impl_->texture) SDL_DestroyTexture(impl_->texture);
   if (impl_->renderer) SDL_DestroyRenderer(impl_->renderer);
   if (impl_->window) SDL_DestroyWindow(impl_->window);
@@ -301,13 +329,92 @@ void SdlHost::DestroyWindow() {
   impl_->haveFrame = false;
 }
 
+// The client's place in the output: as large as fits, centred, the same
+// shape as 800 x 640.
+void SdlHost::UpdateLetterbox() {
+  int ow = 0, oh = 0;
+  if (SDL_GetRendererOutputSize(impl_->renderer, &ow, &oh) != 0 || ow <= 0 || oh <= 0) return;
+  sdl::Placement p = sdl::PlaceClient(ow, oh);
+  impl_->letterbox = SDL_Rect{p.x, p.y, p.width, p.height};
+  impl_->wholeFactor = p.prescale;
+}
+
+void SdlHost::ClientPoint(int windowX, int windowY, int* x, int* y) const {
+  int ww = 0, wh = 0, ow = 0, oh = 0;
+  if (impl_->window) SDL_GetWindowSize(impl_->window, &ww, &wh);
+  if (impl_->renderer) SDL_GetRendererOutputSize(impl_->renderer, &ow, &oh);
+  // Window coordinates to output pixels (they differ on HiDPI displays).
+  int px = ww > 0 && ow > 0 ? static_cast<int>(static_cast<int64_t>(windowX) * ow / ww) : windowX;
+  int py = wh > 0 && oh > 0 ? static_cast<int>(static_cast<int64_t>(windowY) * oh / wh) : windowY;
+  sdl::Placement p{impl_->letterbox.x, impl_->letterbox.y, impl_->letterbox.w, impl_->letterbox.h, 1};
+  sdl::OutputToClient(p, px, py, x, y);
+}
+
 void SdlHost::ShowLastFrame() {
   if (!impl_->renderer) return;
+  UpdateLetterbox();
   SDL_SetRenderDrawColor(impl_->renderer, 0, 0, 0, 255);
   SDL_RenderClear(impl_->renderer);
-  if (impl_->haveFrame && impl_->texture) SDL_RenderCopy(impl_->renderer, impl_->texture, nullptr, nullptr);
+  if (impl_->haveFrame && impl_->texture) {
+    const SDL_Rect& box = impl_->letterbox;
+    const int factor = impl_->wholeFactor;
+    bool whole = box.w == impl_->textureW * factor && box.h == impl_->textureH * factor;
+    SDL_Texture* source = impl_->texture;
+    if (!whole && factor > 1) {
+      // Nearest up to the whole multiple below, linear the rest of the way:
+      // sharp edges without uneven pixel widths.
+      if (impl_->prescaled == nullptr || impl_->prescaleFactor != factor) {
+        if (impl_->prescaled) SDL_DestroyTexture(impl_->prescaled);
+        impl_->prescaled = SDL_CreateTexture(impl_->renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_TARGET,
+                                             impl_->textureW * factor, impl_->textureH * factor);
+        impl_->prescaleFactor = factor;
+        impl_->prescaledStale = true;
+        if (impl_->prescaled) SDL_SetTextureScaleMode(impl_->prescaled, SDL_ScaleModeLinear);
+      }
+      if (impl_->prescaled && impl_->prescaledStale &&
+          SDL_SetRenderTarget(impl_->renderer, impl_->prescaled) == 0) {
+        SDL_SetTextureScaleMode(impl_->texture, SDL_ScaleModeNearest);
+        SDL_RenderCopy(impl_->renderer, impl_->texture, nullptr, nullptr);
+        SDL_SetRenderTarget(impl_->renderer, nullptr);
+        impl_->prescaledStale = false;
+      }
+      if (impl_->prescaled && !impl_->prescaledStale) source = impl_->prescaled;
+    }
+    if (source == impl_->texture) {
+      // Whole multiples stay nearest; smaller than the client needs linear.
+      SDL_SetTextureScaleMode(impl_->texture, whole ? SDL_ScaleModeNearest : SDL_ScaleModeLinear);
+    }
+    SDL_RenderCopy(impl_->renderer, source, nullptr, &box);
+  }
   SDL_RenderPresent(impl_->renderer);
 }
+
+bool SdlHost::HostShortcut(int scancode, int mod, bool down, bool repeat) {
+  if (!down) {
+    if (scancode != impl_->swallowKeyUp) return false;
+    impl_->swallowKeyUp = -1;
+    return true;
+  }
+  const bool alt = (mod & KMOD_ALT) != 0;
+  const bool toggle = (scancode == SDL_SCANCODE_F11 && (mod & (KMOD_ALT | KMOD_CTRL | KMOD_SHIFT)) == 0) ||
+                      ((scancode == SDL_SCANCODE_RETURN || scancode == SDL_SCANCODE_KP_ENTER) && alt);
+  if (!toggle) return false;
+  impl_->swallowKeyUp = scancode;
+  if (!repeat) SetFullscreen(!impl_->fullscreen);
+  return true;
+}
+
+void SdlHost::SetFullscreen(bool on) {
+  if (!impl_->window) return;
+  if (SDL_SetWindowFullscreen(impl_->window, on ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) != 0) {
+    impl_->lastError = SDL_GetError();
+    return;
+  }
+  impl_->fullscreen = on;
+  ShowLastFrame();
+}
+
+bool SdlHost::Fullscreen() const { return impl_->fullscreen; }
 
 void SdlHost::Present(const uint32_t* pixels, int width, int height, int pitchBytes) {
   if (!impl_->renderer || pixels == nullptr || width <= 0 || height <= 0 || pitchBytes < width * 4) return;
@@ -323,6 +430,7 @@ void SdlHost::Present(const uint32_t* pixels, int width, int height, int pitchBy
   SDL_SetTextureBlendMode(impl_->texture, SDL_BLENDMODE_NONE);
   SDL_UpdateTexture(impl_->texture, nullptr, pixels, pitchBytes);
   impl_->haveFrame = true;
+  impl_->prescaledStale = true;
   ShowLastFrame();
 }
 
@@ -374,7 +482,12 @@ void SdlHost::KeyboardState(uint8_t keys[kKeyCount]) {
 bool SdlHost::OpenAudio(const AudioFormat& format, AudioSource* source) {
   if (source == nullptr || format.rate <= 0 || format.channels <= 0) return false;
   CloseAudio();
-  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
+  impl_->audioFailed = false;
+  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+    impl_->audioFailed = true;
+    impl_->audioError = SDL_GetError();
+    return false;
+  }
   SDL_AudioSpec want{}, have{};
   want.freq = format.rate;
   want.format = AUDIO_S16SYS;
@@ -387,6 +500,8 @@ bool SdlHost::OpenAudio(const AudioFormat& format, AudioSource* source) {
   // Our mixer produces exactly the asked format; SDL converts if it must.
   impl_->audio = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
   if (impl_->audio == 0) {
+    impl_->audioFailed = true;
+    impl_->audioError = SDL_GetError();
     impl_->source = nullptr;
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
     return false;
@@ -406,6 +521,15 @@ void SdlHost::CloseAudio() {
 }
 
 int SdlHost::AudioBufferFrames() { return impl_->audioFrames; }
+
+bool SdlHost::AudioFailed() const { return impl_->audioFailed; }
+std::string SdlHost::AudioError() const { return impl_->audioError; }
+
+std::string SdlHost::LastError() const {
+  if (!impl_->lastError.empty()) return impl_->lastError;
+  const char* e = SDL_GetError();
+  return e ? std::string(e) : std::string();
+}
 
 DialogAnswer SdlHost::MessageBox(const MessageBoxRequest& request) {
   Uint32 kind = SDL_MESSAGEBOX_INFORMATION;

@@ -10,6 +10,7 @@
 #include <set>
 
 #include "host/sdl/key_mapping.h"
+#include "host/sdl/letterbox.h"
 #include "host/sdl/profile_ini.h"
 
 namespace {
@@ -50,6 +51,56 @@ TEST(KeyMapping, SdlAndEvdevAgreeOnHostKeys) {
     ASSERT_NE(k, Key::None) << code;
     EXPECT_TRUE(seen.insert(k).second) << code;
   }
+}
+
+TEST(Letterbox, CentredShapeKeptAndWholeFactorForTheSharpScaler) {
+  using host::sdl::PlaceClient;
+  auto p = PlaceClient(800, 640);
+  EXPECT_EQ(p.x, 0);
+  EXPECT_EQ(p.width, 800);
+  EXPECT_EQ(p.prescale, 1);
+  p = PlaceClient(1600, 1280);  // exactly twice: nearest all the way
+  EXPECT_EQ(p.width, 1600);
+  EXPECT_EQ(p.height, 1280);
+  EXPECT_EQ(p.prescale, 2);
+  p = PlaceClient(1920, 1080);  // bars left and right, 1.6875 times
+  EXPECT_EQ(p.height, 1080);
+  EXPECT_EQ(p.width, 1350);
+  EXPECT_EQ(p.x, 285);
+  EXPECT_EQ(p.y, 0);
+  EXPECT_EQ(p.prescale, 1);
+  p = PlaceClient(2560, 1440);  // 2.25 times: nearest to 2, linear the rest
+  EXPECT_EQ(p.width, 1800);
+  EXPECT_EQ(p.prescale, 2);
+  p = PlaceClient(1000, 2000);  // bars above and below
+  EXPECT_EQ(p.width, 1000);
+  EXPECT_EQ(p.height, 800);
+  EXPECT_EQ(p.y, 600);
+  p = PlaceClient(300, 200);  // smaller than the client: factor stays 1
+  EXPECT_EQ(p.prescale, 1);
+  EXPECT_GE(p.width, 1);
+  p = PlaceClient(0, -5);  // no output: the client as it is
+  EXPECT_EQ(p.width, 800);
+}
+
+TEST(Letterbox, OutputPixelsLandOnTheRightClientPixelAndBarsOutside) {
+  using host::sdl::OutputToClient;
+  const auto p = host::sdl::PlaceClient(1920, 1080);  // x 285, width 1350
+  int x = 0, y = 0;
+  OutputToClient(p, 285, 0, &x, &y);
+  EXPECT_EQ(x, 0);
+  EXPECT_EQ(y, 0);
+  OutputToClient(p, 285 + 1349, 1079, &x, &y);
+  EXPECT_EQ(x, 799);
+  EXPECT_EQ(y, 639);
+  OutputToClient(p, 284, 500, &x, &y);  // on the left bar
+  EXPECT_LT(x, 0);
+  OutputToClient(p, 285 + 1350, 500, &x, &y);  // on the right bar
+  EXPECT_GE(x, 800);
+  // The centre of the cell at column 4, row 3 (88-pixel cells) stays there.
+  OutputToClient(p, 285 + (4 * 88 + 44) * 1350 / 800, (3 * 88 + 44) * 1080 / 640, &x, &y);
+  EXPECT_EQ(x / 88, 4);
+  EXPECT_EQ(y / 88, 3);
 }
 
 TEST(ProfileIni, SectionsKeysCommentsAndCase) {
