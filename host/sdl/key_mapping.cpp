@@ -50,4 +50,10 @@ Key KeyFromEvdev(int code) {
   return static_cast<Key>(kEvdev[static_cast<size_t>(code)]);
 }
 
+bool IsFullscreenShortcut(Key key, uint32_t mods) {
+  const uint32_t held = mods & (kModAlt | kModCtrl | kModShift);
+  if (key == Key::F11) return held == 0;
+  return (key == Key::Return || key == Key::KeypadEnter) && held == kModAlt;
+}
+
 }  // namespace host::sdl

@@ -12,5 +12,7 @@ namespace host::sdl {
 // Key::None when the key has no host code.
 Key KeyFromSdlScancode(int scancode);
 Key KeyFromEvdev(int code);
+// Alt+Enter (either Enter) and F11 alone: the host's fullscreen toggle.
+bool IsFullscreenShortcut(Key key, uint32_t mods);
 
 }  // namespace host::sdl

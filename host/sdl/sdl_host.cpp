@@ -20,6 +20,7 @@
 #include "host/sdl/letterbox.h"
 #include "host/sdl/profile_ini.h"
 #include "host/sdl/x11_keymap.h"
+#include "host/sdl/x11_window.h"
 
 namespace host {
 
@@ -38,6 +39,7 @@ struct SdlHost::Impl {
   SDL_Rect letterbox{0, 0, kClientWidth, kClientHeight};  // in output pixels
   int wholeFactor = 1;                                      // of the letterbox
   bool fullscreen = false;
+  SDL_Rect windowedRect{0, 0, kClientWidth, kClientHeight};  // to return to
   int swallowKeyUp = -1;  // scancode of a host shortcut whose release is eaten
   bool audioFailed = false;
   std::string audioError;
@@ -292,6 +294,7 @@ bool SdlHost::CreateWindow(const std::string& titleUtf8, int x, int y, int width
     return false;
   }
   SDL_SetWindowMinimumSize(impl_->window, kClientWidth / 4, kClientHeight / 4);
+  sdl::MakeOrdinaryTopLevel(impl_->window);
   if (impl_->icon) SDL_SetWindowIcon(impl_->window, impl_->icon);
   SDL_SetRenderDrawColor(impl_->renderer, 0, 0, 0, 255);
   SDL_RenderClear(impl_->renderer);
@@ -395,18 +398,37 @@ bool SdlHost::HostShortcut(int scancode, int mod, bool down, bool repeat) {
     impl_->swallowKeyUp = -1;
     return true;
   }
-  const bool alt = (mod & KMOD_ALT) != 0;
-  const bool toggle = (scancode == SDL_SCANCODE_F11 && (mod & (KMOD_ALT | KMOD_CTRL | KMOD_SHIFT)) == 0) ||
-                      ((scancode == SDL_SCANCODE_RETURN || scancode == SDL_SCANCODE_KP_ENTER) && alt);
-  if (!toggle) return false;
+  if (!sdl::IsFullscreenShortcut(sdl::KeyFromSdlScancode(scancode), ModsFrom(static_cast<Uint16>(mod)))) return false;
   impl_->swallowKeyUp = scancode;
   if (!repeat) SetFullscreen(!impl_->fullscreen);
   return true;
 }
 
 void SdlHost::SetFullscreen(bool on) {
-  if (!impl_->window) return;
-  if (SDL_SetWindowFullscreen(impl_->window, on ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) != 0) {
+  if (!impl_->window || on == impl_->fullscreen) return;
+  SDL_Window* w = impl_->window;
+  const char* driver = SDL_GetCurrentVideoDriver();
+  const bool x11 = driver != nullptr && std::strcmp(driver, "x11") == 0;
+  if (on) {
+    SDL_GetWindowPosition(w, &impl_->windowedRect.x, &impl_->windowedRect.y);
+    SDL_GetWindowSize(w, &impl_->windowedRect.w, &impl_->windowedRect.h);
+  }
+  if (x11) {
+    // On X a borderless window over the whole screen: window managers take
+    // it as fullscreen, and it works without one too (SDL's fullscreen
+    // request there only reaches a window manager).
+    SDL_Rect bounds{0, 0, 0, 0};
+    if (on && SDL_GetDisplayBounds(std::max(0, SDL_GetWindowDisplayIndex(w)), &bounds) != 0) {
+      impl_->lastError = SDL_GetError();
+      return;
+    }
+    const SDL_Rect& r = on ? bounds : impl_->windowedRect;
+    SDL_SetWindowBordered(w, on ? SDL_FALSE : SDL_TRUE);
+    SDL_SetWindowResizable(w, on ? SDL_FALSE : SDL_TRUE);
+    SDL_SetWindowPosition(w, r.x, r.y);
+    SDL_SetWindowSize(w, r.w, r.h);
+    if (on) SDL_RaiseWindow(w);
+  } else if (SDL_SetWindowFullscreen(w, on ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) != 0) {
     impl_->lastError = SDL_GetError();
     return;
   }
@@ -415,6 +437,13 @@ void SdlHost::SetFullscreen(bool on) {
 }
 
 bool SdlHost::Fullscreen() const { return impl_->fullscreen; }
+
+void SdlHost::WindowSize(int* width, int* height) const {
+  int w = 0, h = 0;
+  if (impl_->window) SDL_GetWindowSize(impl_->window, &w, &h);
+  if (width) *width = w;
+  if (height) *height = h;
+}
 
 void SdlHost::Present(const uint32_t* pixels, int width, int height, int pitchBytes) {
   if (!impl_->renderer || pixels == nullptr || width <= 0 || height <= 0 || pitchBytes < width * 4) return;

@@ -41,6 +41,7 @@ class SdlHost : public Host {
   // those keys never reach the program).
   void SetFullscreen(bool on);
   bool Fullscreen() const;
+  void WindowSize(int* width, int* height) const;  // outer size, desktop units
 
   uint64_t NowMs() override;
   int64_t CalendarTime() override;
