@@ -56,4 +56,13 @@ bool IsFullscreenShortcut(Key key, uint32_t mods) {
   return (key == Key::Return || key == Key::KeypadEnter) && held == kModAlt;
 }
 
+PadArrows ArrowsFromPad(PadArrows dpad, int stickX, int stickY) {
+  PadArrows a = dpad;
+  a.left = a.left || stickX < -kStickDeadZone;
+  a.right = a.right || stickX > kStickDeadZone;
+  a.up = a.up || stickY < -kStickDeadZone;
+  a.down = a.down || stickY > kStickDeadZone;
+  return a;
+}
+
 }  // namespace host::sdl

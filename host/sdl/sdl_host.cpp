@@ -41,6 +41,7 @@ struct SdlHost::Impl {
   bool fullscreen = false;
   SDL_Rect windowedRect{0, 0, kClientWidth, kClientHeight};  // to return to
   int swallowKeyUp = -1;  // scancode of a host shortcut whose release is eaten
+  std::map<SDL_JoystickID, SDL_GameController*> pads;  // open gamepads, by instance
   bool audioFailed = false;
   std::string audioError;
   std::string lastError;
@@ -118,6 +119,8 @@ SDL_Surface* SurfaceFrom(const Image& image) {
 SdlHost::SdlHost() : impl_(std::make_unique<Impl>()) {
   SDL_SetMainReady();
   SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
+  // The keyboard device listens in the background; a gamepad does the same.
+  SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
   // The window's class matches the desktop entry's StartupWMClass, whatever
   // the executable is called; a player's own setting wins.
   setenv("SDL_VIDEO_X11_WMCLASS", kWindowClass, 0);
@@ -128,11 +131,15 @@ SdlHost::SdlHost() : impl_(std::make_unique<Impl>()) {
   const char* dbg = std::getenv("VELMORA_DEBUG_OUTPUT");
   impl_->debugToStderr = dbg != nullptr && dbg[0] != '\0' && dbg[0] != '0';
   if (ok_) SDL_StopTextInput();  // keys only; no input-method windows
+  // Gamepads arrive as device-added events, also those present at start.
+  if (ok_ && SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) == 0) SDL_GameControllerEventState(SDL_ENABLE);
   const char* driver = ok_ ? SDL_GetCurrentVideoDriver() : nullptr;
   if (driver != nullptr && std::strcmp(driver, "x11") == 0) impl_->display = sdl::OpenKeymapDisplay();
 }
 
 SdlHost::~SdlHost() {
+  for (auto& [id, pad] : impl_->pads) SDL_GameControllerClose(pad);
+  impl_->pads.clear();
   CloseAudio();
   DestroyWindow();
   for (auto& [image, cached] : impl_->cursors) SDL_FreeCursor(cached.cursor);
@@ -203,6 +210,40 @@ void SdlHost::Translate(const void* raw) {
       out.type = EventType::MouseMove;
       out.x = x;
       out.y = y;
+      break;
+    }
+    case SDL_CONTROLLERDEVICEADDED: {
+      if (SDL_GameController* pad = SDL_GameControllerOpen(e.cdevice.which)) {
+        SDL_JoystickID id = SDL_JoystickInstanceID(SDL_GameControllerGetJoystick(pad));
+        if (impl_->pads.count(id)) {
+          SDL_GameControllerClose(pad);  // already open: drop the extra reference
+        } else {
+          impl_->pads[id] = pad;
+        }
+      }
+      return;
+    }
+    case SDL_CONTROLLERDEVICEREMOVED: {
+      auto it = impl_->pads.find(e.cdevice.which);
+      if (it != impl_->pads.end()) {
+        SDL_GameControllerClose(it->second);
+        impl_->pads.erase(it);
+      }
+      return;
+    }
+    case SDL_CONTROLLERBUTTONDOWN:
+    case SDL_CONTROLLERBUTTONUP: {
+      // A and Start are the space bar, Back is Escape: as window messages.
+      const Uint8 b = e.cbutton.button;
+      if (b == SDL_CONTROLLER_BUTTON_A || b == SDL_CONTROLLER_BUTTON_START) {
+        out.key = Key::Space;
+      } else if (b == SDL_CONTROLLER_BUTTON_BACK) {
+        out.key = Key::Escape;
+      } else {
+        return;
+      }
+      out.type = e.type == SDL_CONTROLLERBUTTONDOWN ? EventType::KeyDown : EventType::KeyUp;
+      out.mods = ModsFrom(static_cast<Uint16>(SDL_GetModState()));
       break;
     }
     case SDL_RENDER_TARGETS_RESET:
@@ -496,17 +537,35 @@ void SdlHost::SetIcon(const Image* icon) {
 void SdlHost::KeyboardState(uint8_t keys[kKeyCount]) {
   std::memset(keys, 0, kKeyCount);
   // The whole keyboard, whichever window has the focus, where X allows it.
-  if (sdl::ReadKeymap(impl_->display, keys)) return;
-  if (!ok_) return;
-  SDL_PumpEvents();
-  int count = 0;
-  const Uint8* state = SDL_GetKeyboardState(&count);
-  for (int sc = 0; sc < count; ++sc) {
-    if (!state[sc]) continue;
-    int key = static_cast<int>(sdl::KeyFromSdlScancode(sc));
-    if (key > 0) keys[key] = 0x80;
+  if (!sdl::ReadKeymap(impl_->display, keys) && ok_) {
+    SDL_PumpEvents();
+    int count = 0;
+    const Uint8* state = SDL_GetKeyboardState(&count);
+    for (int sc = 0; sc < count; ++sc) {
+      if (!state[sc]) continue;
+      int key = static_cast<int>(sdl::KeyFromSdlScancode(sc));
+      if (key > 0) keys[key] = 0x80;
+    }
+  }
+  // Gamepads hold the arrow keys as a held key would.
+  if (impl_->pads.empty()) return;
+  SDL_GameControllerUpdate();
+  for (const auto& [id, pad] : impl_->pads) {
+    sdl::PadArrows dpad;
+    dpad.left = SDL_GameControllerGetButton(pad, SDL_CONTROLLER_BUTTON_DPAD_LEFT) != 0;
+    dpad.right = SDL_GameControllerGetButton(pad, SDL_CONTROLLER_BUTTON_DPAD_RIGHT) != 0;
+    dpad.up = SDL_GameControllerGetButton(pad, SDL_CONTROLLER_BUTTON_DPAD_UP) != 0;
+    dpad.down = SDL_GameControllerGetButton(pad, SDL_CONTROLLER_BUTTON_DPAD_DOWN) != 0;
+    sdl::PadArrows a = sdl::ArrowsFromPad(dpad, SDL_GameControllerGetAxis(pad, SDL_CONTROLLER_AXIS_LEFTX),
+                                          SDL_GameControllerGetAxis(pad, SDL_CONTROLLER_AXIS_LEFTY));
+    if (a.left) keys[static_cast<int>(Key::Left)] = 0x80;
+    if (a.right) keys[static_cast<int>(Key::Right)] = 0x80;
+    if (a.up) keys[static_cast<int>(Key::Up)] = 0x80;
+    if (a.down) keys[static_cast<int>(Key::Down)] = 0x80;
   }
 }
+
+int SdlHost::GamepadCount() const { return static_cast<int>(impl_->pads.size()); }
 
 bool SdlHost::OpenAudio(const AudioFormat& format, AudioSource* source) {
   if (source == nullptr || format.rate <= 0 || format.channels <= 0) return false;

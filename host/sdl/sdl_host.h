@@ -4,7 +4,9 @@
 // whose logical 800 x 640 client is letterboxed into whatever size the
 // window has, sharply (see letterbox.h; mouse positions arrive in logical
 // client coordinates); Alt+Enter and F11 toggle borderless fullscreen; the
-// last frame is shown again on expose; keyboard state read globally through
+// last frame is shown again on expose; gamepads (hot-plug): d-pad and left
+// stick hold the arrow keys in the keyboard state, A or Start is the space
+// bar and Back is Escape as window messages; keyboard state read globally through
 // X11 (XQueryKeymap) where the display is X11, else from the focused window;
 // audio through SDL's callback; blocking message boxes; cursor and icon
 // pictures; the profile from an ini file (see profile_ini.h).
@@ -42,6 +44,8 @@ class SdlHost : public Host {
   void SetFullscreen(bool on);
   bool Fullscreen() const;
   void WindowSize(int* width, int* height) const;  // outer size, desktop units
+  // Gamepads open now (hot-plugged through SDL's game-controller API).
+  int GamepadCount() const;
 
   uint64_t NowMs() override;
   int64_t CalendarTime() override;
