@@ -50,4 +50,19 @@ Key KeyFromEvdev(int code) {
   return static_cast<Key>(kEvdev[static_cast<size_t>(code)]);
 }
 
+bool IsFullscreenShortcut(Key key, uint32_t mods) {
+  const uint32_t held = mods & (kModAlt | kModCtrl | kModShift);
+  if (key == Key::F11) return held == 0;
+  return (key == Key::Return || key == Key::KeypadEnter) && held == kModAlt;
+}
+
+PadArrows ArrowsFromPad(PadArrows dpad, int stickX, int stickY) {
+  PadArrows a = dpad;
+  a.left = a.left || stickX < -kStickDeadZone;
+  a.right = a.right || stickX > kStickDeadZone;
+  a.up = a.up || stickY < -kStickDeadZone;
+  a.down = a.down || stickY > kStickDeadZone;
+  return a;
+}
+
 }  // namespace host::sdl

@@ -17,8 +17,10 @@
 #include <vector>
 
 #include "host/sdl/key_mapping.h"
+#include "host/sdl/letterbox.h"
 #include "host/sdl/profile_ini.h"
 #include "host/sdl/x11_keymap.h"
+#include "host/sdl/x11_window.h"
 
 namespace host {
 
@@ -29,6 +31,20 @@ struct SdlHost::Impl {
   SDL_Texture* texture = nullptr;
   int textureW = 0, textureH = 0;
   bool haveFrame = false;
+  // The frame at a whole-number multiple, for a sharp picture at other
+  // sizes (nearest up to it, then linear the rest of the way).
+  SDL_Texture* prescaled = nullptr;
+  int prescaleFactor = 0;
+  bool prescaledStale = true;
+  SDL_Rect letterbox{0, 0, kClientWidth, kClientHeight};  // in output pixels
+  int wholeFactor = 1;                                      // of the letterbox
+  bool fullscreen = false;
+  SDL_Rect windowedRect{0, 0, kClientWidth, kClientHeight};  // to return to
+  int swallowKeyUp = -1;  // scancode of a host shortcut whose release is eaten
+  std::map<SDL_JoystickID, SDL_GameController*> pads;  // open gamepads, by instance
+  bool audioFailed = false;
+  std::string audioError;
+  std::string lastError;
   // Cursors made so far, by picture; the platform switches between the
   // class arrow and the game's cursor often, and each switch reaches here.
   struct CachedCursor {
@@ -40,7 +56,6 @@ struct SdlHost::Impl {
   SDL_Surface* icon = nullptr;  // kept to apply when the window appears
   SDL_AudioDeviceID audio = 0;
   int audioFrames = 0;
-  std::string audioError;
   AudioSource* source = nullptr;
   int channels = 2;
   bool debugToStderr = false;
@@ -52,6 +67,7 @@ struct SdlHost::Impl {
 namespace {
 
 constexpr uint32_t kMaxWaitSliceMs = 100;
+constexpr const char* kWindowClass = "velmora";
 
 void AudioCallback(void* user, Uint8* stream, int len) {
   auto* impl = static_cast<SdlHost::Impl*>(user);
@@ -102,19 +118,28 @@ SDL_Surface* SurfaceFrom(const Image& image) {
 
 SdlHost::SdlHost() : impl_(std::make_unique<Impl>()) {
   SDL_SetMainReady();
-  SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
   SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
+  // The keyboard device listens in the background; a gamepad does the same.
+  SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
+  // The window's class matches the desktop entry's StartupWMClass, whatever
+  // the executable is called; a player's own setting wins.
+  setenv("SDL_VIDEO_X11_WMCLASS", kWindowClass, 0);
+  setenv("SDL_VIDEO_WAYLAND_WMCLASS", kWindowClass, 0);
   ok_ = SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS | SDL_INIT_TIMER) == 0;
-  if (!ok_) std::fprintf(stderr, "velmora: cannot start SDL video: %s\n", SDL_GetError());
+  if (!ok_) impl_->lastError = SDL_GetError();
   impl_->startTicks = SDL_GetTicks64();
   const char* dbg = std::getenv("VELMORA_DEBUG_OUTPUT");
   impl_->debugToStderr = dbg != nullptr && dbg[0] != '\0' && dbg[0] != '0';
   if (ok_) SDL_StopTextInput();  // keys only; no input-method windows
+  // Gamepads arrive as device-added events, also those present at start.
+  if (ok_ && SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) == 0) SDL_GameControllerEventState(SDL_ENABLE);
   const char* driver = ok_ ? SDL_GetCurrentVideoDriver() : nullptr;
   if (driver != nullptr && std::strcmp(driver, "x11") == 0) impl_->display = sdl::OpenKeymapDisplay();
 }
 
 SdlHost::~SdlHost() {
+  for (auto& [id, pad] : impl_->pads) SDL_GameControllerClose(pad);
+  impl_->pads.clear();
   CloseAudio();
   DestroyWindow();
   for (auto& [image, cached] : impl_->cursors) SDL_FreeCursor(cached.cursor);
@@ -158,6 +183,7 @@ void SdlHost::Translate(const void* raw) {
       return;
     case SDL_KEYDOWN:
     case SDL_KEYUP: {
+      if (HostShortcut(e.key.keysym.scancode, e.key.keysym.mod, e.type == SDL_KEYDOWN, e.key.repeat != 0)) return;
       out.type = e.type == SDL_KEYDOWN ? EventType::KeyDown : EventType::KeyUp;
       out.key = sdl::KeyFromSdlScancode(static_cast<int>(e.key.keysym.scancode));
       out.mods = ModsFrom(e.key.keysym.mod);
@@ -166,23 +192,65 @@ void SdlHost::Translate(const void* raw) {
       break;
     }
     case SDL_MOUSEBUTTONDOWN:
-    case SDL_MOUSEBUTTONUP:
+    case SDL_MOUSEBUTTONUP: {
       if (e.button.button != SDL_BUTTON_LEFT) return;
+      int x = 0, y = 0;
+      ClientPoint(e.button.x, e.button.y, &x, &y);
       // Presses on the letterbox bars are outside the client.
-      if (e.type == SDL_MOUSEBUTTONDOWN &&
-          (e.button.x < 0 || e.button.y < 0 || e.button.x >= kClientWidth || e.button.y >= kClientHeight)) {
+      if (e.type == SDL_MOUSEBUTTONDOWN && (x < 0 || y < 0 || x >= kClientWidth || y >= kClientHeight)) return;
+      out.type = e.type == SDL_MOUSEBUTTONDOWN ? EventType::MouseDown : EventType::MouseUp;
+      out.x = std::clamp(x, 0, kClientWidth - 1);
+      out.y = std::clamp(y, 0, kClientHeight - 1);
+      break;
+    }
+    case SDL_MOUSEMOTION: {
+      int x = 0, y = 0;
+      ClientPoint(e.motion.x, e.motion.y, &x, &y);
+      if (x < 0 || y < 0 || x >= kClientWidth || y >= kClientHeight) return;
+      out.type = EventType::MouseMove;
+      out.x = x;
+      out.y = y;
+      break;
+    }
+    case SDL_CONTROLLERDEVICEADDED: {
+      if (SDL_GameController* pad = SDL_GameControllerOpen(e.cdevice.which)) {
+        SDL_JoystickID id = SDL_JoystickInstanceID(SDL_GameControllerGetJoystick(pad));
+        if (impl_->pads.count(id)) {
+          SDL_GameControllerClose(pad);  // already open: drop the extra reference
+        } else {
+          impl_->pads[id] = pad;
+        }
+      }
+      return;
+    }
+    case SDL_CONTROLLERDEVICEREMOVED: {
+      auto it = impl_->pads.find(e.cdevice.which);
+      if (it != impl_->pads.end()) {
+        SDL_GameControllerClose(it->second);
+        impl_->pads.erase(it);
+      }
+      return;
+    }
+    case SDL_CONTROLLERBUTTONDOWN:
+    case SDL_CONTROLLERBUTTONUP: {
+      // A and Start are the space bar, Back is Escape: as window messages.
+      const Uint8 b = e.cbutton.button;
+      if (b == SDL_CONTROLLER_BUTTON_A || b == SDL_CONTROLLER_BUTTON_START) {
+        out.key = Key::Space;
+      } else if (b == SDL_CONTROLLER_BUTTON_BACK) {
+        out.key = Key::Escape;
+      } else {
         return;
       }
-      out.type = e.type == SDL_MOUSEBUTTONDOWN ? EventType::MouseDown : EventType::MouseUp;
-      out.x = std::clamp(e.button.x, 0, kClientWidth - 1);
-      out.y = std::clamp(e.button.y, 0, kClientHeight - 1);
+      out.type = e.type == SDL_CONTROLLERBUTTONDOWN ? EventType::KeyDown : EventType::KeyUp;
+      out.mods = ModsFrom(static_cast<Uint16>(SDL_GetModState()));
       break;
-    case SDL_MOUSEMOTION:
-      if (e.motion.x < 0 || e.motion.y < 0 || e.motion.x >= kClientWidth || e.motion.y >= kClientHeight) return;
-      out.type = EventType::MouseMove;
-      out.x = e.motion.x;
-      out.y = e.motion.y;
-      break;
+    }
+    case SDL_RENDER_TARGETS_RESET:
+    case SDL_RENDER_DEVICE_RESET:
+      impl_->prescaledStale = true;
+      ShowLastFrame();
+      return;
     default:
       return;
   }
@@ -255,20 +323,19 @@ bool SdlHost::CreateWindow(const std::string& titleUtf8, int x, int y, int width
   impl_->window = SDL_CreateWindow(titleUtf8.c_str(), x, y, width, height,
                                    SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI);
   if (impl_->window == nullptr) {
-    std::fprintf(stderr, "velmora: cannot create the window: %s\n", SDL_GetError());
+    impl_->lastError = SDL_GetError();
     return false;
   }
   impl_->renderer = SDL_CreateRenderer(impl_->window, -1, SDL_RENDERER_ACCELERATED);
   if (impl_->renderer == nullptr) impl_->renderer = SDL_CreateRenderer(impl_->window, -1, SDL_RENDERER_SOFTWARE);
   if (impl_->renderer == nullptr) {
-    std::fprintf(stderr, "velmora: cannot create a renderer: %s\n", SDL_GetError());
+    impl_->lastError = SDL_GetError();
     SDL_DestroyWindow(impl_->window);
     impl_->window = nullptr;
     return false;
   }
-  // The logical client: letterboxed, and mouse events scaled back into it.
-  SDL_RenderSetLogicalSize(impl_->renderer, kClientWidth, kClientHeight);
   SDL_SetWindowMinimumSize(impl_->window, kClientWidth / 4, kClientHeight / 4);
+  sdl::MakeOrdinaryTopLevel(impl_->window);
   if (impl_->icon) SDL_SetWindowIcon(impl_->window, impl_->icon);
   SDL_SetRenderDrawColor(impl_->renderer, 0, 0, 0, 255);
   SDL_RenderClear(impl_->renderer);
@@ -293,6 +360,10 @@ void SdlHost::MoveWindow(int x, int y, int width, int height) {
 }
 
 void SdlHost::DestroyWindow() {
+  if (impl_->prescaled) SDL_DestroyTexture(impl_->prescaled);
+  impl_->prescaled = nullptr;
+  impl_->prescaleFactor = 0;
+  impl_->fullscreen = false;
   if (impl_->texture) SDL_DestroyTexture(impl_->texture);
   if (impl_->renderer) SDL_DestroyRenderer(impl_->renderer);
   if (impl_->window) SDL_DestroyWindow(impl_->window);
@@ -302,12 +373,117 @@ void SdlHost::DestroyWindow() {
   impl_->haveFrame = false;
 }
 
+// The client's place in the output: as large as fits, centred, the same
+// shape as 800 x 640.
+void SdlHost::UpdateLetterbox() {
+  int ow = 0, oh = 0;
+  if (SDL_GetRendererOutputSize(impl_->renderer, &ow, &oh) != 0 || ow <= 0 || oh <= 0) return;
+  sdl::Placement p = sdl::PlaceClient(ow, oh);
+  impl_->letterbox = SDL_Rect{p.x, p.y, p.width, p.height};
+  impl_->wholeFactor = p.prescale;
+}
+
+void SdlHost::ClientPoint(int windowX, int windowY, int* x, int* y) const {
+  int ww = 0, wh = 0, ow = 0, oh = 0;
+  if (impl_->window) SDL_GetWindowSize(impl_->window, &ww, &wh);
+  if (impl_->renderer) SDL_GetRendererOutputSize(impl_->renderer, &ow, &oh);
+  // Window coordinates to output pixels (they differ on HiDPI displays).
+  int px = ww > 0 && ow > 0 ? static_cast<int>(static_cast<int64_t>(windowX) * ow / ww) : windowX;
+  int py = wh > 0 && oh > 0 ? static_cast<int>(static_cast<int64_t>(windowY) * oh / wh) : windowY;
+  sdl::Placement p{impl_->letterbox.x, impl_->letterbox.y, impl_->letterbox.w, impl_->letterbox.h, 1};
+  sdl::OutputToClient(p, px, py, x, y);
+}
+
 void SdlHost::ShowLastFrame() {
   if (!impl_->renderer) return;
+  UpdateLetterbox();
   SDL_SetRenderDrawColor(impl_->renderer, 0, 0, 0, 255);
   SDL_RenderClear(impl_->renderer);
-  if (impl_->haveFrame && impl_->texture) SDL_RenderCopy(impl_->renderer, impl_->texture, nullptr, nullptr);
+  if (impl_->haveFrame && impl_->texture) {
+    const SDL_Rect& box = impl_->letterbox;
+    const int factor = impl_->wholeFactor;
+    bool whole = box.w == impl_->textureW * factor && box.h == impl_->textureH * factor;
+    SDL_Texture* source = impl_->texture;
+    if (!whole && factor > 1) {
+      // Nearest up to the whole multiple below, linear the rest of the way:
+      // sharp edges without uneven pixel widths.
+      if (impl_->prescaled == nullptr || impl_->prescaleFactor != factor) {
+        if (impl_->prescaled) SDL_DestroyTexture(impl_->prescaled);
+        impl_->prescaled = SDL_CreateTexture(impl_->renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_TARGET,
+                                             impl_->textureW * factor, impl_->textureH * factor);
+        impl_->prescaleFactor = factor;
+        impl_->prescaledStale = true;
+        if (impl_->prescaled) SDL_SetTextureScaleMode(impl_->prescaled, SDL_ScaleModeLinear);
+      }
+      if (impl_->prescaled && impl_->prescaledStale &&
+          SDL_SetRenderTarget(impl_->renderer, impl_->prescaled) == 0) {
+        SDL_SetTextureScaleMode(impl_->texture, SDL_ScaleModeNearest);
+        SDL_RenderCopy(impl_->renderer, impl_->texture, nullptr, nullptr);
+        SDL_SetRenderTarget(impl_->renderer, nullptr);
+        impl_->prescaledStale = false;
+      }
+      if (impl_->prescaled && !impl_->prescaledStale) source = impl_->prescaled;
+    }
+    if (source == impl_->texture) {
+      // Whole multiples stay nearest; smaller than the client needs linear.
+      SDL_SetTextureScaleMode(impl_->texture, whole ? SDL_ScaleModeNearest : SDL_ScaleModeLinear);
+    }
+    SDL_RenderCopy(impl_->renderer, source, nullptr, &box);
+  }
   SDL_RenderPresent(impl_->renderer);
+}
+
+bool SdlHost::HostShortcut(int scancode, int mod, bool down, bool repeat) {
+  if (!down) {
+    if (scancode != impl_->swallowKeyUp) return false;
+    impl_->swallowKeyUp = -1;
+    return true;
+  }
+  if (!sdl::IsFullscreenShortcut(sdl::KeyFromSdlScancode(scancode), ModsFrom(static_cast<Uint16>(mod)))) return false;
+  impl_->swallowKeyUp = scancode;
+  if (!repeat) SetFullscreen(!impl_->fullscreen);
+  return true;
+}
+
+void SdlHost::SetFullscreen(bool on) {
+  if (!impl_->window || on == impl_->fullscreen) return;
+  SDL_Window* w = impl_->window;
+  const char* driver = SDL_GetCurrentVideoDriver();
+  const bool x11 = driver != nullptr && std::strcmp(driver, "x11") == 0;
+  if (on) {
+    SDL_GetWindowPosition(w, &impl_->windowedRect.x, &impl_->windowedRect.y);
+    SDL_GetWindowSize(w, &impl_->windowedRect.w, &impl_->windowedRect.h);
+  }
+  if (x11) {
+    // On X a borderless window over the whole screen: window managers take
+    // it as fullscreen, and it works without one too (SDL's fullscreen
+    // request there only reaches a window manager).
+    SDL_Rect bounds{0, 0, 0, 0};
+    if (on && SDL_GetDisplayBounds(std::max(0, SDL_GetWindowDisplayIndex(w)), &bounds) != 0) {
+      impl_->lastError = SDL_GetError();
+      return;
+    }
+    const SDL_Rect& r = on ? bounds : impl_->windowedRect;
+    SDL_SetWindowBordered(w, on ? SDL_FALSE : SDL_TRUE);
+    SDL_SetWindowResizable(w, on ? SDL_FALSE : SDL_TRUE);
+    SDL_SetWindowPosition(w, r.x, r.y);
+    SDL_SetWindowSize(w, r.w, r.h);
+    if (on) SDL_RaiseWindow(w);
+  } else if (SDL_SetWindowFullscreen(w, on ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) != 0) {
+    impl_->lastError = SDL_GetError();
+    return;
+  }
+  impl_->fullscreen = on;
+  ShowLastFrame();
+}
+
+bool SdlHost::Fullscreen() const { return impl_->fullscreen; }
+
+void SdlHost::WindowSize(int* width, int* height) const {
+  int w = 0, h = 0;
+  if (impl_->window) SDL_GetWindowSize(impl_->window, &w, &h);
+  if (width) *width = w;
+  if (height) *height = h;
 }
 
 void SdlHost::Present(const uint32_t* pixels, int width, int height, int pitchBytes) {
@@ -324,6 +500,7 @@ void SdlHost::Present(const uint32_t* pixels, int width, int height, int pitchBy
   SDL_SetTextureBlendMode(impl_->texture, SDL_BLENDMODE_NONE);
   SDL_UpdateTexture(impl_->texture, nullptr, pixels, pitchBytes);
   impl_->haveFrame = true;
+  impl_->prescaledStale = true;
   ShowLastFrame();
 }
 
@@ -360,23 +537,43 @@ void SdlHost::SetIcon(const Image* icon) {
 void SdlHost::KeyboardState(uint8_t keys[kKeyCount]) {
   std::memset(keys, 0, kKeyCount);
   // The whole keyboard, whichever window has the focus, where X allows it.
-  if (sdl::ReadKeymap(impl_->display, keys)) return;
-  if (!ok_) return;
-  SDL_PumpEvents();
-  int count = 0;
-  const Uint8* state = SDL_GetKeyboardState(&count);
-  for (int sc = 0; sc < count; ++sc) {
-    if (!state[sc]) continue;
-    int key = static_cast<int>(sdl::KeyFromSdlScancode(sc));
-    if (key > 0) keys[key] = 0x80;
+  if (!sdl::ReadKeymap(impl_->display, keys) && ok_) {
+    SDL_PumpEvents();
+    int count = 0;
+    const Uint8* state = SDL_GetKeyboardState(&count);
+    for (int sc = 0; sc < count; ++sc) {
+      if (!state[sc]) continue;
+      int key = static_cast<int>(sdl::KeyFromSdlScancode(sc));
+      if (key > 0) keys[key] = 0x80;
+    }
+  }
+  // Gamepads hold the arrow keys as a held key would.
+  if (impl_->pads.empty()) return;
+  SDL_GameControllerUpdate();
+  for (const auto& [id, pad] : impl_->pads) {
+    sdl::PadArrows dpad;
+    dpad.left = SDL_GameControllerGetButton(pad, SDL_CONTROLLER_BUTTON_DPAD_LEFT) != 0;
+    dpad.right = SDL_GameControllerGetButton(pad, SDL_CONTROLLER_BUTTON_DPAD_RIGHT) != 0;
+    dpad.up = SDL_GameControllerGetButton(pad, SDL_CONTROLLER_BUTTON_DPAD_UP) != 0;
+    dpad.down = SDL_GameControllerGetButton(pad, SDL_CONTROLLER_BUTTON_DPAD_DOWN) != 0;
+    sdl::PadArrows a = sdl::ArrowsFromPad(dpad, SDL_GameControllerGetAxis(pad, SDL_CONTROLLER_AXIS_LEFTX),
+                                          SDL_GameControllerGetAxis(pad, SDL_CONTROLLER_AXIS_LEFTY));
+    if (a.left) keys[static_cast<int>(Key::Left)] = 0x80;
+    if (a.right) keys[static_cast<int>(Key::Right)] = 0x80;
+    if (a.up) keys[static_cast<int>(Key::Up)] = 0x80;
+    if (a.down) keys[static_cast<int>(Key::Down)] = 0x80;
   }
 }
+
+int SdlHost::GamepadCount() const { return static_cast<int>(impl_->pads.size()); }
 
 bool SdlHost::OpenAudio(const AudioFormat& format, AudioSource* source) {
   if (source == nullptr || format.rate <= 0 || format.channels <= 0) return false;
   CloseAudio();
   impl_->audioError.clear();
+  impl_->audioFailed = false;
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+    impl_->audioFailed = true;
     impl_->audioError = SDL_GetError();
     return false;
   }
@@ -392,6 +589,7 @@ bool SdlHost::OpenAudio(const AudioFormat& format, AudioSource* source) {
   // Our mixer produces exactly the asked format; SDL converts if it must.
   impl_->audio = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
   if (impl_->audio == 0) {
+    impl_->audioFailed = true;
     impl_->audioError = SDL_GetError();
     impl_->source = nullptr;
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
@@ -413,7 +611,14 @@ void SdlHost::CloseAudio() {
 
 int SdlHost::AudioBufferFrames() { return impl_->audioFrames; }
 
-const std::string& SdlHost::AudioOpenError() const { return impl_->audioError; }
+bool SdlHost::AudioFailed() const { return impl_->audioFailed; }
+std::string SdlHost::AudioError() const { return impl_->audioError; }
+
+std::string SdlHost::LastError() const {
+  if (!impl_->lastError.empty()) return impl_->lastError;
+  const char* e = SDL_GetError();
+  return e ? std::string(e) : std::string();
+}
 
 DialogAnswer SdlHost::MessageBox(const MessageBoxRequest& request) {
   Uint32 kind = SDL_MESSAGEBOX_INFORMATION;

@@ -2,8 +2,11 @@
 //
 // Provides: host::SdlHost: one resizable, maximisable, HiDPI-aware window
 // whose logical 800 x 640 client is letterboxed into whatever size the
-// window has (mouse positions arrive in logical client coordinates); the
-// last frame is shown again on expose; keyboard state read globally through
+// window has, sharply (see letterbox.h; mouse positions arrive in logical
+// client coordinates); Alt+Enter and F11 toggle borderless fullscreen; the
+// last frame is shown again on expose; gamepads (hot-plug): d-pad and left
+// stick hold the arrow keys in the keyboard state, A or Start is the space
+// bar and Back is Escape as window messages; keyboard state read globally through
 // X11 (XQueryKeymap) where the display is X11, else from the focused window;
 // audio through SDL's callback; blocking message boxes; cursor and icon
 // pictures; the profile from an ini file (see profile_ini.h).
@@ -31,6 +34,18 @@ class SdlHost : public Host {
 
   // False when SDL's video could not start (no display).
   bool Ok() const { return ok_; }
+  // What went wrong, for the entry's diagnostics: whether opening the audio
+  // output failed and SDL's words for it; the last error of the host or SDL.
+  bool AudioFailed() const;
+  std::string AudioError() const;
+  std::string LastError() const;
+  // Borderless fullscreen on the desktop's mode (Alt+Enter and F11 toggle it;
+  // those keys never reach the program).
+  void SetFullscreen(bool on);
+  bool Fullscreen() const;
+  void WindowSize(int* width, int* height) const;  // outer size, desktop units
+  // Gamepads open now (hot-plugged through SDL's game-controller API).
+  int GamepadCount() const;
 
   uint64_t NowMs() override;
   int64_t CalendarTime() override;
@@ -50,8 +65,6 @@ class SdlHost : public Host {
   void CloseAudio() override;
   int AudioBufferFrames() override;
   DialogAnswer MessageBox(const MessageBoxRequest& request) override;
-  // Why the last OpenAudio failed (SDL's words); empty after a success.
-  const std::string& AudioOpenError() const;
   void DebugOutput(const char* text) override;
   std::optional<std::string> ProfileValue(const std::string& section, const std::string& key) override;
   std::string DeviceProfile() override;
@@ -62,6 +75,9 @@ class SdlHost : public Host {
   void Pump();
   void Translate(const void* sdlEvent);
   void ShowLastFrame();
+  void UpdateLetterbox();
+  void ClientPoint(int windowX, int windowY, int* x, int* y) const;
+  bool HostShortcut(int scancode, int mod, bool down, bool repeat);
 
   std::unique_ptr<Impl> impl_;
   bool ok_ = false;

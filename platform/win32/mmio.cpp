@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "host/host.h"
+#include "platform/win32/file_failures.h"
 
 namespace {
 
@@ -111,6 +112,7 @@ HMMIO WINAPI mmioOpenA(LPSTR pszFileName, LPMMIOINFO pmmioinfo, DWORD fdwOpen) {
   try {
     SetError(pmmioinfo, MMSYSERR_NOERROR);
     if (host::ShouldFail("mmioOpenA")) {
+      if (pszFileName != nullptr) platform::detail::RecordUnopenedFile(pszFileName, EIO);
       SetError(pmmioinfo, MMIOERR_CANNOTOPEN);
       return nullptr;
     }
@@ -138,6 +140,7 @@ HMMIO WINAPI mmioOpenA(LPSTR pszFileName, LPMMIOINFO pmmioinfo, DWORD fdwOpen) {
 
     int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
+      platform::detail::RecordUnopenedFile(path, errno);
       UINT code = MMIOERR_CANNOTOPEN;
       if (errno == ENOENT) code = MMIOERR_FILENOTFOUND;
       if (errno == EACCES || errno == EPERM) code = MMIOERR_ACCESSDENIED;
@@ -147,6 +150,7 @@ HMMIO WINAPI mmioOpenA(LPSTR pszFileName, LPMMIOINFO pmmioinfo, DWORD fdwOpen) {
     }
     struct stat st {};
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+      platform::detail::RecordUnopenedFile(path, S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
       close(fd);
       SetError(pmmioinfo, MMIOERR_CANNOTOPEN);
       return nullptr;

@@ -1,6 +1,7 @@
 // win32_state.cpp — ResetWin32State, for tests of every layer.
 #include "platform/win32/win32_state.h"
 
+#include "platform/win32/file_failures.h"
 #include "platform/win32/win32_internal.h"
 
 namespace platform {
@@ -12,6 +13,7 @@ void ResetWin32State() {
   detail::ResetQueue();
   detail::ResetCursors();
   detail::ResetErrors();
+  ClearLastUnopenedFile();
 }
 
 }  // namespace platform

@@ -4,12 +4,17 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <set>
 
 #include "host/sdl/key_mapping.h"
+#include "host/sdl/letterbox.h"
 #include "host/sdl/profile_ini.h"
 
 namespace {
@@ -50,6 +55,68 @@ TEST(KeyMapping, SdlAndEvdevAgreeOnHostKeys) {
     ASSERT_NE(k, Key::None) << code;
     EXPECT_TRUE(seen.insert(k).second) << code;
   }
+}
+
+TEST(KeyMapping, FullscreenShortcutsAreAltEnterAndF11Alone) {
+  using host::sdl::IsFullscreenShortcut;
+  EXPECT_TRUE(IsFullscreenShortcut(Key::F11, 0));
+  EXPECT_TRUE(IsFullscreenShortcut(Key::F11, host::kModNumLock));  // lock keys do not matter
+  EXPECT_FALSE(IsFullscreenShortcut(Key::F11, host::kModCtrl));
+  EXPECT_TRUE(IsFullscreenShortcut(Key::Return, host::kModAlt));
+  EXPECT_TRUE(IsFullscreenShortcut(Key::KeypadEnter, host::kModAlt | host::kModNumLock));
+  EXPECT_FALSE(IsFullscreenShortcut(Key::Return, 0));  // plain Enter is the game's
+  EXPECT_FALSE(IsFullscreenShortcut(Key::Return, host::kModAlt | host::kModShift));
+  EXPECT_FALSE(IsFullscreenShortcut(Key::Space, host::kModAlt));
+}
+
+TEST(Letterbox, CentredShapeKeptAndWholeFactorForTheSharpScaler) {
+  using host::sdl::PlaceClient;
+  auto p = PlaceClient(800, 640);
+  EXPECT_EQ(p.x, 0);
+  EXPECT_EQ(p.width, 800);
+  EXPECT_EQ(p.prescale, 1);
+  p = PlaceClient(1600, 1280);  // exactly twice: nearest all the way
+  EXPECT_EQ(p.width, 1600);
+  EXPECT_EQ(p.height, 1280);
+  EXPECT_EQ(p.prescale, 2);
+  p = PlaceClient(1920, 1080);  // bars left and right, 1.6875 times
+  EXPECT_EQ(p.height, 1080);
+  EXPECT_EQ(p.width, 1350);
+  EXPECT_EQ(p.x, 285);
+  EXPECT_EQ(p.y, 0);
+  EXPECT_EQ(p.prescale, 1);
+  p = PlaceClient(2560, 1440);  // 2.25 times: nearest to 2, linear the rest
+  EXPECT_EQ(p.width, 1800);
+  EXPECT_EQ(p.prescale, 2);
+  p = PlaceClient(1000, 2000);  // bars above and below
+  EXPECT_EQ(p.width, 1000);
+  EXPECT_EQ(p.height, 800);
+  EXPECT_EQ(p.y, 600);
+  p = PlaceClient(300, 200);  // smaller than the client: factor stays 1
+  EXPECT_EQ(p.prescale, 1);
+  EXPECT_GE(p.width, 1);
+  p = PlaceClient(0, -5);  // no output: the client as it is
+  EXPECT_EQ(p.width, 800);
+}
+
+TEST(Letterbox, OutputPixelsLandOnTheRightClientPixelAndBarsOutside) {
+  using host::sdl::OutputToClient;
+  const auto p = host::sdl::PlaceClient(1920, 1080);  // x 285, width 1350
+  int x = 0, y = 0;
+  OutputToClient(p, 285, 0, &x, &y);
+  EXPECT_EQ(x, 0);
+  EXPECT_EQ(y, 0);
+  OutputToClient(p, 285 + 1349, 1079, &x, &y);
+  EXPECT_EQ(x, 799);
+  EXPECT_EQ(y, 639);
+  OutputToClient(p, 284, 500, &x, &y);  // on the left bar
+  EXPECT_LT(x, 0);
+  OutputToClient(p, 285 + 1350, 500, &x, &y);  // on the right bar
+  EXPECT_GE(x, 800);
+  // The centre of the cell at column 4, row 3 (88-pixel cells) stays there.
+  OutputToClient(p, 285 + (4 * 88 + 44) * 1350 / 800, (3 * 88 + 44) * 1080 / 640, &x, &y);
+  EXPECT_EQ(x / 88, 4);
+  EXPECT_EQ(y / 88, 3);
 }
 
 TEST(ProfileIni, SectionsKeysCommentsAndCase) {
@@ -156,7 +223,63 @@ TEST_F(SdlHostTest, AudioPullsFromTheSourceOrReportsNoDevice) {
   setenv("SDL_AUDIODRIVER", "none-such", 1);
   host::SdlHost h2;
   EXPECT_FALSE(h2.OpenAudio(host::AudioFormat{44100, 2}, &source));
-  EXPECT_FALSE(h2.AudioOpenError().empty()) << "the reason is kept";
+  EXPECT_FALSE(h2.AudioError().empty()) << "the reason is kept";
+}
+
+// Fullscreen on a real X display: the window becomes the screen's size and
+// goes back to its own.
+TEST(SdlHostXvfb, FullscreenTogglesToTheScreenSizeAndBack) {
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  pid_t server = fork();
+  if (server == 0) {
+    close(fds[0]);
+    const std::string fd = std::to_string(fds[1]);
+    execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1920x1080x24", "-nolisten", "tcp",
+           static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(fds[1]);
+  std::string number;
+  char c;
+  while (read(fds[0], &c, 1) == 1 && c != '\n') number += c;
+  close(fds[0]);
+  if (number.empty()) {
+    waitpid(server, nullptr, 0);
+    GTEST_SKIP() << "Xvfb is not available";
+  }
+  setenv("DISPLAY", (":" + number).c_str(), 1);
+  setenv("SDL_VIDEODRIVER", "x11", 1);
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
+  {
+    host::SdlHost h;
+    ASSERT_TRUE(h.Ok());
+    ASSERT_TRUE(h.CreateWindow("VELMORA", 100, 100, 800, 640));
+    h.ShowWindow(true);
+    std::vector<uint32_t> frame(800 * 640, 0x3366CC);
+    h.Present(frame.data(), 800, 640, 800 * 4);
+    h.SleepMs(200);
+    int w = 0, hgt = 0;
+    h.WindowSize(&w, &hgt);
+    EXPECT_EQ(w, 800);
+    EXPECT_EQ(hgt, 640);
+    h.SetFullscreen(true);
+    h.SleepMs(300);
+    EXPECT_TRUE(h.Fullscreen());
+    h.WindowSize(&w, &hgt);
+    EXPECT_EQ(w, 1920);
+    EXPECT_EQ(hgt, 1080);
+    h.SetFullscreen(false);
+    h.SleepMs(300);
+    EXPECT_FALSE(h.Fullscreen());
+    h.WindowSize(&w, &hgt);
+    EXPECT_EQ(w, 800);
+    EXPECT_EQ(hgt, 640);
+    h.DestroyWindow();
+  }
+  unsetenv("SDL_VIDEODRIVER");
+  kill(server, SIGTERM);
+  waitpid(server, nullptr, 0);
 }
 
 }  // namespace
