@@ -1,4 +1,4 @@
-// page_layout.cpp — canvas size, pointer mapping, pixel order, seed time.
+// page_layout.cpp — canvas size, pointer mapping, pixel order.
 #include "host/web/page_layout.h"
 
 #include <algorithm>
@@ -46,27 +46,6 @@ void XrgbToRgba(const uint32_t* pixels, int width, int height, int pitchBytes, u
       *out++ = 0xFF;
     }
   }
-}
-
-std::optional<int64_t> CalendarTimeFromQuery(std::string_view query) {
-  constexpr int64_t kLastSecondOf9999 = 253402300799;
-  if (!query.empty() && query.front() == '?') query.remove_prefix(1);
-  while (!query.empty()) {
-    const size_t amp = query.find('&');
-    std::string_view pair = query.substr(0, amp);
-    query = amp == std::string_view::npos ? std::string_view() : query.substr(amp + 1);
-    if (pair.substr(0, 5) != "time=") continue;
-    std::string_view digits = pair.substr(5);
-    if (digits.empty() || digits.size() > 12) return std::nullopt;
-    int64_t value = 0;
-    for (char c : digits) {
-      if (c < '0' || c > '9') return std::nullopt;
-      value = value * 10 + (c - '0');
-    }
-    if (value > kLastSecondOf9999) return std::nullopt;
-    return value;
-  }
-  return std::nullopt;
 }
 
 }  // namespace host::web

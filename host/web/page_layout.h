@@ -2,15 +2,13 @@
 //
 // Provides: the size the canvas is shown at (a whole number of device
 // pixels per client pixel, the largest that fits, never less than one), the
-// way back from a point on the shown canvas to client coordinates, the
-// frame's pixels in the byte order a canvas takes, and the calendar time a
-// page address may fix.
+// way back from a point on the shown canvas to client coordinates, and the
+// frame's pixels in the byte order a canvas takes.
 // Depends on: the C++ standard library only, so it is checked natively.
 #pragma once
 
 #include <cstdint>
 #include <optional>
-#include <string_view>
 
 namespace host::web {
 
@@ -35,10 +33,5 @@ std::optional<ClientPoint> ClientPointFromCss(double x, double y, double cssWidt
 // X8R8G8B8 rows (`pitchBytes` apart) to tightly packed R, G, B, A bytes,
 // opaque: the X byte is not alpha.
 void XrgbToRgba(const uint32_t* pixels, int width, int height, int pitchBytes, uint8_t* out);
-
-// The `time` parameter of a page address' query ("?time=1700000000"):
-// whole seconds since 1970, digits only, at most year 9999. Nothing when the
-// parameter is absent or not such a number.
-std::optional<int64_t> CalendarTimeFromQuery(std::string_view query);
 
 }  // namespace host::web

@@ -18,6 +18,7 @@
 
 #include "host/web/dom_keys.h"
 #include "host/web/page_layout.h"
+#include "host/web/page_query.h"
 
 // The page glue, web_host.js.
 extern "C" {
@@ -38,7 +39,7 @@ void velmora_web_audio_close();
 int velmora_web_message_box(const char* textUtf8, const char* captionUtf8, int flags);
 int velmora_web_dialog_open();
 void velmora_web_debug(const char* text);
-void velmora_web_ended(int exitCode);
+void velmora_web_ended(int exitCode, const char* reasonUtf8);
 }
 
 namespace host {
@@ -140,8 +141,13 @@ WebHost::WebHost() {
   g_webHost = this;
   startMs_ = emscripten_get_now();
   velmora_web_start();
-  char query[256] = {};
-  if (velmora_web_query(query, sizeof query) > 0) fixedCalendarBase_ = web::CalendarTimeFromQuery(query);
+  // An address too long for the buffer is not read at all, rather than cut.
+  char query[2048] = {};
+  if (velmora_web_query(query, sizeof query) < static_cast<int>(sizeof query)) {
+    fixedCalendarBase_ = web::CalendarTimeFromQuery(query);
+    if (auto profile = web::DeviceProfileFromQuery(query)) deviceProfile_ = *profile;
+    for (const web::Fault& f : web::FaultsFromQuery(query)) failAt_[f.call].push_back(f.nth);
+  }
   debugToConsole_ = velmora_web_debug_output() != 0;
   Listen(this);
   Relayout();
@@ -154,9 +160,9 @@ WebHost::~WebHost() {
   if (Current() == this) SetCurrent(nullptr);
 }
 
-void WebHost::Ended(int exitCode) {
+void WebHost::Ended(int exitCode, const std::string& reasonUtf8) {
   Listen(nullptr);
-  velmora_web_ended(exitCode);
+  velmora_web_ended(exitCode, reasonUtf8.empty() ? nullptr : reasonUtf8.c_str());
 }
 
 uint64_t WebHost::NowMs() {
@@ -331,6 +337,15 @@ void WebHost::DebugOutput(const char* text) {
 std::optional<std::string> WebHost::ProfileValue(const std::string&, const std::string&) {
   // A page has no user profile: every value is unset.
   return std::nullopt;
+}
+
+std::string WebHost::DeviceProfile() { return deviceProfile_; }
+
+bool WebHost::ShouldFail(const char* call) {
+  if (call == nullptr || failAt_.empty()) return false;
+  const auto it = failAt_.find(call);
+  const int n = ++calls_[call];
+  return it != failAt_.end() && std::find(it->second.begin(), it->second.end(), n) != it->second.end();
 }
 
 }  // namespace host

@@ -11,11 +11,14 @@
 // time); message boxes are a dialog in the page; the calendar time can be
 // fixed from the page address (`?time=SECONDS`).
 // Depends on: emscripten's HTML5 API, web_host.js (the page glue), the page
-// made from shell.html.
+// made from shell.html. Test support from the address as well: the
+// Direct3D profile (`d3d-profile=NAME`) and failing platform calls
+// (`fault=CALL[:N]`), as velmora-replay's options.
 #pragma once
 
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -31,8 +34,9 @@ class WebHost : public Host {
   WebHost(const WebHost&) = delete;
   WebHost& operator=(const WebHost&) = delete;
 
-  // Tells the page the program has ended, with its exit code.
-  void Ended(int exitCode);
+  // Tells the page the program has ended, with its exit code and, when
+  // there is one, why.
+  void Ended(int exitCode, const std::string& reasonUtf8 = "");
 
   uint64_t NowMs() override;
   int64_t CalendarTime() override;
@@ -54,6 +58,8 @@ class WebHost : public Host {
   int MessageBox(const MessageBoxRequest& request) override;
   void DebugOutput(const char* text) override;
   std::optional<std::string> ProfileValue(const std::string& section, const std::string& key) override;
+  std::string DeviceProfile() override;
+  bool ShouldFail(const char* call) override;
 
   // Called from the page's audio callback: `frames` mixed frames, or null
   // when nothing is open.
@@ -69,6 +75,9 @@ class WebHost : public Host {
 
   double startMs_ = 0;
   std::optional<int64_t> fixedCalendarBase_;
+  std::string deviceProfile_ = "default";
+  std::map<std::string, std::vector<int>> failAt_;
+  std::map<std::string, int> calls_;
   std::deque<Event> queue_;
   uint8_t keys_[256] = {};
   bool windowExists_ = false;

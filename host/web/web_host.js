@@ -36,7 +36,7 @@ mergeInto(LibraryManager.library, {
 
     state: function() {
       return Module['velmora'] ||
-             (Module['velmora'] = {frames: 0, audioFrames: 0, audioPeak: 0, exitCode: null, keys: []});
+             (Module['velmora'] = {frames: 0, audioFrames: 0, audioPeak: 0, exitCode: null, input: []});
     },
 
     status: function(text) {
@@ -98,23 +98,26 @@ mergeInto(LibraryManager.library, {
     },
   },
 
-  // The page's record of the keys it was given and how many frames it had
-  // shown by then, so a test knows which tick saw each key.
+  // The page's record of the keys and presses it was given and how many
+  // frames it had shown by then, so a test knows which tick saw each one.
   velmora_web_start__deps: ['$VW'],
   velmora_web_start: function() {
     var st = VW.state();
-    st.keys = st.keys || [];
+    st.input = st.input || [];
     var note = function(ev) {
-      st.keys.push({code: ev.code, down: ev.type === 'keydown', frames: st.frames});
-      if (st.keys.length > 200) st.keys.splice(0, st.keys.length - 200);
+      st.input.push({type: ev.type, code: ev.code || '', frames: st.frames});
+      if (st.input.length > 200) st.input.splice(0, st.input.length - 200);
     };
-    window.addEventListener('keydown', note, true);
-    window.addEventListener('keyup', note, true);
+    ['keydown', 'keyup', 'mousedown'].forEach(function(type) { window.addEventListener(type, note, true); });
   },
 
   velmora_web_query__deps: ['$VW'],
+  // Copies the address' query; returns its full length in bytes, so a
+  // caller can tell when it did not fit.
   velmora_web_query: function(out, size) {
-    return stringToUTF8(String(window.location.search || ''), out, size);
+    var query = String(window.location.search || '');
+    stringToUTF8(query, out, size);
+    return lengthBytesUTF8(query);
   },
 
   velmora_web_debug_output: function() {
@@ -269,9 +272,10 @@ mergeInto(LibraryManager.library, {
   },
 
   velmora_web_ended__deps: ['$VW'],
-  velmora_web_ended: function(exitCode) {
+  velmora_web_ended: function(exitCode, reason) {
     VW.state().exitCode = exitCode;
     document.body.setAttribute('data-state', 'ended');
-    VW.status('VELMORA has ended (exit code ' + exitCode + '). Reload the page to play again.');
+    VW.status('VELMORA has ended (exit code ' + exitCode + ')' + (reason ? ': ' + UTF8ToString(reason) : '') +
+              '. Reload the page to play again.');
   },
 });

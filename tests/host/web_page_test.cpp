@@ -9,12 +9,15 @@
 
 #include "host/web/dom_keys.h"
 #include "host/web/page_layout.h"
+#include "host/web/page_query.h"
 
 namespace {
 
 using host::web::CalendarTimeFromQuery;
 using host::web::ClientPointFromCss;
+using host::web::DeviceProfileFromQuery;
 using host::web::DomKeyFromCode;
+using host::web::FaultsFromQuery;
 using host::web::SharpCanvasSize;
 
 TEST(DomKeys, GameKeysHaveTheirWindowsAndDirectInputCodes) {
@@ -143,6 +146,29 @@ TEST(QueryTime, RefusesWhatIsNotAPlainNumberOfSeconds) {
                           "?time=253402300800", "?time=99999999999999999999999", "?time=%31"}) {
     EXPECT_FALSE(CalendarTimeFromQuery(bad)) << bad;
   }
+}
+
+TEST(QueryFaults, NamedCallsWithAnOptionalCountEveryOtherFormLeftOut) {
+  const auto faults = FaultsFromQuery(
+      "?fault=IDirect3D9.CreateDevice.HAL&time=1&fault=alloc:3&fault=a:0&fault=b:-1&fault=:2&fault=c:&fault=d%2E"
+      "&fault=mmioOpenA:1000001&fault=host.OpenAudio:7");
+  ASSERT_EQ(faults.size(), 3u);
+  EXPECT_EQ(faults[0].call, "IDirect3D9.CreateDevice.HAL");
+  EXPECT_EQ(faults[0].nth, 1);
+  EXPECT_EQ(faults[1].call, "alloc");
+  EXPECT_EQ(faults[1].nth, 3);
+  EXPECT_EQ(faults[2].call, "host.OpenAudio");
+  EXPECT_EQ(faults[2].nth, 7);
+  EXPECT_TRUE(FaultsFromQuery("?fault=" + std::string(65, 'x')).empty());
+}
+
+TEST(QueryProfile, LettersAndDigitsOnly) {
+  EXPECT_EQ(DeviceProfileFromQuery("?d3d-profile=pow2"), "pow2");
+  EXPECT_EQ(DeviceProfileFromQuery("?d3d-profile=nosuch"), "nosuch");  // the entry reports unknown names
+  EXPECT_FALSE(DeviceProfileFromQuery("?d3d-profile="));
+  EXPECT_FALSE(DeviceProfileFromQuery("?d3d-profile=../x"));
+  EXPECT_FALSE(DeviceProfileFromQuery("?d3d-profile=a<b"));
+  EXPECT_FALSE(DeviceProfileFromQuery("?profile=pow2"));
 }
 
 }  // namespace

@@ -10,7 +10,13 @@ Chromium through Selenium, and:
      at the same ticks; the headless trace must show the walker one cell to
      the right;
   3. checks that sound reached Web Audio after the first key;
-  4. presses Escape and waits for the page to say the program has ended.
+  4. presses Escape and waits for the page to say the program has ended;
+  5. loads the page again with the hardware device made to fail
+     (fault=IDirect3D9.CreateDevice.HAL): the program's message box must be
+     an in-page dialog with the headless host's text, and after OK the game
+     runs on; a double click on the canvas starts it and a click right of the
+     walker steps it, each frame equal to the headless host's for the same
+     presses at the same ticks and client coordinates.
 Exits 77 (CTest's skip) saying why when the web build, Chromium, its driver
 or python3-selenium is missing.
 
@@ -177,25 +183,45 @@ class Page:
             fail(f"canvas is {shot['width']} x {shot['height']}, not {WIDTH} x {HEIGHT}")
         return shot["frames"], base64.b64decode(shot["rgb"])
 
+    def act(self, what, perform):
+        """Performs an input action; returns how many frames the page had
+        shown when its first event reached it (it counts from the next tick)."""
+        seen = len(self.state()["input"])
+        perform()
+        events = self.wait(what + " to reach the page", lambda: self.state()["input"][seen:])
+        return events[0]["frames"]
+
     def key(self, name, down):
-        """Presses or releases a key; returns how many frames the page had
-        shown when the key reached it (the key counts from the next tick)."""
         from selenium.webdriver.common.action_chains import ActionChains
-        seen = len(self.state()["keys"])
         chain = ActionChains(self.driver)
-        (chain.key_down if down else chain.key_up)(name).perform()
-        keys = self.wait("the key to reach the page", lambda: self.state()["keys"][seen:])
-        return keys[0]["frames"]
+        return self.act(f"key {name!r}", (chain.key_down if down else chain.key_up)(name).perform)
+
+    def press_at(self, client_x, client_y, double):
+        """A click or double click at a client pixel of the canvas."""
+        from selenium.webdriver.common.action_chains import ActionChains
+        canvas = self.driver.find_element("id", "canvas")
+        box = self.driver.execute_script("const r = arguments[0].getBoundingClientRect();"
+                                         "return [r.width, r.height];", canvas)
+        if box != [WIDTH, HEIGHT]:
+            fail(f"the canvas is shown at {box}, the test presses at one CSS pixel per client pixel")
+        # Offsets count from the element's centre.
+        chain = ActionChains(self.driver).move_to_element_with_offset(canvas, client_x - WIDTH // 2,
+                                                                      client_y - HEIGHT // 2)
+        chain = chain.double_click() if double else chain.click()
+        return self.act("a press", chain.perform)
 
 
-def run_replay(replay, work, script_lines, frames, until_ms):
+def run_replay(replay, work, script_lines, frames, until_ms, faults=()):
     out = os.path.join(work, "headless")
     shutil.rmtree(out, ignore_errors=True)
     script = os.path.join(work, "browser.replay")
     with open(script, "w") as f:
         f.write("# The keys the browser test pressed, at the same ticks.\n" + "".join(l + "\n" for l in script_lines))
     cmd = [replay, "--out", out, "--time", str(SEED_TIME), "--until", str(until_ms),
-           "--frames", ",".join(str(n) for n in frames), script]
+           "--frames", ",".join(str(n) for n in frames)]
+    for fault in faults:
+        cmd += ["--fault", fault]
+    cmd.append(script)
     done = subprocess.run(cmd, capture_output=True, text=True)
     if done.returncode != 0:
         fail(f"velmora-replay failed ({done.returncode}): {done.stderr.strip()}")
@@ -224,7 +250,6 @@ def main():
     import_selenium()
     from selenium import webdriver
     from selenium.webdriver.chrome.service import Service
-    from selenium.webdriver.common.keys import Keys
 
     os.makedirs(args.work, exist_ok=True)
     server = serve(args.web_dir)
@@ -234,54 +259,75 @@ def main():
         options.add_argument(flag)
     options.add_argument(f"--user-data-dir={profile}")
     options.binary_location = chromium
+    options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
     driver = webdriver.Chrome(service=Service(driver_path), options=options)
+    base = f"http://127.0.0.1:{server.server_address[1]}/velmora.html?time={SEED_TIME}"
     try:
-        url = f"http://127.0.0.1:{server.server_address[1]}/velmora.html?time={SEED_TIME}"
-        driver.get(url)
-        page = Page(driver)
-        print(f"loaded {url}")
-
-        page.wait("the title card", lambda: page.frames() >= 1)
-        title_tick, title_rgb = page.canvas()
-        driver.save_screenshot(os.path.join(args.work, "title.png"))
-
-        space_after = page.key(Keys.SPACE, True)
-        page.key(Keys.SPACE, False)
-        first_play = page.wait_frames_above(space_after)
-        right_after = page.key(Keys.ARROW_RIGHT, True)
-        page.wait_frames_above(right_after)
-        release_after = page.key(Keys.ARROW_RIGHT, False)
-        page.wait_frames_above(release_after + 1)
-        moved_tick, moved_rgb = page.canvas()
-        driver.save_screenshot(os.path.join(args.work, "play.png"))
-        audio = page.state()
-        print(f"ticks: title {title_tick}, Space after {space_after}, first play {first_play}, "
-              f"Right held after {right_after} until after {release_after}, compared {moved_tick}")
-        if release_after != right_after + 1:
-            fail(f"Right was held for {release_after - right_after} ticks, not one (the machine is too slow?)")
-
-        page.key(Keys.ESCAPE, True)
-        page.key(Keys.ESCAPE, False)
-        page.wait("the page to report the end", lambda: page.state()["exitCode"] is not None)
-        status = driver.execute_script("return document.getElementById('status').textContent")
-        ended = page.state()["exitCode"]
+        keys_session(driver, base, args)
+        dialog_and_mouse_session(driver, base, args)
+    except SystemExit as stop:
+        if stop.code != 0:
+            # What the page said on its console explains most failures.
+            for entry in driver.get_log("browser"):
+                print(f"browser console: {entry['level']}: {entry['message']}")
+        raise
     finally:
         driver.quit()
         server.shutdown()
         shutil.rmtree(profile, ignore_errors=True)
+    print("PASSED")
+
+
+def between(tick):
+    """The middle of the gap after headless tick `tick` (ticks are 500 ms apart)."""
+    return tick * 500 + 250
+
+
+def check_surrounded(trace, ticks):
+    for tick in ticks:
+        if not (trace[tick]["ms"] < between(tick) < trace[tick + 1]["ms"]):
+            fail(f"headless ticks {tick} and {tick + 1} at {trace[tick]['ms']} and {trace[tick + 1]['ms']} ms "
+                 f"do not surround the input at {between(tick)} ms")
+
+
+def keys_session(driver, base, args):
+    from selenium.webdriver.common.keys import Keys
+    url = base
+    driver.get(url)
+    page = Page(driver)
+    print(f"loaded {url}")
+
+    page.wait("the title card", lambda: page.frames() >= 1)
+    title_tick, title_rgb = page.canvas()
+    driver.save_screenshot(os.path.join(args.work, "title.png"))
+
+    space_after = page.key(Keys.SPACE, True)
+    page.key(Keys.SPACE, False)
+    first_play = page.wait_frames_above(space_after)
+    right_after = page.key(Keys.ARROW_RIGHT, True)
+    page.wait_frames_above(right_after)
+    release_after = page.key(Keys.ARROW_RIGHT, False)
+    page.wait_frames_above(release_after + 1)
+    moved_tick, moved_rgb = page.canvas()
+    driver.save_screenshot(os.path.join(args.work, "play.png"))
+    audio = page.state()
+    print(f"ticks: title {title_tick}, Space after {space_after}, first play {first_play}, "
+          f"Right held after {right_after} until after {release_after}, compared {moved_tick}")
+    if release_after != right_after + 1:
+        fail(f"Right was held for {release_after - right_after} ticks, not one (the machine is too slow?)")
+
+    page.key(Keys.ESCAPE, True)
+    page.key(Keys.ESCAPE, False)
+    page.wait("the page to report the end", lambda: page.state()["exitCode"] is not None)
+    status = driver.execute_script("return document.getElementById('status').textContent")
+    ended = page.state()["exitCode"]
 
     # The same keys in the headless host, each in the middle of the same gap
-    # between two ticks (ticks are 500 ms apart; the trace says when).
-    def between(tick):
-        return tick * 500 + 250
-
+    # between two ticks (the trace says when the ticks were).
     script = [f"at {between(space_after)} key space down", f"at {between(space_after) + 20} key space up",
               f"at {between(right_after)} key right down", f"at {between(release_after)} key right up"]
     out, trace = run_replay(args.replay, args.work, script, [title_tick, moved_tick], (moved_tick + 1) * 500)
-    for tick in (space_after, right_after, release_after):
-        if not (trace[tick]["ms"] < between(tick) < trace[tick + 1]["ms"]):
-            fail(f"headless ticks {tick} and {tick + 1} at {trace[tick]['ms']} and {trace[tick + 1]['ms']} ms "
-                 f"do not surround the key at {between(tick)} ms")
+    check_surrounded(trace, (space_after, right_after, release_after))
 
     compare(f"title card (tick {title_tick})", title_rgb, os.path.join(out, "frames", f"tick-{title_tick}.png"))
     before = trace[right_after]["walker"]
@@ -298,7 +344,54 @@ def main():
     if ended != 0 or "ended" not in status:
         fail(f"after Escape: exit code {ended}, page says {status!r}")
     print(f"after Escape the page says: {status}")
-    print("PASSED")
+
+
+DIALOG = """
+const d = document.getElementById('dialog');
+return {shown: !d.hidden, caption: d.querySelector('.caption').textContent, text: d.querySelector('.text').textContent,
+        buttons: Array.from(d.querySelectorAll('button')).map(b => b.textContent), frames: Module.velmora.frames};
+"""
+
+
+def dialog_and_mouse_session(driver, base, args):
+    fault = "IDirect3D9.CreateDevice.HAL"
+    driver.get(f"{base}&fault={fault}")
+    page = Page(driver)
+    dialog = page.wait("the message box", lambda: (lambda d: d if d["shown"] else None)(driver.execute_script(DIALOG)))
+    driver.save_screenshot(os.path.join(args.work, "dialog.png"))
+    if dialog["frames"] != 0 or dialog["buttons"] != ["OK"]:
+        fail(f"the message box should hold the program before its first frame, with one OK button: {dialog}")
+    driver.find_element("css selector", "#dialog button").click()
+    page.wait("the title card after the message box", lambda: page.frames() >= 1)
+    if driver.execute_script(DIALOG)["shown"]:
+        fail("the message box is still shown after OK")
+
+    start_after = page.press_at(400, 300, double=True)
+    page.wait_frames_above(start_after)
+    # The walker starts in the top left cell: a click further right in its row steps it right at once.
+    step_after = page.press_at(3 * CELL + CELL // 2, CELL // 2, double=False)
+    page.wait_frames_above(step_after)
+    stepped_tick, stepped_rgb = page.canvas()
+    print(f"ticks: double click after {start_after}, click after {step_after}, compared {stepped_tick}")
+    driver.save_screenshot(os.path.join(args.work, "clicked.png"))
+
+    script = [f"at {between(start_after)} dblclick 400 300", f"at {between(step_after)} click {3 * CELL + CELL // 2} {CELL // 2}"]
+    out, trace = run_replay(args.replay, args.work, script, [stepped_tick], (stepped_tick + 1) * 500, [fault])
+    check_surrounded(trace, (start_after, step_after))
+    with open(os.path.join(out, "dialogs.jsonl")) as f:
+        boxes = [json.loads(line) for line in f]
+    want_caption = boxes[0]["caption"] if boxes and boxes[0]["caption"] is not None else "Error"
+    if len(boxes) != 1 or dialog["text"] != boxes[0]["text"] or dialog["caption"] != want_caption:
+        fail(f"the page's message box {dialog} is not the headless host's {boxes}")
+    print(f"message box in the page: {dialog['caption']!r}: {dialog['text']!r}")
+    if trace[step_after]["titleShown"] != 0:
+        fail("the double click did not start the game")
+    before, after = trace[step_after]["walker"], trace[stepped_tick]["walker"]
+    if [after[0] - before[0], after[1] - before[1]] != [1, 0]:
+        fail(f"the click moved the walker from {before} to {after}, not one cell right")
+    print(f"double click started the game; click moved the walker {before} -> {after}")
+    compare(f"play after the click (tick {stepped_tick})", stepped_rgb,
+            os.path.join(out, "frames", f"tick-{stepped_tick}.png"))
 
 
 if __name__ == "__main__":
