@@ -18,7 +18,8 @@ Chromium through Selenium, and:
      walker steps it, each frame equal to the headless host's for the same
      presses at the same ticks and client coordinates.
 Exits 77 (CTest's skip) saying why when the web build, Chromium, its driver
-or python3-selenium is missing.
+or python3-selenium is missing; with VELMORA_BROWSER_TEST_REQUIRED=1 that
+is a failure instead.
 
 Usage: browser_test.py --web-dir DIR --replay VELMORA_REPLAY --work DIR
 """
@@ -48,6 +49,9 @@ CHROMIUM_FLAGS = ("--headless", "--no-sandbox", "--disable-gpu", "--disable-back
 
 
 def skip(reason):
+    # Where the test is required (CI's browser step), a skip is a failure.
+    if os.environ.get("VELMORA_BROWSER_TEST_REQUIRED") == "1":
+        fail(f"required but cannot run: {reason}")
     print(f"SKIPPED: {reason}")
     sys.exit(SKIP)
 
