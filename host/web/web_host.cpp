@@ -32,7 +32,8 @@ void velmora_web_available_size(double* width, double* height);
 void velmora_web_set_title(const char* titleUtf8);
 void velmora_web_show_canvas(int visible);
 void velmora_web_present(const uint8_t* rgba, int width, int height);
-void velmora_web_set_cursor(const uint32_t* argb, int width, int height, int hotspotX, int hotspotY);
+void velmora_web_set_cursor(const uint32_t* argb, int width, int height, int hotspotX, int hotspotY, uint32_t printLow,
+                            uint32_t printHigh);
 void velmora_web_set_icon(const uint32_t* argb, int width, int height);
 int velmora_web_audio_open(int rate, int channels, int bufferFrames);
 void velmora_web_audio_close();
@@ -267,12 +268,13 @@ void WebHost::SetCursor(const Image* cursor) {
   shownCursor_ = cursor;
   shownCursorPrint_ = print;
   if (cursor == nullptr) {
-    velmora_web_set_cursor(nullptr, 0, 0, 0, 0);
+    velmora_web_set_cursor(nullptr, 0, 0, 0, 0, 0, 0);
     return;
   }
   velmora_web_set_cursor(cursor->argb.data(), cursor->width, cursor->height,
                          std::clamp(cursor->hotspotX, 0, cursor->width - 1),
-                         std::clamp(cursor->hotspotY, 0, cursor->height - 1));
+                         std::clamp(cursor->hotspotY, 0, cursor->height - 1), static_cast<uint32_t>(print),
+                         static_cast<uint32_t>(print >> 32));
 }
 
 void WebHost::SetIcon(const Image* icon) {

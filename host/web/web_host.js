@@ -14,6 +14,7 @@ mergeInto(LibraryManager.library, {
     dialogOpen: false,
     audio: null,
     cursorCanvas: null,
+    cursorUrls: {},    // by the picture's fingerprint: the program switches between a few often
 
     // Straight ARGB pixels of the program's memory as a PNG data URL.
     imageUrl: function(argbPtr, width, height) {
@@ -186,11 +187,20 @@ mergeInto(LibraryManager.library, {
   },
 
   velmora_web_set_cursor__deps: ['$VW'],
-  velmora_web_set_cursor: function(argb, width, height, hotspotX, hotspotY) {
+  velmora_web_set_cursor: function(argb, width, height, hotspotX, hotspotY, printLow, printHigh) {
     var c = document.getElementById('canvas');
     if (!c) return;
-    c.style.cursor = argb ? 'url(' + VW.imageUrl(argb, width, height) + ') ' + hotspotX + ' ' + hotspotY + ', default'
-                          : 'default';
+    if (!argb) {
+      c.style.cursor = 'default';
+      return;
+    }
+    var key = printHigh + ':' + printLow;
+    var url = VW.cursorUrls[key];
+    if (!url) {
+      if (Object.keys(VW.cursorUrls).length >= 32) VW.cursorUrls = {};
+      url = VW.cursorUrls[key] = VW.imageUrl(argb, width, height);
+    }
+    c.style.cursor = 'url(' + url + ') ' + hotspotX + ' ' + hotspotY + ', default';
   },
 
   velmora_web_set_icon__deps: ['$VW'],
