@@ -93,12 +93,12 @@ void EncodeColourBlock(BYTE* b, bool dxt1, const Pixel px[16]) {
     const Pixel a{Clamp01(px[i].r), Clamp01(px[i].g), Clamp01(px[i].b), 1};
     for (int j = i; j < 16; ++j) {
       if (transparent[j]) continue;
-      const Pixel b{Clamp01(px[j].r), Clamp01(px[j].g), Clamp01(px[j].b), 1};
-      const float d = Distance2(a, b);
+      const Pixel other{Clamp01(px[j].r), Clamp01(px[j].g), Clamp01(px[j].b), 1};
+      const float d = Distance2(a, other);
       if (d > widest) {
         widest = d;
         hi = a;
-        lo = b;
+        lo = other;
       }
     }
   }

@@ -209,160 +209,180 @@ void DecodeRows(const Layout& l, const BYTE* data, size_t size, BYTE* out) {
   }
 }
 
-// `pixelOffsetHint`, when not zero, is where a file header says the pixel
-// bits begin (relative to `data`); it is used when it lies inside the data
-// and not before the end of the colour table.
-HRESULT Decode(DecodedImage* image, const BYTE* data, size_t size, uint64_t pixelOffsetHint) {
-  if (image == nullptr || data == nullptr || size < 4) return E_FAIL;
-  Layout l;
-  l.headerSize = Read32(data);
-  if (l.headerSize > size) return E_FAIL;
-
+// The header's fields as stored (a core header's missing ones read 0).
+struct Header {
   int64_t width = 0;
   int64_t height = 0;
   WORD planes = 0;
   DWORD clrUsed = 0;
-  if (l.headerSize == kCoreHeaderSize) {
-    width = static_cast<int16_t>(Read16(data + 4));
-    height = static_cast<int16_t>(Read16(data + 6));
-    planes = Read16(data + 8);
-    l.bitCount = Read16(data + 10);
-    l.entrySize = 3;
-  } else if (l.headerSize >= kInfoHeaderSize) {
-    width = static_cast<LONG>(Read32(data + 4));
-    height = static_cast<LONG>(Read32(data + 8));
-    planes = Read16(data + 12);
-    l.bitCount = Read16(data + 14);
-    l.compression = Read32(data + 16);
-    clrUsed = Read32(data + 32);
+};
+
+// Header size, the core or info fields, the compressions that are refused,
+// and the picture's size and row order.
+HRESULT ReadHeader(const BYTE* data, size_t size, Layout* l, Header* h) {
+  l->headerSize = Read32(data);
+  if (l->headerSize > size) return E_FAIL;
+  if (l->headerSize == kCoreHeaderSize) {
+    h->width = static_cast<int16_t>(Read16(data + 4));
+    h->height = static_cast<int16_t>(Read16(data + 6));
+    h->planes = Read16(data + 8);
+    l->bitCount = Read16(data + 10);
+    l->entrySize = 3;
+  } else if (l->headerSize >= kInfoHeaderSize) {
+    h->width = static_cast<LONG>(Read32(data + 4));
+    h->height = static_cast<LONG>(Read32(data + 8));
+    h->planes = Read16(data + 12);
+    l->bitCount = Read16(data + 14);
+    l->compression = Read32(data + 16);
+    h->clrUsed = Read32(data + 32);
   } else {
     return E_FAIL;
   }
 
-  if (l.compression == BI_JPEG) {
+  if (l->compression == BI_JPEG) {
     DebugReport(0, "LoadBMP: JPEG compression not supported");
     return E_FAIL;
   }
-  if (l.compression == BI_PNG) {
+  if (l->compression == BI_PNG) {
     DebugReport(0, "LoadBMP: PNG compression not supported");
     return E_FAIL;
   }
-  if (l.compression > BI_PNG) return E_FAIL;
+  if (l->compression > BI_PNG) return E_FAIL;
 
   // An empty or mirrored picture has no meaning here.
-  if (width <= 0 || height == 0) return E_FAIL;
-  l.width = static_cast<LONG>(width);
-  l.topDown = height < 0;
-  l.height = static_cast<UINT>(height < 0 ? -height : height);
+  if (h->width <= 0 || h->height == 0) return E_FAIL;
+  l->width = static_cast<LONG>(h->width);
+  l->topDown = h->height < 0;
+  l->height = static_cast<UINT>(h->height < 0 ? -h->height : h->height);
+  return S_OK;
+}
 
+// Where the colour table and the pixel bits begin. `pixelOffsetHint`, when
+// not zero, is where a file header says the pixel bits begin (relative to
+// `data`); it is used when it lies inside the data and not before the end
+// of the colour table.
+HRESULT LocateTableAndPixels(size_t size, const Header& h, uint64_t pixelOffsetHint, Layout* l) {
   // The masks of a plain 40-byte header follow it, ahead of the colour table.
-  size_t tableStart = l.headerSize;
-  if (l.compression == BI_BITFIELDS) {
-    if (l.headerSize == kInfoHeaderSize) {
+  l->tableStart = l->headerSize;
+  if (l->compression == BI_BITFIELDS) {
+    if (l->headerSize == kInfoHeaderSize) {
       if (size < kInfoHeaderSize + kMaskBytes) return E_FAIL;
-      tableStart = kInfoHeaderSize + kMaskBytes;
-    } else if (l.headerSize < 52) {
+      l->tableStart = kInfoHeaderSize + kMaskBytes;
+    } else if (l->headerSize < 52) {
       return E_FAIL;
     }
   }
-  l.tableStart = tableStart;
-
-  l.colourCount = clrUsed;
-  if (l.colourCount == 0 && l.bitCount <= 8) l.colourCount = uint64_t{1} << l.bitCount;
-  l.pixelStart = tableStart + l.colourCount * l.entrySize;
-  if (l.pixelStart > size || planes != 1) return E_FAIL;
-  if (pixelOffsetHint != 0 && pixelOffsetHint >= l.pixelStart && pixelOffsetHint < size) {
-    l.pixelStart = pixelOffsetHint;
+  l->colourCount = h.clrUsed;
+  if (l->colourCount == 0 && l->bitCount <= 8) l->colourCount = uint64_t{1} << l->bitCount;
+  l->pixelStart = l->tableStart + l->colourCount * l->entrySize;
+  if (l->pixelStart > size || h.planes != 1) return E_FAIL;
+  if (pixelOffsetHint != 0 && pixelOffsetHint >= l->pixelStart && pixelOffsetHint < size) {
+    l->pixelStart = pixelOffsetHint;
   }
+  return S_OK;
+}
 
-  // Pixel format.
-  if (l.compression == BI_BITFIELDS) {
-    if (l.bitCount != 16 && l.bitCount != 24 && l.bitCount != 32) return E_FAIL;
-    DWORD red = Read32(data + 40);
-    DWORD green = Read32(data + 44);
-    DWORD blue = Read32(data + 48);
-    DWORD alpha = l.headerSize >= 56 ? Read32(data + 52) : 0;
-    if (l.bitCount < 32) {
-      DWORD limit = (DWORD{1} << l.bitCount) - 1;
-      if ((red | green | blue | alpha) & ~limit) return E_FAIL;
+// BI_BITFIELDS: a known mask set gives its format, any other the generic
+// floating format with a channel per mask.
+HRESULT ChooseMaskFormat(const BYTE* data, Layout* l) {
+  if (l->bitCount != 16 && l->bitCount != 24 && l->bitCount != 32) return E_FAIL;
+  DWORD red = Read32(data + 40);
+  DWORD green = Read32(data + 44);
+  DWORD blue = Read32(data + 48);
+  DWORD alpha = l->headerSize >= 56 ? Read32(data + 52) : 0;
+  if (l->bitCount < 32) {
+    DWORD limit = (DWORD{1} << l->bitCount) - 1;
+    if ((red | green | blue | alpha) & ~limit) return E_FAIL;
+  }
+  for (const KnownMasks& k : kKnownMasks) {
+    if (k.bits == l->bitCount && k.red == red && k.green == green && k.blue == blue && k.alpha == alpha) {
+      l->format = k.format;
+      l->shifted = k.shifted;
+      return S_OK;
     }
-    for (const KnownMasks& k : kKnownMasks) {
-      if (k.bits == l.bitCount && k.red == red && k.green == green && k.blue == blue && k.alpha == alpha) {
-        l.format = k.format;
-        l.shifted = k.shifted;
-        break;
-      }
-    }
-    if (l.format == D3DFMT_UNKNOWN) {
-      l.generic = true;
-      l.format = D3DFMT_A32B32G32R32F;
-      float absentColour = (red | green | blue) == 0 ? 0.0f : 1.0f;
-      l.red = MakeChannel(red, absentColour);
-      l.green = MakeChannel(green, absentColour);
-      l.blue = MakeChannel(blue, absentColour);
-      l.alpha = MakeChannel(alpha, 1.0f);
-    }
-  } else {
-    switch (l.bitCount) {
-      case 1:
-      case 4:
-      case 8:
-        l.format = D3DFMT_P8;
-        break;
-      case 16:
-        l.format = D3DFMT_X1R5G5B5;
-        break;
-      case 24:
-        l.format = D3DFMT_R8G8B8;
-        break;
-      case 32:
-        l.format = D3DFMT_X8R8G8B8;
-        break;
-      default:
-        return E_FAIL;
-    }
-    // Run-length data carries palette indices: RLE8 needs 8-bit and RLE4
-    // 4-bit pixels, or the runs would fill pixels of another size.
-    if ((l.compression == BI_RLE8 && l.bitCount != 8) || (l.compression == BI_RLE4 && l.bitCount != 4)) {
+  }
+  l->generic = true;
+  l->format = D3DFMT_A32B32G32R32F;
+  float absentColour = (red | green | blue) == 0 ? 0.0f : 1.0f;
+  l->red = MakeChannel(red, absentColour);
+  l->green = MakeChannel(green, absentColour);
+  l->blue = MakeChannel(blue, absentColour);
+  l->alpha = MakeChannel(alpha, 1.0f);
+  return S_OK;
+}
+
+// The decoded format by compression and bit count.
+HRESULT ChoosePixelFormat(const BYTE* data, Layout* l) {
+  if (l->compression == BI_BITFIELDS) return ChooseMaskFormat(data, l);
+  switch (l->bitCount) {
+    case 1:
+    case 4:
+    case 8:
+      l->format = D3DFMT_P8;
+      break;
+    case 16:
+      l->format = D3DFMT_X1R5G5B5;
+      break;
+    case 24:
+      l->format = D3DFMT_R8G8B8;
+      break;
+    case 32:
+      l->format = D3DFMT_X8R8G8B8;
+      break;
+    default:
       return E_FAIL;
-    }
   }
+  // Run-length data carries palette indices: RLE8 needs 8-bit and RLE4
+  // 4-bit pixels, or the runs would fill pixels of another size.
+  if ((l->compression == BI_RLE8 && l->bitCount != 8) || (l->compression == BI_RLE4 && l->bitCount != 4)) {
+    return E_FAIL;
+  }
+  return S_OK;
+}
 
-  // Row sizes.
-  if (l.bitCount == 1) {
-    l.packedRow = (uint64_t(l.width) + 7) / 8;
-  } else if (l.bitCount == 4) {
-    l.packedRow = (uint64_t(l.width) + 1) / 2;
+bool Uncompressed(const Layout& l) { return l.compression == BI_RGB || l.compression == BI_BITFIELDS; }
+
+// Packed and decoded row sizes; uncompressed data must hold every row (the
+// last may lack its fill bytes).
+HRESULT MeasureRows(size_t size, Layout* l) {
+  if (l->bitCount == 1) {
+    l->packedRow = (uint64_t(l->width) + 7) / 8;
+  } else if (l->bitCount == 4) {
+    l->packedRow = (uint64_t(l->width) + 1) / 2;
   } else {
-    l.packedRow = uint64_t(l.width) * l.bitCount / 8;
+    l->packedRow = uint64_t(l->width) * l->bitCount / 8;
   }
-  l.stride = RoundUp4(l.packedRow);
-  if (l.generic) {
-    l.decodedRow = uint64_t(l.width) * 16;
-  } else if (l.bitCount <= 4) {
-    l.decodedRow = uint64_t(l.width);
+  l->stride = RoundUp4(l->packedRow);
+  if (l->generic) {
+    l->decodedRow = uint64_t(l->width) * 16;
+  } else if (l->bitCount <= 4) {
+    l->decodedRow = uint64_t(l->width);
   } else {
-    l.decodedRow = l.packedRow;
+    l->decodedRow = l->packedRow;
   }
-  l.rowPitch = RoundUp4(l.decodedRow);
-  if (l.rowPitch > 0xFFFFFFFFu) return E_FAIL;
+  l->rowPitch = RoundUp4(l->decodedRow);
+  if (l->rowPitch > 0xFFFFFFFFu) return E_FAIL;
+  if (Uncompressed(*l) && l->pixelStart + (uint64_t{l->height} - 1) * l->stride + l->packedRow > size) {
+    return E_FAIL;
+  }
+  return S_OK;
+}
 
-  const bool uncompressed = l.compression == BI_RGB || l.compression == BI_BITFIELDS;
-  if (uncompressed && l.pixelStart + (uint64_t{l.height} - 1) * l.stride + l.packedRow > size) return E_FAIL;
-
-  // A 32-bit BI_RGB picture with anything in its fourth bytes has alpha.
-  if (l.compression == BI_RGB && l.bitCount == 32) {
-    for (UINT row = 0; row < l.height && l.format == D3DFMT_X8R8G8B8; ++row) {
-      const BYTE* src = data + l.pixelStart + uint64_t{row} * l.stride;
-      for (LONG x = 0; x < l.width; ++x) {
-        if (src[size_t(x) * 4 + 3] != 0) {
-          l.format = D3DFMT_A8R8G8B8;
-          break;
-        }
+// A 32-bit BI_RGB picture with anything in its fourth bytes has alpha.
+void DetectAlpha(const BYTE* data, Layout* l) {
+  if (l->compression != BI_RGB || l->bitCount != 32) return;
+  for (UINT row = 0; row < l->height && l->format == D3DFMT_X8R8G8B8; ++row) {
+    const BYTE* src = data + l->pixelStart + uint64_t{row} * l->stride;
+    for (LONG x = 0; x < l->width; ++x) {
+      if (src[size_t(x) * 4 + 3] != 0) {
+        l->format = D3DFMT_A8R8G8B8;
+        break;
       }
     }
   }
+}
 
+void DescribeImage(const Layout& l, DecodedImage* image) {
   image->format = l.format;
   image->width = static_cast<UINT>(l.width);
   image->height = l.height;
@@ -370,25 +390,31 @@ HRESULT Decode(DecodedImage* image, const BYTE* data, size_t size, uint64_t pixe
   image->rowPitch = static_cast<UINT>(l.rowPitch);
   image->slicePitch = 0;
   image->resourceType = D3DRTYPE_TEXTURE;
-  if (!image->loadPixels) return S_OK;
+}
 
-  if (l.format == D3DFMT_P8) {
-    PALETTEENTRY* palette = reinterpret_cast<PALETTEENTRY*>(AllocateImageBytes(256 * sizeof(PALETTEENTRY)));
-    if (palette == nullptr) return E_OUTOFMEMORY;
-    image->palette = palette;
-    image->paletteOwned = true;
-    // Entries beyond the 256 a palette holds are ignored.
-    const size_t used = l.colourCount < 256 ? static_cast<size_t>(l.colourCount) : 256;
-    for (size_t i = 0; i < 256; ++i) {
-      if (i < used) {
-        const BYTE* e = data + l.tableStart + i * l.entrySize;
-        palette[i] = PALETTEENTRY{e[2], e[1], e[0], 255};
-      } else {
-        palette[i] = PALETTEENTRY{255, 255, 255, 255};
-      }
+// The colour table as 256 palette entries, opaque white past its end.
+HRESULT BuildPalette(const Layout& l, const BYTE* data, DecodedImage* image) {
+  PALETTEENTRY* palette = reinterpret_cast<PALETTEENTRY*>(AllocateImageBytes(256 * sizeof(PALETTEENTRY)));
+  if (palette == nullptr) return E_OUTOFMEMORY;
+  image->palette = palette;
+  image->paletteOwned = true;
+  // Entries beyond the 256 a palette holds are ignored.
+  const size_t used = l.colourCount < 256 ? static_cast<size_t>(l.colourCount) : 256;
+  for (size_t i = 0; i < 256; ++i) {
+    if (i < used) {
+      const BYTE* e = data + l.tableStart + i * l.entrySize;
+      palette[i] = PALETTEENTRY{e[2], e[1], e[0], 255};
+    } else {
+      palette[i] = PALETTEENTRY{255, 255, 255, 255};
     }
   }
+  return S_OK;
+}
 
+// Top-down uncompressed rows of whole bytes are used where they lie; every
+// other picture is decoded, top row first, into one allocation.
+HRESULT PlacePixels(const Layout& l, const BYTE* data, size_t size, DecodedImage* image) {
+  const bool uncompressed = Uncompressed(l);
   if (uncompressed && l.topDown && l.bitCount >= 8 && !l.generic && !l.shifted) {
     image->pixels = data + l.pixelStart;
     image->pixelsOwned = false;
@@ -400,8 +426,8 @@ HRESULT Decode(DecodedImage* image, const BYTE* data, size_t size, uint64_t pixe
   // Run-length pictures start as index 0 everywhere; padded rows keep their
   // fill bytes defined.
   const bool zeroed = !uncompressed || l.rowPitch != l.decodedRow;
-  BYTE* out = zeroed ? AllocateZeroedImageBytes(static_cast<size_t>(total))
-                     : AllocateImageBytes(static_cast<size_t>(total));
+  BYTE* out =
+      zeroed ? AllocateZeroedImageBytes(static_cast<size_t>(total)) : AllocateImageBytes(static_cast<size_t>(total));
   if (out == nullptr) return E_OUTOFMEMORY;
   image->pixels = out;
   image->pixelsOwned = true;
@@ -411,6 +437,23 @@ HRESULT Decode(DecodedImage* image, const BYTE* data, size_t size, uint64_t pixe
     return S_OK;
   }
   return DecodeRle(l, data, size, out);
+}
+
+HRESULT Decode(DecodedImage* image, const BYTE* data, size_t size, uint64_t pixelOffsetHint) {
+  if (image == nullptr || data == nullptr || size < 4) return E_FAIL;
+  Layout l;
+  Header h;
+  HRESULT hr = ReadHeader(data, size, &l, &h);
+  if (SUCCEEDED(hr)) hr = LocateTableAndPixels(size, h, pixelOffsetHint, &l);
+  if (SUCCEEDED(hr)) hr = ChoosePixelFormat(data, &l);
+  if (SUCCEEDED(hr)) hr = MeasureRows(size, &l);
+  if (FAILED(hr)) return hr;
+  DetectAlpha(data, &l);
+
+  DescribeImage(l, image);
+  if (!image->loadPixels) return S_OK;
+  if (l.format == D3DFMT_P8 && FAILED(hr = BuildPalette(l, data, image))) return hr;
+  return PlacePixels(l, data, size, image);
 }
 
 }  // namespace

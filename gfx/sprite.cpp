@@ -14,6 +14,8 @@
 // gfx/debug_report.h, gfx/allocation_hook.h.
 #include "gfx/sprite.h"
 
+#include <com_object.h>
+
 #include <cmath>
 #include <new>
 
@@ -71,7 +73,7 @@ D3DMATRIX IdentityMatrix() {
   return m;
 }
 
-class Sprite : public ID3DXSprite {
+class Sprite final : public platform::ComObject<ID3DXSprite, IID_ID3DXSprite> {
  public:
   explicit Sprite(IDirect3DDevice9* device) : device_(device) {
     device_->AddRef();
@@ -85,27 +87,13 @@ class Sprite : public ID3DXSprite {
                 (caps.DestBlendCaps & D3DPBLENDCAPS_INVSRCALPHA) != 0;
   }
 
-  // IUnknown
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-    if (ppv == nullptr) {
-      gfx::DebugReport(0, "ppv pointer is invalid");
-      return D3DERR_INVALIDCALL;
-    }
-    if (riid == IID_ID3DXSprite || riid == IID_IUnknown) {
-      *ppv = static_cast<ID3DXSprite*>(this);
-      AddRef();
-      return S_OK;
-    }
-    return E_NOINTERFACE;
+  // IUnknown (ComObject's), with the library's answers for a null result
+  // slot and an unknown id (the slot is left as it was).
+  HRESULT NoResultSlot() override {
+    gfx::DebugReport(0, "ppv pointer is invalid");
+    return D3DERR_INVALIDCALL;
   }
-
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++refCount_; }
-
-  ULONG STDMETHODCALLTYPE Release() override {
-    ULONG count = --refCount_;
-    if (count == 0) delete this;
-    return count;
-  }
+  void Refused(void**) override {}
 
   // ID3DXSprite
   HRESULT STDMETHODCALLTYPE GetDevice(LPDIRECT3DDEVICE9* ppDevice) override {
@@ -221,7 +209,7 @@ class Sprite : public ID3DXSprite {
  private:
   // Virtual so that `delete this` is sound; it takes a slot after the
   // interface's ten, leaving their order untouched.
-  virtual ~Sprite() {
+  ~Sprite() override {
     ReleaseStateBlocks();
     device_->Release();
   }
@@ -367,7 +355,6 @@ class Sprite : public ID3DXSprite {
     return device_->DrawPrimitiveUP(D3DPT_TRIANGLEFAN, 2, v, sizeof(WorldVertex));
   }
 
-  ULONG refCount_ = 1;
   IDirect3DDevice9* device_;
   BOOL inBegin_ = FALSE;
   IDirect3DStateBlock9* savedState_ = nullptr;

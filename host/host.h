@@ -23,9 +23,33 @@ namespace host {
 constexpr int kClientWidth = 800;
 constexpr int kClientHeight = 640;
 
+// A key by its USB HID usage on the keyboard page: the host's own code,
+// the same for every layout. Values without a name below are valid too;
+// the keyboard state is indexed by these numbers.
+enum class Key : uint8_t {
+  None = 0,
+  A = 4, B, C, D, E, F, G, H, I, J, K, L, M, N, O, P, Q, R, S, T, U, V, W, X, Y, Z,
+  Digit1 = 30, Digit2, Digit3, Digit4, Digit5, Digit6, Digit7, Digit8, Digit9, Digit0,
+  Return = 40, Escape = 41, Backspace = 42, Tab = 43, Space = 44,
+  F1 = 58, F2, F3, F4, F5, F6, F7, F8, F9, F10, F11, F12,
+  Insert = 73, Home = 74, PageUp = 75, Delete = 76, End = 77, PageDown = 78,
+  Right = 79, Left = 80, Down = 81, Up = 82, NumLock = 83,
+  KeypadDivide = 84, KeypadMultiply, KeypadMinus, KeypadPlus, KeypadEnter,
+  Keypad1 = 89, Keypad2, Keypad3, Keypad4, Keypad5, Keypad6, Keypad7, Keypad8, Keypad9, Keypad0, KeypadPeriod,
+  LeftCtrl = 224, LeftShift = 225, LeftAlt = 226, LeftGui = 227,
+  RightCtrl = 228, RightShift = 229, RightAlt = 230, RightGui = 231,
+};
+constexpr int kKeyCount = 256;
+
+// Modifier bits of a key event: the state as the key went down or up.
+constexpr uint32_t kModShift = 1u << 0;
+constexpr uint32_t kModCtrl = 1u << 1;
+constexpr uint32_t kModAlt = 1u << 2;
+constexpr uint32_t kModNumLock = 1u << 3;  // keypad keys are digits
+
 enum class EventType {
-  KeyDown,     // key: vk, scancode (DirectInput code), repeat
-  KeyUp,       // key: vk, scancode
+  KeyDown,     // key, mods, repeat
+  KeyUp,       // key, mods
   MouseDown,   // left button pressed at (x, y), logical client coordinates
   MouseUp,     // left button released at (x, y)
   MouseMove,   // pointer at (x, y)
@@ -36,8 +60,8 @@ enum class EventType {
 struct Event {
   EventType type = EventType::Expose;
   uint64_t timeMs = 0;  // host clock (NowMs) when it happened
-  int vk = 0;           // Windows virtual-key code
-  int scancode = 0;     // DirectInput key code (DIK_*)
+  Key key = Key::None;
+  uint32_t mods = 0;    // kMod* bits
   bool repeat = false;  // key auto-repeat
   int x = 0;
   int y = 0;
@@ -52,6 +76,10 @@ struct Image {
   std::vector<uint32_t> argb;
 };
 
+enum class DialogButtons { Ok, OkCancel, AbortRetryIgnore, YesNoCancel, YesNo, RetryCancel };
+enum class DialogIcon { None, Error, Question, Warning, Information };
+enum class DialogAnswer { Ok, Cancel, Abort, Retry, Ignore, Yes, No };
+
 // A message box as the program asked for it. The raw bytes are what the
 // program passed (Shift-JIS); the UTF-8 forms are what a person sees.
 struct MessageBoxRequest {
@@ -59,7 +87,10 @@ struct MessageBoxRequest {
   std::optional<std::string> captionBytes;  // absent for a null caption
   std::string textUtf8;
   std::string captionUtf8;  // "Error" for a null caption
-  uint32_t flags = 0;       // MB_* style bits
+  DialogButtons buttons = DialogButtons::Ok;
+  DialogIcon icon = DialogIcon::None;
+  int defaultButton = 0;  // index into the buttons, left to right
+  bool owned = false;     // belongs to the program's window (else unowned)
 };
 
 // Pulls mixed audio: fills `frames` interleaved frames of the opened format.
@@ -107,9 +138,9 @@ class Host {
   virtual void SetIcon(const Image* icon) = 0;
 
   // --- keyboard ------------------------------------------------------------
-  // The state of every key, indexed by DirectInput key code, 0x80 when held.
-  // Read globally where the display allows it (background device).
-  virtual void KeyboardState(uint8_t keys[256]) = 0;
+  // The state of every key, indexed by Key, 0x80 when held. Read globally
+  // where the display allows it (background device).
+  virtual void KeyboardState(uint8_t keys[kKeyCount]) = 0;
 
   // --- audio ---------------------------------------------------------------
   // Starts pulling audio from `source`. Returns false when the machine has
@@ -120,8 +151,9 @@ class Host {
   virtual int AudioBufferFrames() { return 0; }
 
   // --- dialogs and diagnostics ---------------------------------------------
-  // Blocks until dismissed; returns the button id (IDOK for MB_OK).
-  virtual int MessageBox(const MessageBoxRequest& request) = 0;
+  // Blocks until dismissed; returns the button chosen (the first one when
+  // the box cannot be shown).
+  virtual DialogAnswer MessageBox(const MessageBoxRequest& request) = 0;
   virtual void DebugOutput(const char* text) = 0;
   // A value of the user's profile (win.ini), if set.
   virtual std::optional<std::string> ProfileValue(const std::string& section, const std::string& key) = 0;

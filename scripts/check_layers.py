@@ -14,7 +14,9 @@ and fails (exit 1, one line per fault) when one of them:
     host/web;
   - declares into another layer's namespace (a self-made declaration of
     host::ShouldFail in gfx/ passes every include rule but is the same
-    upward arrow).
+    upward arrow);
+  - names a Windows constant in host/ (VK_, DIK_, MB_, ID...): the host
+    speaks its own key codes and dialog fields, the platform maps them.
 The build enforces the include rules too (each library sees only its own
 folders); this check also names the fault and covers files no target builds.
 Usage: scripts/check_layers.py [REPOSITORY_ROOT]
@@ -32,6 +34,7 @@ NAMESPACE_OWNERS = {"host": "host", "platform": "platform", "d3d9": "platform", 
 HOST_ONLY_SYSTEM = re.compile(r"^(SDL2?/|SDL[_.]|X11/)")
 WEB_ONLY_SYSTEM = re.compile(r"^emscripten[/.]")
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]')
+WINDOWS_NAME = re.compile(r"\b(VK|DIK|MB)_[A-Z0-9_]+\b|\bID(OK|CANCEL|YES|NO|ABORT|RETRY|IGNORE)\b")
 NAMESPACE = re.compile(r"^\s*namespace\s+([A-Za-z_][A-Za-z0-9_]*)")
 SOURCE_SUFFIXES = (".h", ".hpp", ".cpp", ".cc", ".c", ".inc")
 
@@ -111,6 +114,11 @@ def check_file(root, path, faults):
                 if why:
                     faults.append(f"{where}: includes {name}: {why}")
             continue
+        if layer == "host":
+            code = text.split("//", 1)[0]
+            w = WINDOWS_NAME.search(code)
+            if w:
+                faults.append(f"{where}: names {w.group(0)}: the host speaks its own codes, the platform maps them")
         m = NAMESPACE.match(text)
         if m:
             owner = NAMESPACE_OWNERS.get(m.group(1))

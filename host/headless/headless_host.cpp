@@ -27,7 +27,7 @@ struct HeadlessHost::Scheduled {
   uint64_t seq = 0;  // keeps same-time items in the order they were scheduled
   Kind kind = Kind::Event;
   Event event;
-  int scancode = 0;
+  Key key = Key::None;
   bool down = false;
 };
 
@@ -80,15 +80,14 @@ void HeadlessHost::Push(Scheduled item) {
   s.insert(pos, std::move(item));
 }
 
-void HeadlessHost::ScheduleKey(uint64_t timeMs, int vk, int scancode, bool down) {
+void HeadlessHost::ScheduleKey(uint64_t timeMs, Key key, bool down) {
   Scheduled item;
   item.timeMs = timeMs;
   item.kind = Scheduled::Kind::Event;
   item.event.type = down ? EventType::KeyDown : EventType::KeyUp;
   item.event.timeMs = timeMs;
-  item.event.vk = vk;
-  item.event.scancode = scancode;
-  item.scancode = scancode;
+  item.event.key = key;
+  item.key = key;
   item.down = down;
   Push(std::move(item));
 }
@@ -133,11 +132,11 @@ void HeadlessHost::ScheduleExpose(uint64_t timeMs) {
   Push(std::move(item));
 }
 
-void HeadlessHost::ScheduleKeyState(uint64_t timeMs, int scancode, bool down) {
+void HeadlessHost::ScheduleKeyState(uint64_t timeMs, Key key, bool down) {
   Scheduled item;
   item.timeMs = timeMs;
   item.kind = Scheduled::Kind::KeyState;
-  item.scancode = scancode;
+  item.key = key;
   item.down = down;
   Push(std::move(item));
 }
@@ -154,7 +153,7 @@ void HeadlessHost::AdvanceTo(uint64_t timeMs) {
 
 uint64_t HeadlessHost::NextRepeatTime() const {
   uint64_t best = kNever;
-  for (const auto& [vk, held] : held_) best = std::min(best, held.nextRepeatMs);
+  for (const auto& [key, held] : held_) best = std::min(best, held.nextRepeatMs);
   return best;
 }
 
@@ -168,13 +167,13 @@ void HeadlessHost::Deliver(uint64_t upToMs) {
     uint64_t nextRepeat = NextRepeatTime();
     if (nextRepeat < nextItem && nextRepeat <= upToMs) {
       // A held key repeats before the next scripted item.
-      for (auto& [vk, held] : held_) {
+      for (auto& [key, held] : held_) {
         if (held.nextRepeatMs != nextRepeat) continue;
         Event e;
         e.type = EventType::KeyDown;
         e.timeMs = nextRepeat;
-        e.vk = vk;
-        e.scancode = held.scancode;
+        e.key = key;
+        e.mods = Mods();
         e.repeat = true;
         queue_.push_back(e);
         held.nextRepeatMs = nextRepeat + std::max<uint32_t>(1, repeatIntervalMs_);
@@ -185,14 +184,15 @@ void HeadlessHost::Deliver(uint64_t upToMs) {
     if (nextItem > upToMs) break;
     const Scheduled& item = s[taken++];
     if (item.kind == Scheduled::Kind::KeyState) {
-      if (item.scancode >= 0 && item.scancode < 256) keys_[item.scancode] = item.down ? 0x80 : 0;
+      keys_[static_cast<int>(item.key)] = item.down ? 0x80 : 0;
       continue;
     }
-    const Event& e = item.event;
+    Event e = item.event;
     if (e.type == EventType::KeyDown || e.type == EventType::KeyUp) {
       bool down = e.type == EventType::KeyDown;
-      if (e.scancode >= 0 && e.scancode < 256) keys_[e.scancode] = down ? 0x80 : 0;
-      auto it = held_.find(e.vk);
+      keys_[static_cast<int>(e.key)] = down ? 0x80 : 0;
+      e.mods = Mods();
+      auto it = held_.find(e.key);
       if (down) {
         if (it != held_.end()) {
           // Pressing a key that is already down is a repeat.
@@ -201,7 +201,7 @@ void HeadlessHost::Deliver(uint64_t upToMs) {
           queue_.push_back(r);
           continue;
         }
-        if (repeatDelayMs_ > 0) held_[e.vk] = Held{e.scancode, e.timeMs + repeatDelayMs_};
+        if (repeatDelayMs_ > 0) held_[e.key] = Held{e.timeMs + repeatDelayMs_};
       } else if (it != held_.end()) {
         held_.erase(it);
       }
@@ -365,9 +365,18 @@ void HeadlessHost::SetCursor(const Image* cursor) {
 
 void HeadlessHost::SetIcon(const Image* icon) { icon_ = icon; }
 
-void HeadlessHost::KeyboardState(uint8_t keys[256]) {
+void HeadlessHost::KeyboardState(uint8_t keys[kKeyCount]) {
   Deliver(now_);
-  std::copy_n(keys_, 256, keys);
+  std::copy_n(keys_, kKeyCount, keys);
+}
+
+uint32_t HeadlessHost::Mods() const {
+  auto held = [&](Key k) { return (keys_[static_cast<int>(k)] & 0x80) != 0; };
+  uint32_t mods = kModNumLock;  // as a desktop starts
+  if (held(Key::LeftShift) || held(Key::RightShift)) mods |= kModShift;
+  if (held(Key::LeftCtrl) || held(Key::RightCtrl)) mods |= kModCtrl;
+  if (held(Key::LeftAlt) || held(Key::RightAlt)) mods |= kModAlt;
+  return mods;
 }
 
 bool HeadlessHost::OpenAudio(const AudioFormat& format, AudioSource* source) {
@@ -385,21 +394,23 @@ void HeadlessHost::CloseAudio() { audioSource_ = nullptr; }
 
 int HeadlessHost::AudioBufferFrames() { return 0; }
 
-int HeadlessHost::MessageBox(const MessageBoxRequest& request) {
+DialogAnswer HeadlessHost::MessageBox(const MessageBoxRequest& request) {
   messageBoxes_.push_back(request);
-  // MB_OKCANCEL, MB_YESNO and friends: the first button, as a user who
-  // presses Enter would answer.
-  switch (request.flags & 0xF) {
-    case 4:  // MB_YESNO
-    case 3:  // MB_YESNOCANCEL
-      return 6;  // IDYES
-    case 2:  // MB_ABORTRETRYIGNORE
-      return 3;  // IDABORT
-    case 5:  // MB_RETRYCANCEL
-      return 4;  // IDRETRY
-    default:
-      return 1;  // IDOK
+  // The default button, as a user who presses Enter would answer.
+  using A = DialogAnswer;
+  std::vector<A> buttons;
+  switch (request.buttons) {
+    case DialogButtons::Ok: buttons = {A::Ok}; break;
+    case DialogButtons::OkCancel: buttons = {A::Ok, A::Cancel}; break;
+    case DialogButtons::AbortRetryIgnore: buttons = {A::Abort, A::Retry, A::Ignore}; break;
+    case DialogButtons::YesNoCancel: buttons = {A::Yes, A::No, A::Cancel}; break;
+    case DialogButtons::YesNo: buttons = {A::Yes, A::No}; break;
+    case DialogButtons::RetryCancel: buttons = {A::Retry, A::Cancel}; break;
   }
+  if (request.defaultButton > 0 && static_cast<size_t>(request.defaultButton) < buttons.size()) {
+    return buttons[static_cast<size_t>(request.defaultButton)];
+  }
+  return buttons.front();
 }
 
 void HeadlessHost::DebugOutput(const char* text) {

@@ -45,12 +45,12 @@ class HeadlessHost : public Host {
 
   // --- scripted input (delivered when the virtual clock reaches timeMs) ----
   // A key as a real one: the window message and the keyboard state.
-  void ScheduleKey(uint64_t timeMs, int vk, int scancode, bool down);
+  void ScheduleKey(uint64_t timeMs, Key key, bool down);
   void ScheduleClick(uint64_t timeMs, int x, int y);        // press and release
   void ScheduleDoubleClick(uint64_t timeMs, int x, int y);  // two quick clicks
   void ScheduleClose(uint64_t timeMs);                      // the close box
   // Keyboard state only, no window message (another window has the focus).
-  void ScheduleKeyState(uint64_t timeMs, int scancode, bool down);
+  void ScheduleKeyState(uint64_t timeMs, Key key, bool down);
   // Advances the virtual clock to `timeMs` (never backwards).
   void AdvanceTo(uint64_t timeMs);
   // Pointer motion to client coordinates (clicks move the pointer first).
@@ -98,11 +98,11 @@ class HeadlessHost : public Host {
   void Present(const uint32_t* pixels, int width, int height, int pitchBytes) override;
   void SetCursor(const Image* cursor) override;
   void SetIcon(const Image* icon) override;
-  void KeyboardState(uint8_t keys[256]) override;
+  void KeyboardState(uint8_t keys[kKeyCount]) override;
   bool OpenAudio(const AudioFormat& format, AudioSource* source) override;
   void CloseAudio() override;
   int AudioBufferFrames() override;
-  int MessageBox(const MessageBoxRequest& request) override;
+  DialogAnswer MessageBox(const MessageBoxRequest& request) override;
   void DebugOutput(const char* text) override;
   std::optional<std::string> ProfileValue(const std::string& section, const std::string& key) override;
   std::string DeviceProfile() override;
@@ -111,12 +111,12 @@ class HeadlessHost : public Host {
  private:
   struct Scheduled;
   struct Held {
-    int scancode = 0;
     uint64_t nextRepeatMs = 0;
   };
   void Push(Scheduled item);
   void ScheduleMouse(uint64_t timeMs, EventType type, int x, int y);
   uint64_t NextRepeatTime() const;
+  uint32_t Mods() const;  // modifier bits from the keyboard state
   void Deliver(uint64_t upToMs);
   void PullAudio(uint64_t upToMs);
   static std::string ProfileKey(const std::string& section, const std::string& key);
@@ -130,11 +130,11 @@ class HeadlessHost : public Host {
   std::map<std::string, std::vector<int>> failAt_;
   std::deque<Scheduled>* schedule_ = nullptr;  // owned; ordered by time; taken from the front
   uint64_t nextSeq_ = 0;
-  std::map<int, Held> held_;  // keys held down, by virtual-key code
+  std::map<Key, Held> held_;  // keys held down
   uint32_t repeatDelayMs_ = 500;
   uint32_t repeatIntervalMs_ = 33;
   std::deque<Event> queue_;
-  uint8_t keys_[256] = {};
+  uint8_t keys_[kKeyCount] = {};
   std::vector<Frame> frames_;
   bool keepFrames_ = true;
   uint64_t frameCount_ = 0;

@@ -1,17 +1,16 @@
-// key_mapping.h — keyboard codes between SDL, X11/evdev and Windows.
+// key_mapping.h — keyboard codes between SDL, X11/evdev and the host.
 //
-// Provides: SDL scancodes (USB usage numbers) and Linux evdev key codes
-// (X keycodes minus 8) to DirectInput key codes, and SDL scancodes to
-// Windows virtual-key codes. Plain tables with no SDL types, so they can be
+// Provides: SDL scancodes and Linux evdev key codes (X keycodes minus 8) as
+// host keys (USB HID usages). A plain table with no SDL types, so it can be
 // checked without a display.
 #pragma once
 
+#include "host/host.h"
+
 namespace host::sdl {
 
-// 0 when the key has no DirectInput code.
-int DikFromSdlScancode(int scancode);
-int DikFromEvdev(int code);
-// `numLock` decides whether keypad keys are digits or movement keys.
-int VkFromSdlScancode(int scancode, bool numLock);
+// Key::None when the key has no host code.
+Key KeyFromSdlScancode(int scancode);
+Key KeyFromEvdev(int code);
 
 }  // namespace host::sdl

@@ -74,6 +74,15 @@ uint64_t Fingerprint(const Image& image) {
   return h;
 }
 
+uint32_t ModsFrom(Uint16 mod) {
+  uint32_t mods = 0;
+  if (mod & KMOD_SHIFT) mods |= kModShift;
+  if (mod & KMOD_CTRL) mods |= kModCtrl;
+  if (mod & KMOD_ALT) mods |= kModAlt;
+  if (mod & KMOD_NUM) mods |= kModNumLock;
+  return mods;
+}
+
 SDL_Surface* SurfaceFrom(const Image& image) {
   if (image.width <= 0 || image.height <= 0 ||
       image.argb.size() < static_cast<size_t>(image.width) * static_cast<size_t>(image.height)) {
@@ -148,12 +157,11 @@ void SdlHost::Translate(const void* raw) {
       return;
     case SDL_KEYDOWN:
     case SDL_KEYUP: {
-      int sc = static_cast<int>(e.key.keysym.scancode);
       out.type = e.type == SDL_KEYDOWN ? EventType::KeyDown : EventType::KeyUp;
-      out.vk = sdl::VkFromSdlScancode(sc, (e.key.keysym.mod & KMOD_NUM) != 0);
-      out.scancode = sdl::DikFromSdlScancode(sc);
+      out.key = sdl::KeyFromSdlScancode(static_cast<int>(e.key.keysym.scancode));
+      out.mods = ModsFrom(e.key.keysym.mod);
       out.repeat = e.key.repeat != 0;
-      if (out.vk == 0 && out.scancode == 0) return;
+      if (out.key == Key::None) return;
       break;
     }
     case SDL_MOUSEBUTTONDOWN:
@@ -348,8 +356,8 @@ void SdlHost::SetIcon(const Image* icon) {
   if (impl_->icon && impl_->window) SDL_SetWindowIcon(impl_->window, impl_->icon);
 }
 
-void SdlHost::KeyboardState(uint8_t keys[256]) {
-  std::memset(keys, 0, 256);
+void SdlHost::KeyboardState(uint8_t keys[kKeyCount]) {
+  std::memset(keys, 0, kKeyCount);
   // The whole keyboard, whichever window has the focus, where X allows it.
   if (sdl::ReadKeymap(impl_->display, keys)) return;
   if (!ok_) return;
@@ -358,8 +366,8 @@ void SdlHost::KeyboardState(uint8_t keys[256]) {
   const Uint8* state = SDL_GetKeyboardState(&count);
   for (int sc = 0; sc < count; ++sc) {
     if (!state[sc]) continue;
-    int dik = sdl::DikFromSdlScancode(sc);
-    if (dik > 0 && dik < 256) keys[dik] = 0x80;
+    int key = static_cast<int>(sdl::KeyFromSdlScancode(sc));
+    if (key > 0) keys[key] = 0x80;
   }
 }
 
@@ -399,30 +407,31 @@ void SdlHost::CloseAudio() {
 
 int SdlHost::AudioBufferFrames() { return impl_->audioFrames; }
 
-int SdlHost::MessageBox(const MessageBoxRequest& request) {
+DialogAnswer SdlHost::MessageBox(const MessageBoxRequest& request) {
   Uint32 kind = SDL_MESSAGEBOX_INFORMATION;
-  switch (request.flags & 0xF0) {
-    case 0x10: kind = SDL_MESSAGEBOX_ERROR; break;
-    case 0x30: kind = SDL_MESSAGEBOX_WARNING; break;
-    default: break;
-  }
-  // Buttons of the MB_ type, with the ids MessageBoxA returns.
+  if (request.icon == DialogIcon::Error) kind = SDL_MESSAGEBOX_ERROR;
+  if (request.icon == DialogIcon::Warning) kind = SDL_MESSAGEBOX_WARNING;
   std::vector<SDL_MessageBoxButtonData> buttons;
-  auto add = [&](int id, const char* text) {
-    buttons.push_back(SDL_MessageBoxButtonData{0, id, text});
+  auto add = [&](DialogAnswer answer, const char* text) {
+    buttons.push_back(SDL_MessageBoxButtonData{0, static_cast<int>(answer), text});
   };
-  switch (request.flags & 0xF) {
-    case 1: add(1, "OK"); add(2, "Cancel"); break;
-    case 2: add(3, "Abort"); add(4, "Retry"); add(5, "Ignore"); break;
-    case 3: add(6, "Yes"); add(7, "No"); add(2, "Cancel"); break;
-    case 4: add(6, "Yes"); add(7, "No"); break;
-    case 5: add(4, "Retry"); add(2, "Cancel"); break;
-    default: add(1, "OK"); break;
+  using A = DialogAnswer;
+  switch (request.buttons) {
+    case DialogButtons::Ok: add(A::Ok, "OK"); break;
+    case DialogButtons::OkCancel: add(A::Ok, "OK"); add(A::Cancel, "Cancel"); break;
+    case DialogButtons::AbortRetryIgnore: add(A::Abort, "Abort"); add(A::Retry, "Retry"); add(A::Ignore, "Ignore"); break;
+    case DialogButtons::YesNoCancel: add(A::Yes, "Yes"); add(A::No, "No"); add(A::Cancel, "Cancel"); break;
+    case DialogButtons::YesNo: add(A::Yes, "Yes"); add(A::No, "No"); break;
+    case DialogButtons::RetryCancel: add(A::Retry, "Retry"); add(A::Cancel, "Cancel"); break;
   }
-  buttons.front().flags |= SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT;
+  size_t chosen = request.defaultButton >= 0 && static_cast<size_t>(request.defaultButton) < buttons.size()
+                      ? static_cast<size_t>(request.defaultButton)
+                      : 0;
+  buttons[chosen].flags |= SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT;
   SDL_MessageBoxData data{};
   data.flags = kind;
-  data.window = impl_->window;
+  // A box without an owner stands on its own, not over the game's window.
+  data.window = request.owned ? impl_->window : nullptr;
   data.title = request.captionUtf8.c_str();
   data.message = request.textUtf8.c_str();
   data.numbuttons = static_cast<int>(buttons.size());
@@ -431,9 +440,9 @@ int SdlHost::MessageBox(const MessageBoxRequest& request) {
   if (SDL_ShowMessageBox(&data, &pressed) != 0 || pressed < 0) {
     // No way to show it: say it on the terminal and take the first answer.
     std::fprintf(stderr, "%s: %s\n", request.captionUtf8.c_str(), request.textUtf8.c_str());
-    return buttons.front().buttonid;
+    return static_cast<DialogAnswer>(buttons.front().buttonid);
   }
-  return pressed;
+  return static_cast<DialogAnswer>(pressed);
 }
 
 void SdlHost::DebugOutput(const char* text) {

@@ -45,11 +45,11 @@ class SdlHost : public Host {
   void Present(const uint32_t* pixels, int width, int height, int pitchBytes) override;
   void SetCursor(const Image* cursor) override;
   void SetIcon(const Image* icon) override;
-  void KeyboardState(uint8_t keys[256]) override;
+  void KeyboardState(uint8_t keys[kKeyCount]) override;
   bool OpenAudio(const AudioFormat& format, AudioSource* source) override;
   void CloseAudio() override;
   int AudioBufferFrames() override;
-  int MessageBox(const MessageBoxRequest& request) override;
+  DialogAnswer MessageBox(const MessageBoxRequest& request) override;
   void DebugOutput(const char* text) override;
   std::optional<std::string> ProfileValue(const std::string& section, const std::string& key) override;
   std::string DeviceProfile() override;

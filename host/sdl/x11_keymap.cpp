@@ -1,4 +1,4 @@
-// x11_keymap.cpp — XQueryKeymap, mapped to DirectInput codes.
+// x11_keymap.cpp — XQueryKeymap, mapped to host keys.
 #include "host/sdl/x11_keymap.h"
 
 #include "host/sdl/key_mapping.h"
@@ -23,8 +23,8 @@ bool ReadKeymap(void* display, uint8_t keys[256]) {
   // X keycodes are the kernel's evdev codes plus 8.
   for (int keycode = 8; keycode < 256; ++keycode) {
     if ((map[keycode / 8] >> (keycode % 8)) & 1) {
-      int dik = DikFromEvdev(keycode - 8);
-      if (dik > 0 && dik < 256) keys[dik] = 0x80;
+      int key = static_cast<int>(KeyFromEvdev(keycode - 8));
+      if (key > 0) keys[key] = 0x80;
     }
   }
   return true;

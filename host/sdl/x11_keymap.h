@@ -13,7 +13,7 @@ namespace host::sdl {
 // Null when there is no X server (or no X11 support in this build).
 void* OpenKeymapDisplay();
 void CloseKeymapDisplay(void* display);
-// Fills keys[DirectInput code] with 0x80 for every held key.
+// Fills keys[host key] with 0x80 for every held key.
 bool ReadKeymap(void* display, uint8_t keys[256]);
 
 }  // namespace host::sdl

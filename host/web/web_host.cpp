@@ -54,25 +54,37 @@ constexpr int kDropChunkFrames = 4096;
 WebHost* g_webHost = nullptr;
 
 // Keys the page would act on itself (scrolling) stay with the game.
-bool PageWouldScroll(int vk) { return vk >= 0x20 && vk <= 0x28; }
+bool PageWouldScroll(Key key) {
+  switch (key) {
+    case Key::Space: case Key::PageUp: case Key::PageDown: case Key::End: case Key::Home:
+    case Key::Left: case Key::Up: case Key::Right: case Key::Down:
+      return true;
+    default:
+      return false;
+  }
+}
 
 EM_BOOL OnKey(int type, const EmscriptenKeyboardEvent* e, void* user) {
   auto* h = static_cast<WebHost*>(user);
   // A message box is modal: its buttons take the keys.
   if (velmora_web_dialog_open()) return EM_FALSE;
-  const web::DomKey key = web::DomKeyFromCode(e->code, e->key);
-  if (key.vk == 0 && key.dik == 0) return EM_FALSE;
+  const Key key = web::KeyFromDomCode(e->code);
+  if (key == Key::None) return EM_FALSE;
   const bool down = type == EMSCRIPTEN_EVENT_KEYDOWN;
-  h->SetKey(key.dik, down);
+  h->SetKey(key, down);
   Event out;
   out.type = down ? EventType::KeyDown : EventType::KeyUp;
   out.timeMs = h->NowMs();
-  out.vk = key.vk;
-  out.scancode = key.dik;
+  out.key = key;
+  if (e->shiftKey) out.mods |= kModShift;
+  if (e->ctrlKey) out.mods |= kModCtrl;
+  if (e->altKey) out.mods |= kModAlt;
+  // A keypad key that types a digit or the separator has Num Lock on.
+  if (key >= Key::Keypad1 && key <= Key::KeypadPeriod && std::strlen(e->key) == 1) out.mods |= kModNumLock;
   out.repeat = down && e->repeat;
   h->Queue(out);
   const bool shortcut = e->ctrlKey || e->altKey || e->metaKey;
-  return (!shortcut && PageWouldScroll(key.vk)) ? EM_TRUE : EM_FALSE;
+  return (!shortcut && PageWouldScroll(key)) ? EM_TRUE : EM_FALSE;
 }
 
 EM_BOOL OnMouse(int type, const EmscriptenMouseEvent* e, void* user) {
@@ -203,8 +215,9 @@ void WebHost::Queue(const Event& event) {
   velmora_web_notify();
 }
 
-void WebHost::SetKey(int dik, bool down) {
-  if (dik > 0 && dik < 256) keys_[dik] = down ? 0x80 : 0;
+void WebHost::SetKey(Key key, bool down) {
+  const int index = static_cast<int>(key);
+  if (index > 0 && index < kKeyCount) keys_[index] = down ? 0x80 : 0;
 }
 
 void WebHost::ReleaseAllKeys() { std::memset(keys_, 0, sizeof keys_); }
@@ -282,7 +295,7 @@ void WebHost::SetIcon(const Image* icon) {
   velmora_web_set_icon(icon->argb.data(), icon->width, icon->height);
 }
 
-void WebHost::KeyboardState(uint8_t keys[256]) { std::memcpy(keys, keys_, sizeof keys_); }
+void WebHost::KeyboardState(uint8_t keys[kKeyCount]) { std::memcpy(keys, keys_, sizeof keys_); }
 
 bool WebHost::OpenAudio(const AudioFormat& format, AudioSource* source) {
   if (source == nullptr || format.rate <= 0 || format.channels <= 0 || format.channels > 2) return false;

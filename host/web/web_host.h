@@ -51,7 +51,7 @@ class WebHost : public Host {
   void Present(const uint32_t* pixels, int width, int height, int pitchBytes) override;
   void SetCursor(const Image* cursor) override;
   void SetIcon(const Image* icon) override;
-  void KeyboardState(uint8_t keys[256]) override;
+  void KeyboardState(uint8_t keys[kKeyCount]) override;
   bool OpenAudio(const AudioFormat& format, AudioSource* source) override;
   void CloseAudio() override;
   int AudioBufferFrames() override;
@@ -66,7 +66,7 @@ class WebHost : public Host {
   const int16_t* MixForPage(int frames);
   // Input from the browser (the callbacks in web_host.cpp).
   void Queue(const Event& event);
-  void SetKey(int dik, bool down);
+  void SetKey(Key key, bool down);
   void ReleaseAllKeys();
   void Relayout();
 
@@ -79,7 +79,7 @@ class WebHost : public Host {
   std::map<std::string, std::vector<int>> failAt_;
   std::map<std::string, int> calls_;
   std::deque<Event> queue_;
-  uint8_t keys_[256] = {};
+  uint8_t keys_[kKeyCount] = {};
   bool windowExists_ = false;
   std::vector<uint8_t> rgba_;
   const Image* shownCursor_ = nullptr;

@@ -141,19 +141,6 @@ void Device::Destroy() {
   d3d->Release();
 }
 
-HRESULT Device::QueryInterface(REFIID riid, void** object) {
-  if (object == nullptr) return E_POINTER;
-  if (riid == IID_IUnknown || riid == IID_IDirect3DDevice9) {
-    AddRef();
-    *object = static_cast<IDirect3DDevice9*>(this);
-    return S_OK;
-  }
-  *object = nullptr;
-  return E_NOINTERFACE;
-}
-
-ULONG Device::AddRef() { return ++refs_; }
-
 ULONG Device::Release() {
   if (refs_ == 0) return 0;
   const ULONG left = --refs_;

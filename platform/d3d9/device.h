@@ -9,6 +9,7 @@
 // Depends on: d3d9.h, host/host.h, the other headers of this folder.
 #pragma once
 
+#include <com_object.h>
 #include <d3d9.h>
 
 #include <memory>
@@ -24,14 +25,11 @@ namespace d3d9sw {
 class Device;
 
 // A recorded set of states, with their captured values.
-class StateBlock final : public IDirect3DStateBlock9 {
+class StateBlock final : public platform::ComObject<IDirect3DStateBlock9, IID_IDirect3DStateBlock9> {
  public:
   explicit StateBlock(Device* device);  // holds a reference on the device
-  ~StateBlock();
+  ~StateBlock() override;
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
-  ULONG STDMETHODCALLTYPE AddRef() override;
-  ULONG STDMETHODCALLTYPE Release() override;
   HRESULT STDMETHODCALLTYPE GetDevice(IDirect3DDevice9** device) override;
   HRESULT STDMETHODCALLTYPE Capture() override;
   HRESULT STDMETHODCALLTYPE Apply() override;
@@ -55,7 +53,6 @@ class StateBlock final : public IDirect3DStateBlock9 {
  private:
   void SetTextureSlot(DWORD stage, Texture* texture);
 
-  ULONG refs_ = 1;
   Device* device_;
   DeviceState values_;
   std::vector<uint16_t> renderStates_;
@@ -73,15 +70,14 @@ class StateBlock final : public IDirect3DStateBlock9 {
 
 class Direct3D9;
 
-class Device final : public IDirect3DDevice9 {
+class Device final : public platform::ComObject<IDirect3DDevice9, IID_IDirect3DDevice9> {
  public:
   // Creates the device and its back buffer; null on failure (`*hr` says why).
   static Device* Create(Direct3D9* d3d, const Profile& profile, D3DDEVTYPE type, HWND focus, DWORD behavior,
                         D3DPRESENT_PARAMETERS* params, HRESULT* hr);
 
-  // IUnknown
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
-  ULONG STDMETHODCALLTYPE AddRef() override;
+  // IUnknown: the count is ComObject's; the last release also drops an
+  // unfinished recording.
   ULONG STDMETHODCALLTYPE Release() override;
   // IDirect3DDevice9
   HRESULT STDMETHODCALLTYPE TestCooperativeLevel() override;
@@ -231,11 +227,10 @@ class Device final : public IDirect3DDevice9 {
  private:
   Device(Direct3D9* d3d, const Profile& profile, D3DDEVTYPE type, HWND focus, DWORD behavior,
          const D3DPRESENT_PARAMETERS& params);
-  ~Device();
+  ~Device() override;
   void Destroy();
   Pipeline BuildPipeline(bool* ok);
 
-  ULONG refs_ = 1;
   Direct3D9* d3d_;
   Profile profile_;
   D3DDEVTYPE type_;

@@ -24,26 +24,6 @@ D3DDISPLAYMODE Direct3D9::DisplayMode() {
   return D3DDISPLAYMODE{static_cast<UINT>(width), static_cast<UINT>(height), 60, D3DFMT_X8R8G8B8};
 }
 
-HRESULT Direct3D9::QueryInterface(REFIID riid, void** object) {
-  if (object == nullptr) return E_POINTER;
-  if (riid == IID_IUnknown || riid == IID_IDirect3D9) {
-    AddRef();
-    *object = static_cast<IDirect3D9*>(this);
-    return S_OK;
-  }
-  *object = nullptr;
-  return E_NOINTERFACE;
-}
-
-ULONG Direct3D9::AddRef() { return ++refs_; }
-
-ULONG Direct3D9::Release() {
-  if (refs_ == 0) return 0;
-  const ULONG left = --refs_;
-  if (left == 0) delete this;
-  return left;
-}
-
 HRESULT Direct3D9::RegisterSoftwareDevice(void*) { return D3DERR_INVALIDCALL; }
 UINT Direct3D9::GetAdapterCount() { return 1; }
 

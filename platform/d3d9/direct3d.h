@@ -6,19 +6,17 @@
 // Depends on: d3d9.h, caps_profiles.h.
 #pragma once
 
+#include <com_object.h>
 #include <d3d9.h>
 
 #include "platform/d3d9/caps_profiles.h"
 
 namespace d3d9sw {
 
-class Direct3D9 final : public IDirect3D9 {
+class Direct3D9 final : public platform::ComObject<IDirect3D9, IID_IDirect3D9> {
  public:
   explicit Direct3D9(const Profile& profile) : profile_(profile) {}
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
-  ULONG STDMETHODCALLTYPE AddRef() override;
-  ULONG STDMETHODCALLTYPE Release() override;
   HRESULT STDMETHODCALLTYPE RegisterSoftwareDevice(void* initialize) override;
   UINT STDMETHODCALLTYPE GetAdapterCount() override;
   HRESULT STDMETHODCALLTYPE GetAdapterIdentifier(UINT adapter, DWORD flags, D3DADAPTER_IDENTIFIER9* id) override;
@@ -47,8 +45,7 @@ class Direct3D9 final : public IDirect3D9 {
   static D3DDISPLAYMODE DisplayMode();
 
  private:
-  ~Direct3D9() = default;
-  ULONG refs_ = 1;
+  ~Direct3D9() override = default;
   Profile profile_;
 };
 

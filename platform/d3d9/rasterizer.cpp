@@ -522,8 +522,8 @@ void DrawTriangle(const RenderTarget& target, const Pipeline& p, const ScreenVer
         diffuse = 0;
         for (int k = 0; k < 4; ++k) {
           const double at = pc[k].At(x, y);
-          const double c = at >= 0.0 ? std::min(at, 255.0) : 0.0;  // NaN reads as 0
-          diffuse |= static_cast<uint32_t>(c + 0.5) << (8 * k);
+          const double channel = at >= 0.0 ? std::min(at, 255.0) : 0.0;  // NaN reads as 0
+          diffuse |= static_cast<uint32_t>(channel + 0.5) << (8 * k);
         }
       }
       WritePixel(target, p, row + x, CombineStage(p, texel, diffuse));

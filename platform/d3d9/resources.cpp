@@ -91,17 +91,6 @@ Surface::Surface(Device* device, Texture* container, UINT level, const FormatInf
   storage_.assign(static_cast<size_t>(pitch_) * BlockRows(format, height), 0);
 }
 
-HRESULT Surface::QueryInterface(REFIID riid, void** object) {
-  if (object == nullptr) return E_POINTER;
-  if (riid == IID_IUnknown || riid == IID_IDirect3DResource9 || riid == IID_IDirect3DSurface9) {
-    AddRef();
-    *object = static_cast<IDirect3DSurface9*>(this);
-    return S_OK;
-  }
-  *object = nullptr;
-  return E_NOINTERFACE;
-}
-
 ULONG Surface::AddRef() { return container_ ? container_->AddRef() : PublicAddRef(); }
 ULONG Surface::Release() { return container_ ? container_->Release() : PublicRelease(); }
 HRESULT Surface::GetDevice(IDirect3DDevice9** device) { return DeviceOut(device); }
@@ -200,18 +189,6 @@ Texture::Texture(Device* device, UINT width, UINT height, UINT levels, DWORD usa
     width = width > 1 ? width / 2 : 1;
     height = height > 1 ? height / 2 : 1;
   }
-}
-
-HRESULT Texture::QueryInterface(REFIID riid, void** object) {
-  if (object == nullptr) return E_POINTER;
-  if (riid == IID_IUnknown || riid == IID_IDirect3DResource9 || riid == IID_IDirect3DBaseTexture9 ||
-      riid == IID_IDirect3DTexture9) {
-    AddRef();
-    *object = static_cast<IDirect3DTexture9*>(this);
-    return S_OK;
-  }
-  *object = nullptr;
-  return E_NOINTERFACE;
 }
 
 ULONG Texture::AddRef() { return PublicAddRef(); }

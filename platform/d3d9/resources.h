@@ -12,6 +12,7 @@
 // Depends on: d3d9.h, pixel_formats.h.
 #pragma once
 
+#include <com_object.h>
 #include <d3d9.h>
 
 #include <cstring>
@@ -59,15 +60,16 @@ class DeviceChild {
   std::map<GUID, std::vector<uint8_t>, GuidLess> private_;
 };
 
-class Surface final : public IDirect3DSurface9, public DeviceChild {
+class Surface final
+    : public platform::ComInterfaces<IDirect3DSurface9, IID_IDirect3DResource9, IID_IDirect3DSurface9>,
+      public DeviceChild {
  public:
   // A level of `container`, or a standalone surface when it is null.
   // Throws std::bad_alloc when the storage cannot be had.
   Surface(Device* device, Texture* container, UINT level, const FormatInfo& format, UINT width, UINT height,
           D3DPOOL pool, DWORD usage, bool lockable);
 
-  // IUnknown
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
+  // IUnknown (QueryInterface is ComInterfaces'; the counts are DeviceChild's)
   ULONG STDMETHODCALLTYPE AddRef() override;
   ULONG STDMETHODCALLTYPE Release() override;
   // IDirect3DResource9
@@ -115,13 +117,14 @@ class Surface final : public IDirect3DSurface9, public DeviceChild {
   std::vector<uint8_t> storage_;
 };
 
-class Texture final : public IDirect3DTexture9, public DeviceChild {
+class Texture final : public platform::ComInterfaces<IDirect3DTexture9, IID_IDirect3DResource9,
+                                                     IID_IDirect3DBaseTexture9, IID_IDirect3DTexture9>,
+                      public DeviceChild {
  public:
   // Throws std::bad_alloc when the storage cannot be had.
   Texture(Device* device, UINT width, UINT height, UINT levels, DWORD usage, const FormatInfo& format, D3DPOOL pool);
 
-  // IUnknown
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
+  // IUnknown (QueryInterface is ComInterfaces'; the counts are DeviceChild's)
   ULONG STDMETHODCALLTYPE AddRef() override;
   ULONG STDMETHODCALLTYPE Release() override;
   // IDirect3DResource9

@@ -12,26 +12,6 @@ StateBlock::~StateBlock() {
   device_->Release();
 }
 
-HRESULT StateBlock::QueryInterface(REFIID riid, void** object) {
-  if (object == nullptr) return E_POINTER;
-  if (riid == IID_IUnknown || riid == IID_IDirect3DStateBlock9) {
-    AddRef();
-    *object = static_cast<IDirect3DStateBlock9*>(this);
-    return S_OK;
-  }
-  *object = nullptr;
-  return E_NOINTERFACE;
-}
-
-ULONG StateBlock::AddRef() { return ++refs_; }
-
-ULONG StateBlock::Release() {
-  if (refs_ == 0) return 0;
-  const ULONG left = --refs_;
-  if (left == 0) delete this;
-  return left;
-}
-
 HRESULT StateBlock::GetDevice(IDirect3DDevice9** device) {
   if (device == nullptr) return D3DERR_INVALIDCALL;
   device_->AddRef();

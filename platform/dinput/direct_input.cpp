@@ -18,6 +18,7 @@
 // "IDirectInputDevice8.Acquire" (DIERR_OTHERAPPHASPRIO),
 // "IDirectInputDevice8.GetDeviceState" (DIERR_INPUTLOST; the device is then
 // no longer acquired, as after a real loss).
+#include <com_object.h>
 #include <dinput.h>
 
 #include <atomic>
@@ -26,6 +27,7 @@
 #include <vector>
 
 #include "host/host.h"
+#include "platform/win32/host_keys.h"
 
 extern "C" {
 const GUID IID_IDirectInput8A = {0xBF798030, 0x483A, 0x4DA2, {0xAA, 0x99, 0x5D, 0x64, 0xED, 0x36, 0x97, 0x00}};
@@ -62,22 +64,10 @@ namespace {
 
 class DirectInput;
 
-class KeyboardDevice final : public IDirectInputDevice8A {
+class KeyboardDevice final : public ComObject<IDirectInputDevice8A, IID_IDirectInputDevice8A> {
  public:
   explicit KeyboardDevice(DirectInput* parent);
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
-    if (out == nullptr) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IDirectInputDevice8A) {
-      AddRef();
-      *out = static_cast<IDirectInputDevice8A*>(this);
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-  ULONG STDMETHODCALLTYPE Release() override;
 
   HRESULT STDMETHODCALLTYPE GetCapabilities(LPDIDEVCAPS caps) override {
     if (caps == nullptr || caps->dwSize != sizeof(DIDEVCAPS)) return DIERR_INVALIDPARAM;
@@ -114,8 +104,10 @@ class KeyboardDevice final : public IDirectInputDevice8A {
       acquired_ = false;
       return DIERR_INPUTLOST;
     }
-    uint8_t keys[kKeys] = {};
-    if (host::Host* h = host::Current()) h->KeyboardState(keys);
+    uint8_t hostKeys[host::kKeyCount] = {};
+    if (host::Host* h = host::Current()) h->KeyboardState(hostKeys);
+    uint8_t keys[kKeys];
+    platform::DikStateFromHostState(hostKeys, keys);
     auto* out = static_cast<uint8_t*>(lpvData);
     std::memset(out, 0, cbData);
     for (int key = 0; key < kKeys; ++key) {
@@ -232,9 +224,8 @@ class KeyboardDevice final : public IDirectInputDevice8A {
   HRESULT STDMETHODCALLTYPE GetImageInfo(LPDIDEVICEIMAGEINFOHEADERA) override { return DIERR_UNSUPPORTED; }
 
  private:
-  ~KeyboardDevice();
+  ~KeyboardDevice() override;
 
-  std::atomic<ULONG> refs_{1};
   DirectInput* parent_;
   bool formatSet_ = false;
   bool acquired_ = false;
@@ -244,24 +235,8 @@ class KeyboardDevice final : public IDirectInputDevice8A {
   DWORD level_ = 0;
 };
 
-class DirectInput final : public IDirectInput8A {
+class DirectInput final : public ComObject<IDirectInput8A, IID_IDirectInput8A> {
  public:
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
-    if (out == nullptr) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IDirectInput8A) {
-      AddRef();
-      *out = static_cast<IDirectInput8A*>(this);
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    ULONG left = --refs_;
-    if (left == 0) delete this;
-    return left;
-  }
 
   HRESULT STDMETHODCALLTYPE CreateDevice(REFGUID rguid, LPDIRECTINPUTDEVICE8A* out, LPUNKNOWN outer) override {
     if (out == nullptr) return DIERR_INVALIDPARAM;
@@ -298,8 +273,7 @@ class DirectInput final : public IDirectInput8A {
   }
 
  private:
-  ~DirectInput() = default;
-  std::atomic<ULONG> refs_{1};
+  ~DirectInput() override = default;
 };
 
 // A device keeps its DirectInput object alive.
@@ -310,11 +284,6 @@ KeyboardDevice::KeyboardDevice(DirectInput* parent) : parent_(parent) {
 
 KeyboardDevice::~KeyboardDevice() { parent_->Release(); }
 
-ULONG STDMETHODCALLTYPE KeyboardDevice::Release() {
-  ULONG left = --refs_;
-  if (left == 0) delete this;
-  return left;
-}
 
 }  // namespace
 }  // namespace platform

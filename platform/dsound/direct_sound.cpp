@@ -9,6 +9,7 @@
 // Fault injection: "DirectSoundCreate8" fails with DSERR_NODRIVER,
 // "IDirectSound8.SetCooperativeLevel" with DSERR_GENERIC,
 // "IDirectSound8.CreateSoundBuffer" with DSERR_OUTOFMEMORY.
+#include <com_object.h>
 #include <dsound.h>
 
 #include <cstring>
@@ -28,29 +29,15 @@ constexpr DWORD kPrimaryFlags = DSBCAPS_PRIMARYBUFFER | DSBCAPS_LOCHARDWARE | DS
 constexpr DWORD kUnsupportedFlags = DSBCAPS_CTRL3D | DSBCAPS_CTRLPOSITIONNOTIFY | DSBCAPS_CTRLFX |
                                     DSBCAPS_MUTE3DATMAXDISTANCE;
 
-class DirectSound8 final : public IDirectSound8 {
+class DirectSound8 final : public platform::ComObject<IDirectSound8, IID_IDirectSound, IID_IDirectSound8> {
  public:
   explicit DirectSound8(std::shared_ptr<DeviceCore> core) : core_(std::move(core)) {}
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-    if (ppv == nullptr) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IDirectSound || riid == IID_IDirectSound8) {
-      AddRef();
-      *ppv = static_cast<IDirectSound8*>(this);
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    ULONG left = --refs_;
-    if (left == 0) {
-      core_->released = true;
-      core_->mixer.Shutdown();
-      delete this;
-    }
-    return left;
+  // The last release stops the mixer; buffers still held play no more.
+  void FinalRelease() override {
+    core_->released = true;
+    core_->mixer.Shutdown();
+    delete this;
   }
 
   HRESULT STDMETHODCALLTYPE CreateSoundBuffer(LPCDSBUFFERDESC desc, LPDIRECTSOUNDBUFFER* out,
@@ -134,9 +121,8 @@ class DirectSound8 final : public IDirectSound8 {
   }
 
  private:
-  ~DirectSound8() = default;
+  ~DirectSound8() override = default;
 
-  std::atomic<ULONG> refs_{1};
   std::shared_ptr<DeviceCore> core_;
   DWORD speakers_ = DSSPEAKER_STEREO;
 };

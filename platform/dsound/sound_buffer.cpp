@@ -11,6 +11,8 @@
 // "IDirectSoundBuffer.Lock" with DSERR_BUFFERLOST.
 #include "platform/dsound/sound_buffer.h"
 
+#include <com_object.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -25,7 +27,8 @@ constexpr DWORD kPlayFlags = DSBPLAY_LOOPING | DSBPLAY_LOCHARDWARE | DSBPLAY_LOC
 
 float Attenuation(LONG hundredthsOfDb) { return static_cast<float>(std::pow(10.0, hundredthsOfDb / 2000.0)); }
 
-class SecondaryBuffer final : public IDirectSoundBuffer8 {
+class SecondaryBuffer final
+    : public platform::ComObject<IDirectSoundBuffer8, IID_IDirectSoundBuffer, IID_IDirectSoundBuffer8> {
  public:
   SecondaryBuffer(std::shared_ptr<DeviceCore> core, DWORD flags, DWORD bytes, const WAVEFORMATEX& format)
       : core_(std::move(core)), flags_(flags), bytes_(bytes), format_(format), data_(bytes, 0) {
@@ -43,28 +46,13 @@ class SecondaryBuffer final : public IDirectSoundBuffer8 {
     core_->mixer.AddLocked(&voice_);
   }
 
-  // IUnknown
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-    if (ppv == nullptr) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IDirectSoundBuffer || riid == IID_IDirectSoundBuffer8) {
-      AddRef();
-      *ppv = static_cast<IDirectSoundBuffer8*>(this);
-      return S_OK;
+  // IUnknown: the last release takes the voice out of the mixer first.
+  void FinalRelease() override {
+    {
+      auto lock = core_->mixer.Acquire();
+      core_->mixer.RemoveLocked(&voice_);
     }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    ULONG left = --refs_;
-    if (left == 0) {
-      {
-        auto lock = core_->mixer.Acquire();
-        core_->mixer.RemoveLocked(&voice_);
-      }
-      delete this;
-    }
-    return left;
+    delete this;
   }
 
   // IDirectSoundBuffer
@@ -252,7 +240,7 @@ class SecondaryBuffer final : public IDirectSoundBuffer8 {
   }
 
  private:
-  ~SecondaryBuffer() = default;
+  ~SecondaryBuffer() override = default;
 
   bool Inside(LPVOID ptr, DWORD bytes, DWORD* offset) const {
     if (ptr == nullptr) return false;
@@ -295,7 +283,6 @@ class SecondaryBuffer final : public IDirectSoundBuffer8 {
     voice_.gainRight = master * (pan_ < 0 ? Attenuation(pan_) : 1.0f);
   }
 
-  std::atomic<ULONG> refs_{1};
   std::shared_ptr<DeviceCore> core_;
   DWORD flags_;
   DWORD bytes_;
@@ -311,31 +298,16 @@ class SecondaryBuffer final : public IDirectSoundBuffer8 {
 // The primary buffer stands for the device's output; the program can set
 // its format and start or stop it, but the mixer always runs in the output
 // format and the buffer cannot be written.
-class PrimaryBuffer final : public IDirectSoundBuffer {
+class PrimaryBuffer final : public platform::ComObject<IDirectSoundBuffer, IID_IDirectSoundBuffer> {
  public:
   PrimaryBuffer(std::shared_ptr<DeviceCore> core, DWORD flags) : core_(std::move(core)), flags_(flags) {}
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-    if (ppv == nullptr) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IDirectSoundBuffer) {
-      AddRef();
-      *ppv = static_cast<IDirectSoundBuffer*>(this);
-      return S_OK;
+  void FinalRelease() override {
+    {
+      auto lock = core_->mixer.Acquire();
+      if (core_->primary == this) core_->primary = nullptr;
     }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    ULONG left = --refs_;
-    if (left == 0) {
-      {
-        auto lock = core_->mixer.Acquire();
-        if (core_->primary == this) core_->primary = nullptr;
-      }
-      delete this;
-    }
-    return left;
+    delete this;
   }
 
   HRESULT STDMETHODCALLTYPE GetCaps(LPDSBCAPS caps) override {
@@ -402,9 +374,8 @@ class PrimaryBuffer final : public IDirectSoundBuffer {
   HRESULT STDMETHODCALLTYPE Restore() override { return DS_OK; }
 
  private:
-  ~PrimaryBuffer() = default;
+  ~PrimaryBuffer() override = default;
 
-  std::atomic<ULONG> refs_{1};
   std::shared_ptr<DeviceCore> core_;
   DWORD flags_;
   std::atomic<bool> playing_{false};

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "host/host.h"
+#include "platform/win32/message_box_style.h"
 #include "platform/win32/text_convert.h"
 #include "platform/win32/win32_internal.h"
 
@@ -25,10 +26,11 @@ int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) {
   if (lpCaption) request.captionBytes = std::string(lpCaption);
   request.textUtf8 = platform::detail::ShiftJisToUtf8(lpText);
   request.captionUtf8 = lpCaption ? platform::detail::ShiftJisToUtf8(lpCaption) : "Error";
-  request.flags = uType;
-  if (host::Host* h = host::Current()) return h->MessageBox(request);
+  platform::DescribeMessageBoxStyle(uType, &request);
+  request.owned = hWnd != nullptr;
+  if (host::Host* h = host::Current()) return platform::MessageBoxResult(h->MessageBox(request));
   std::fprintf(stderr, "%s: %s\n", request.captionUtf8.c_str(), request.textUtf8.c_str());
-  return IDOK;
+  return platform::MessageBoxResult(host::DialogAnswer::Ok);
 }
 
 int WINAPI MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiByteStr, int cbMultiByte,

@@ -21,6 +21,7 @@
 #include <thread>
 
 #include "host/host.h"
+#include "platform/win32/host_keys.h"
 #include "platform/win32/win32_internal.h"
 
 namespace platform::detail {
@@ -31,9 +32,16 @@ constexpr int kDoubleClickHalfBox = 2;  // the double-click box is 4 x 4 pixels
 constexpr uint64_t kMaxIdleWaitMs = 1000;
 constexpr WORD kMaxRepeatCount = 0xFFFF;
 
+// An input message with the modifier state its key event carried.
+struct InputMsg {
+  MSG msg;
+  bool shift = false;
+};
+
 struct QueueState {
   std::deque<MSG> posted;
-  std::deque<MSG> input;
+  std::deque<InputMsg> input;
+  bool shiftOfLastKey = false;  // as of the last key message taken
   bool quitPending = false;
   int quitCode = 0;
   // Double-click tracking: the last press that could start a double click.
@@ -62,10 +70,15 @@ bool InFilter(const MSG& m, HWND hwnd, UINT lo, UINT hi) {
   return m.message >= lo && m.message <= hi;
 }
 
-bool TakeFrom(std::deque<MSG>& q, HWND hwnd, UINT lo, UINT hi, bool remove, MSG* out) {
+const MSG& MsgOf(const MSG& m) { return m; }
+const MSG& MsgOf(const InputMsg& m) { return m.msg; }
+
+template <typename Item>
+bool TakeFrom(std::deque<Item>& q, HWND hwnd, UINT lo, UINT hi, bool remove, MSG* out, Item* taken = nullptr) {
   for (auto it = q.begin(); it != q.end(); ++it) {
-    if (!InFilter(*it, hwnd, lo, hi)) continue;
-    *out = *it;
+    if (!InFilter(MsgOf(*it), hwnd, lo, hi)) continue;
+    *out = MsgOf(*it);
+    if (taken) *taken = *it;
     if (remove) q.erase(it);
     return true;
   }
@@ -90,7 +103,8 @@ POINT ScreenPoint(HWND hwnd, int x, int y) {
   return p;
 }
 
-void PushInput(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, uint64_t time, int x, int y) {
+void PushInput(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, uint64_t time, int x, int y,
+               bool shift = false) {
   MSG m{};
   m.hwnd = hwnd;
   m.message = message;
@@ -98,7 +112,7 @@ void PushInput(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, uint64_t t
   m.lParam = lParam;
   m.time = static_cast<DWORD>(time);
   m.pt = ScreenPoint(hwnd, x, y);
-  State().input.push_back(m);
+  State().input.push_back(InputMsg{m, shift});
 }
 
 void TranslateEvent(const host::Event& e) {
@@ -108,11 +122,14 @@ void TranslateEvent(const host::Event& e) {
   Window* w = FindWindowByHandle(hwnd);
   switch (e.type) {
     case host::EventType::KeyDown: {
+      const int vk = platform::VkFromHostKey(e.key, (e.mods & host::kModNumLock) != 0);
+      const int dik = platform::DikFromHostKey(e.key);
+      if (vk == 0 && dik == 0) return;
       if (e.repeat && !st.input.empty()) {
         // Auto-repeat while the program is busy adds to the waiting
         // message's repeat count instead of queueing more messages.
-        MSG& last = st.input.back();
-        if (last.message == WM_KEYDOWN && last.wParam == static_cast<WPARAM>(e.vk) &&
+        MSG& last = st.input.back().msg;
+        if (last.message == WM_KEYDOWN && last.wParam == static_cast<WPARAM>(vk) &&
             (static_cast<uint32_t>(last.lParam) & (1u << 30))) {
           uint32_t l = static_cast<uint32_t>(last.lParam);
           WORD count = static_cast<WORD>(l & 0xFFFF);
@@ -121,24 +138,29 @@ void TranslateEvent(const host::Event& e) {
           return;
         }
       }
-      PushInput(hwnd, WM_KEYDOWN, static_cast<WPARAM>(e.vk & 0xFF), KeyLParam(e.scancode, 1, e.repeat, false),
-                e.timeMs, st.cursor.x, st.cursor.y);
+      PushInput(hwnd, WM_KEYDOWN, static_cast<WPARAM>(vk & 0xFF), KeyLParam(dik, 1, e.repeat, false), e.timeMs,
+                st.cursor.x, st.cursor.y, (e.mods & host::kModShift) != 0);
       return;
     }
-    case host::EventType::KeyUp:
-      PushInput(hwnd, WM_KEYUP, static_cast<WPARAM>(e.vk & 0xFF), KeyLParam(e.scancode, 1, true, true), e.timeMs,
-                st.cursor.x, st.cursor.y);
+    case host::EventType::KeyUp: {
+      const int vk = platform::VkFromHostKey(e.key, (e.mods & host::kModNumLock) != 0);
+      const int dik = platform::DikFromHostKey(e.key);
+      if (vk == 0 && dik == 0) return;
+      PushInput(hwnd, WM_KEYUP, static_cast<WPARAM>(vk & 0xFF), KeyLParam(dik, 1, true, true), e.timeMs, st.cursor.x,
+                st.cursor.y, (e.mods & host::kModShift) != 0);
       return;
+    }
     case host::EventType::MouseMove: {
       st.cursor = POINT{e.x, e.y};
       LPARAM l = MAKELPARAM(e.x, e.y);
       WPARAM keys = st.buttonDown ? MK_LBUTTON : 0;
-      if (!st.input.empty() && st.input.back().message == WM_MOUSEMOVE) {
+      if (!st.input.empty() && st.input.back().msg.message == WM_MOUSEMOVE) {
         // Only the latest position of a run of moves matters.
-        st.input.back().lParam = l;
-        st.input.back().wParam = keys;
-        st.input.back().time = static_cast<DWORD>(e.timeMs);
-        st.input.back().pt = ScreenPoint(hwnd, e.x, e.y);
+        MSG& last = st.input.back().msg;
+        last.lParam = l;
+        last.wParam = keys;
+        last.time = static_cast<DWORD>(e.timeMs);
+        last.pt = ScreenPoint(hwnd, e.x, e.y);
         return;
       }
       PushInput(hwnd, WM_MOUSEMOVE, keys, l, e.timeMs, e.x, e.y);
@@ -192,7 +214,9 @@ bool TakeMessage(MSG* out, HWND hwnd, UINT lo, UINT hi, bool remove) {
     if (remove) st.quitPending = false;
     return true;
   }
-  if (TakeFrom(st.input, hwnd, lo, hi, remove, out)) {
+  InputMsg taken;
+  if (TakeFrom(st.input, hwnd, lo, hi, remove, out, &taken)) {
+    if (out->message == WM_KEYDOWN || out->message == WM_KEYUP) st.shiftOfLastKey = taken.shift;
     if (remove && IsMouseMessage(out->message) && FindWindowByHandle(out->hwnd)) {
       // The pointer is over the client: the window picks the cursor first.
       SendMessageA(out->hwnd, WM_SETCURSOR, reinterpret_cast<WPARAM>(out->hwnd),
@@ -240,10 +264,11 @@ void PumpHostEvents() {
 
 void RemoveMessagesFor(HWND hwnd) {
   auto& st = State();
-  for (auto* q : {&st.posted, &st.input}) {
-    for (auto it = q->begin(); it != q->end();) {
-      it = it->hwnd == hwnd ? q->erase(it) : it + 1;
-    }
+  for (auto it = st.posted.begin(); it != st.posted.end();) {
+    it = it->hwnd == hwnd ? st.posted.erase(it) : it + 1;
+  }
+  for (auto it = st.input.begin(); it != st.input.end();) {
+    it = it->msg.hwnd == hwnd ? st.input.erase(it) : it + 1;
   }
   if (st.pressWindow == hwnd) st.havePress = false;
 }
@@ -306,10 +331,9 @@ BOOL WINAPI TranslateMessage(const MSG* lpMsg) {
     return FALSE;
   }
   if (lpMsg->message == WM_KEYDOWN) {
-    // Characters of the keys that have one regardless of layout details.
-    uint8_t keys[256] = {};
-    if (host::Current()) host::Current()->KeyboardState(keys);
-    bool shift = (keys[0x2A] | keys[0x36]) & 0x80;  // either Shift key, by DirectInput code
+    // Characters of the keys that have one regardless of layout details;
+    // Shift as the key's own event found it.
+    bool shift = platform::detail::State().shiftOfLastKey;
     int vk = static_cast<int>(lpMsg->wParam & 0xFF);
     int ch = 0;
     if (vk >= 'A' && vk <= 'Z') ch = shift ? vk : vk - 'A' + 'a';

@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "entry/run_program.h"
+#include "platform/win32/message_box_style.h"
 
 namespace {
 
@@ -47,8 +48,8 @@ void WriteAll(int fd, const std::string& text) {
   std::ostringstream out;
   out << "exit " << code << "\n";
   for (const host::MessageBoxRequest& m : h->MessageBoxes()) {
-    out << "box " << Hex(m.textBytes) << " " << (m.captionBytes ? Hex(*m.captionBytes) : "null") << " " << m.flags
-        << "\n";
+    out << "box " << Hex(m.textBytes) << " " << (m.captionBytes ? Hex(*m.captionBytes) : "null") << " "
+        << platform::MessageBoxStyleOf(m) << "\n";
   }
   out << "frames " << h->FrameCount() << "\n";
   out << "end " << h->NowMs() << "\n";

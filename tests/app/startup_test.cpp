@@ -96,7 +96,7 @@ TEST(Startup, RunsCentredWithTheGameCursorAndEndsByTheCloseBox) {
 
 TEST(Startup, EscapeEndsWithExitCodeZero) {
   ProgramSetup s;
-  s.configure = [](host::HeadlessHost& h) { h.ScheduleKey(700, VK_ESCAPE, 0x01, true); };
+  s.configure = [](host::HeadlessHost& h) { h.ScheduleKey(700, host::Key::Escape, true); };
   const ProgramResult r = RunProgram(s);
   ASSERT_TRUE(r.finished);
   EXPECT_EQ(r.exitCode, 0);

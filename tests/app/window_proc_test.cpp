@@ -36,8 +36,8 @@ ProgramSetup Scenario(std::function<void(host::HeadlessHost&)> script) {
 TEST(WindowProc, SpaceStartsTheGameOnceAndRepeatsChangeNothing) {
   const ProgramResult r = RunProgram(Scenario([](host::HeadlessHost& h) {
     h.SetKeyRepeat(100, 100);
-    h.ScheduleKey(600, VK_SPACE, 0x39, true);
-    h.ScheduleKey(850, VK_SPACE, 0x39, false);  // repeats at 700 and 800
+    h.ScheduleKey(600, host::Key::Space, true);
+    h.ScheduleKey(850, host::Key::Space, false);  // repeats at 700 and 800
     h.ScheduleClose(900);
   }));
   ASSERT_TRUE(r.finished);
@@ -71,10 +71,10 @@ TEST(WindowProc, OtherKeysDoNothingAndArrowMessagesDoNotMove) {
   const ProgramResult r = RunProgram(Scenario([](host::HeadlessHost& h) {
     // Key messages only reach the window; the arrows act through the
     // keyboard poll of a tick, and no tick runs while they are down.
-    h.ScheduleKey(600, VK_RETURN, 0x1C, true);
-    h.ScheduleKey(610, VK_RETURN, 0x1C, false);
-    h.ScheduleKey(620, VK_LEFT, 0xCB, true);
-    h.ScheduleKey(630, VK_LEFT, 0xCB, false);
+    h.ScheduleKey(600, host::Key::Return, true);
+    h.ScheduleKey(610, host::Key::Return, false);
+    h.ScheduleKey(620, host::Key::Left, true);
+    h.ScheduleKey(630, host::Key::Left, false);
     h.ScheduleClose(900);
   }));
   ASSERT_TRUE(r.finished);
@@ -83,7 +83,7 @@ TEST(WindowProc, OtherKeysDoNothingAndArrowMessagesDoNotMove) {
 
 TEST(WindowProc, HeldArrowMovesOncePerTickEvenOnTheTitleCard) {
   const ProgramResult r = RunProgram(Scenario([](host::HeadlessHost& h) {
-    h.ScheduleKey(100, VK_DOWN, 0xD0, true);  // ticks at 500, 1000, 1500
+    h.ScheduleKey(100, host::Key::Down, true);  // ticks at 500, 1000, 1500
     h.ScheduleClose(1700);
   }));
   ASSERT_TRUE(r.finished);

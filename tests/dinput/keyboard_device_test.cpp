@@ -80,8 +80,8 @@ TEST_F(KeyboardDeviceTest, KeyboardFormatIsTheDocumentedOne) {
 
 TEST_F(KeyboardDeviceTest, StateIsIndexedByDirectInputCodeWithKeypadArrowsApart) {
   ASSERT_EQ(InitKeyboard(), 0);
-  host_.ScheduleKeyState(0, DIK_LEFT, true);
-  host_.ScheduleKeyState(0, DIK_NUMPAD8, true);
+  host_.ScheduleKeyState(0, host::Key::Left, true);
+  host_.ScheduleKeyState(0, host::Key::Keypad8, true);
   host_.AdvanceTo(1);
   uint8_t keys[256];
   ASSERT_EQ(device_->GetDeviceState(sizeof keys, keys), DI_OK);
@@ -94,13 +94,13 @@ TEST_F(KeyboardDeviceTest, StateIsIndexedByDirectInputCodeWithKeypadArrowsApart)
   for (uint8_t k : keys) held += k != 0;
   EXPECT_EQ(held, 2);
   // A key pressed and released between two reads leaves no trace.
-  host_.ScheduleKeyState(10, DIK_RIGHT, true);
-  host_.ScheduleKeyState(20, DIK_RIGHT, false);
+  host_.ScheduleKeyState(10, host::Key::Right, true);
+  host_.ScheduleKeyState(20, host::Key::Right, false);
   host_.AdvanceTo(30);
   ASSERT_EQ(device_->GetDeviceState(sizeof keys, keys), DI_OK);
   EXPECT_EQ(keys[DIK_RIGHT], 0);
   // Keys typed into the window count too (the device listens in the background either way).
-  host_.ScheduleKey(40, VK_DOWN, DIK_DOWN, true);
+  host_.ScheduleKey(40, host::Key::Down, true);
   host_.AdvanceTo(40);
   ASSERT_EQ(device_->GetDeviceState(sizeof keys, keys), DI_OK);
   EXPECT_EQ(keys[DIK_DOWN], 0x80);
@@ -165,7 +165,7 @@ TEST_F(KeyboardDeviceTest, CustomFormatPutsChosenKeysAtChosenOffsets) {
   DIDATAFORMAT df = {sizeof(DIDATAFORMAT), sizeof(DIOBJECTDATAFORMAT), 0, 4, 2, objs};
   ASSERT_EQ(device_->SetDataFormat(&df), DI_OK);
   ASSERT_EQ(device_->Acquire(), DI_OK);
-  host_.ScheduleKeyState(0, DIK_SPACE, true);
+  host_.ScheduleKeyState(0, host::Key::Space, true);
   host_.AdvanceTo(1);
   uint8_t state[4] = {9, 9, 9, 9};
   ASSERT_EQ(device_->GetDeviceState(4, state), DI_OK);

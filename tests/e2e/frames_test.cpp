@@ -43,16 +43,14 @@ class FramesTest : public ::testing::Test {
     s.configure = [](host::HeadlessHost& h) {
       h.KeepFrames(true);
       h.SetCalendarTime(1700000000);
-      h.ScheduleKey(600, VK_SPACE, 0x39, true);
-      h.ScheduleKey(650, VK_SPACE, 0x39, false);
-      const struct {
-        int vk, scancode;
-      } keys[] = {{VK_RIGHT, 0xCD}, {VK_DOWN, 0xD0}, {VK_RIGHT, 0xCD}, {VK_RIGHT, 0xCD}, {VK_RIGHT, 0xCD},
-                  {VK_UP, 0xC8},    {VK_UP, 0xC8},   {VK_UP, 0xC8},    {VK_UP, 0xC8},    {VK_DOWN, 0xD0}};
+      h.ScheduleKey(600, host::Key::Space, true);
+      h.ScheduleKey(650, host::Key::Space, false);
+      using K = host::Key;
+      const K keys[] = {K::Right, K::Down, K::Right, K::Right, K::Right, K::Up, K::Up, K::Up, K::Up, K::Down};
       uint64_t t = 1000;
       for (const auto& k : keys) {  // held across exactly one tick each
-        h.ScheduleKey(t - 100, k.vk, k.scancode, true);
-        h.ScheduleKey(t + 100, k.vk, k.scancode, false);
+        h.ScheduleKey(t - 100, k, true);
+        h.ScheduleKey(t + 100, k, false);
         t += 500;
       }
       h.ScheduleClose(6200);

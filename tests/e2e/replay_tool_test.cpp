@@ -25,19 +25,17 @@ TEST(ReplayScript, ReadsEveryEventKindWithCommentsAndBlankLines) {
       << error;
   ASSERT_EQ(events.size(), 7u);
   EXPECT_EQ(events[0].kind, EventKind::Key);
-  EXPECT_EQ(events[0].vk, 0x20);
-  EXPECT_EQ(events[0].scancode, 0x39);
+  EXPECT_EQ(events[0].key, host::Key::Space);
   EXPECT_TRUE(events[0].down);
   EXPECT_FALSE(events[1].down);
-  EXPECT_EQ(events[2].vk, 0x25);
-  EXPECT_EQ(events[2].scancode, 0xCB);
+  EXPECT_EQ(events[2].key, host::Key::Left);
   EXPECT_EQ(events[3].kind, EventKind::Click);
   EXPECT_EQ(events[3].ms, 1000u);
   EXPECT_EQ(events[3].x, 130);
   EXPECT_EQ(events[3].y, 40);
   EXPECT_EQ(events[4].kind, EventKind::DoubleClick);
   EXPECT_EQ(events[4].y, 65535);
-  EXPECT_EQ(events[5].scancode, 0x01);
+  EXPECT_EQ(events[5].key, host::Key::Escape);
   EXPECT_EQ(events[6].kind, EventKind::Close);
   EXPECT_EQ(events[6].line, 9);
 }

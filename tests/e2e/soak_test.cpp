@@ -83,9 +83,7 @@ class RandomPlayer {
   explicit RandomPlayer(uint32_t seed) : random_(seed) {}
 
   void ScriptUpTo(host::HeadlessHost& h, uint64_t until) {
-    const struct {
-      int vk, scancode;
-    } arrows[] = {{VK_LEFT, 0xCB}, {VK_RIGHT, 0xCD}, {VK_UP, 0xC8}, {VK_DOWN, 0xD0}};
+    const host::Key arrows[] = {host::Key::Left, host::Key::Right, host::Key::Up, host::Key::Down};
     until = std::min(until, kTwoHoursMs - 5000);
     while (next_ < until) {
       const uint64_t t = next_;
@@ -93,13 +91,13 @@ class RandomPlayer {
       if (kind < 45) {
         const auto& k = arrows[random_() % 4];
         const uint64_t hold = 100 + random_() % 1500;
-        h.ScheduleKey(t, k.vk, k.scancode, true);
-        h.ScheduleKey(t + hold, k.vk, k.scancode, false);
+        h.ScheduleKey(t, k, true);
+        h.ScheduleKey(t + hold, k, false);
       } else if (kind < 90) {
         h.ScheduleClick(t, static_cast<int>(random_() % 800), static_cast<int>(random_() % 640));
       } else if (kind < 97) {
-        h.ScheduleKey(t, VK_SPACE, 0x39, true);
-        h.ScheduleKey(t + 60, VK_SPACE, 0x39, false);
+        h.ScheduleKey(t, host::Key::Space, true);
+        h.ScheduleKey(t + 60, host::Key::Space, false);
       } else {
         h.ScheduleDoubleClick(t, static_cast<int>(random_() % 800), static_cast<int>(random_() % 640));
       }

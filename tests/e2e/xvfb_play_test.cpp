@@ -4,9 +4,7 @@
 // as a person's would be, so the program's background keyboard reads them
 // too. Also prints the program's CPU share while playing and its peak
 // memory (figures only, no timing assertion).
-#include <dlfcn.h>
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -23,17 +21,13 @@
 #include "tests/app/program_run.h"
 
 // Last: Xlib's macros (None, Bool, Status...) would break the headers above.
-#include <X11/Xlib.h>
+#include "tests/e2e/xvfb_session.h"
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
 
 namespace {
 
 using std::chrono::milliseconds;
-
-// libXtst is loaded at run time: only its shared library is needed.
-using FakeKeyFn = int (*)(Display*, unsigned int, int, unsigned long);
-using FakeMotionFn = int (*)(Display*, int, int, int, unsigned long);
 
 struct Frame {
   int width = 0, height = 0;
@@ -51,66 +45,6 @@ double Difference(const Frame& a, int ax, int ay, const Frame& b, int bx, int by
     }
   }
   return sum / (3.0 * w * h);
-}
-
-class XvfbSession {
- public:
-  ~XvfbSession() {
-    if (display_) XCloseDisplay(display_);
-    if (server_ > 0) {
-      kill(server_, SIGTERM);
-      waitpid(server_, nullptr, 0);
-    }
-  }
-
-  // Starts Xvfb on a free display; false when it is not installed.
-  bool Start() {
-    int fds[2];
-    if (pipe(fds) != 0) return false;
-    server_ = fork();
-    if (server_ == 0) {
-      close(fds[0]);
-      const std::string fd = std::to_string(fds[1]);
-      execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten", "tcp",
-             static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    close(fds[1]);
-    std::string number;
-    char c;
-    while (read(fds[0], &c, 1) == 1 && c != '\n') number += c;
-    close(fds[0]);
-    if (number.empty()) return false;
-    name_ = ":" + number;
-    display_ = XOpenDisplay(name_.c_str());
-    return display_ != nullptr;
-  }
-
-  Display* display() { return display_; }
-  const std::string& name() const { return name_; }
-
- private:
-  pid_t server_ = -1;
-  std::string name_;
-  Display* display_ = nullptr;
-};
-
-Window FindWindow(Display* d, Window w, const char* title) {
-  char* name = nullptr;
-  if (XFetchName(d, w, &name) && name) {
-    const bool match = std::strcmp(name, title) == 0;
-    XFree(name);
-    XWindowAttributes a;
-    if (match && XGetWindowAttributes(d, w, &a) && a.map_state == IsViewable) return w;
-  }
-  Window root, parent, *children = nullptr;
-  unsigned count = 0;
-  Window found = 0;
-  if (XQueryTree(d, w, &root, &parent, &children, &count)) {
-    for (unsigned i = 0; i < count && !found; ++i) found = FindWindow(d, children[i], title);
-    if (children) XFree(children);
-  }
-  return found;
 }
 
 Frame Capture(Display* d, Window w) {
@@ -177,11 +111,8 @@ Frame HeadlessTitleFrame() {
 }
 
 TEST(Xvfb, TitleCardSpaceArrowAndEscape) {
-  void* xtst = dlopen("libXtst.so.6", RTLD_NOW);
-  if (xtst == nullptr) GTEST_SKIP() << "libXtst.so.6 is not installed (see scripts/setup.sh)";
-  auto fakeKey = reinterpret_cast<FakeKeyFn>(dlsym(xtst, "XTestFakeKeyEvent"));
-  auto fakeMotion = reinterpret_cast<FakeMotionFn>(dlsym(xtst, "XTestFakeMotionEvent"));
-  ASSERT_TRUE(fakeKey && fakeMotion);
+  XTest xtest;
+  if (!xtest.Load()) GTEST_SKIP() << "libXtst.so.6 is not installed (see scripts/setup.sh)";
   if (access("velmora", X_OK) != 0) GTEST_SKIP() << "the game was not built (no SDL host)";
 
   const Frame title = HeadlessTitleFrame();
@@ -192,23 +123,9 @@ TEST(Xvfb, TitleCardSpaceArrowAndEscape) {
   if (!x.Start()) GTEST_SKIP() << "Xvfb is not available";
   Display* d = x.display();
 
-  const pid_t game = fork();
-  if (game == 0) {
-    setenv("DISPLAY", x.name().c_str(), 1);
-    setenv("SDL_AUDIODRIVER", "dummy", 1);
-    // The X11 and GL drivers that SDL loads keep a few allocations until the
-    // process ends; in sanitizer builds that is not the game's leak to report.
-    setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
-    execl("./velmora", "velmora", static_cast<char*>(nullptr));
-    _exit(127);
-  }
+  const pid_t game = StartProgram(x.name(), "./velmora");
   ASSERT_GT(game, 0);
-
-  Window w = 0;
-  for (int i = 0; i < 200 && !w; ++i) {
-    std::this_thread::sleep_for(milliseconds(100));
-    w = FindWindow(d, DefaultRootWindow(d), "VELMORA");
-  }
+  const Window w = WaitForWindow(d, "VELMORA", 20000);
   ASSERT_NE(w, 0u) << "no VELMORA window appeared";
   XWindowAttributes a;
   XGetWindowAttributes(d, w, &a);
@@ -218,14 +135,11 @@ TEST(Xvfb, TitleCardSpaceArrowAndEscape) {
   int wx = 0, wy = 0;
   Window child;
   XTranslateCoordinates(d, w, DefaultRootWindow(d), 0, 0, &wx, &wy, &child);
-  fakeMotion(d, -1, wx + 400, wy + 620, 0);
+  xtest.fakeMotion(d, -1, wx + 400, wy + 620, 0);
   XSetInputFocus(d, w, RevertToParent, CurrentTime);
   XSync(d, False);
 
-  auto press = [&](KeySym key, bool down) {
-    fakeKey(d, XKeysymToKeycode(d, key), down, 0);
-    XSync(d, False);
-  };
+  auto press = [&](KeySym key, bool down) { xtest.Press(d, key, down); };
 
   // Polls the window until `good` holds for a capture or the time is up.
   auto waitFor = [&](auto good, int ms) {
@@ -270,16 +184,7 @@ TEST(Xvfb, TitleCardSpaceArrowAndEscape) {
   press(XK_Escape, true);
   press(XK_Escape, false);
   int status = 0;
-  pid_t done = 0;
-  for (int i = 0; i < 100 && done == 0; ++i) {
-    std::this_thread::sleep_for(milliseconds(100));
-    done = waitpid(game, &status, WNOHANG);
-  }
-  if (done == 0) {
-    kill(game, SIGKILL);
-    waitpid(game, &status, 0);
-    FAIL() << "Escape did not end the program";
-  }
+  ASSERT_TRUE(WaitForExit(game, &status, 10000)) << "Escape did not end the program";
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0);
   std::printf("velmora under Xvfb while playing: %.2f%% of one core over %.1f s, peak memory %ld KiB\n",

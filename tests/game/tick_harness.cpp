@@ -5,6 +5,7 @@
 
 #include "devices/keyboard.h"
 #include "devices/main_window.h"
+#include "platform/win32/host_keys.h"
 
 namespace {
 
@@ -61,7 +62,13 @@ void TickHarness::ClearLogs() {
 }
 
 void TickHarness::HoldKey(int scancode, bool down) {
-  host_->ScheduleKeyState(host_->NowMs(), scancode, down);
+  // The game names keys by DirectInput code; the host by its own.
+  host::Key key = host::Key::None;
+  for (int k = 1; k < host::kKeyCount && key == host::Key::None; ++k) {
+    if (platform::DikFromHostKey(static_cast<host::Key>(k)) == scancode) key = static_cast<host::Key>(k);
+  }
+  ASSERT_NE(key, host::Key::None) << scancode;
+  host_->ScheduleKeyState(host_->NowMs(), key, down);
   host_->AdvanceTo(host_->NowMs());  // delivers what is due now
 }
 

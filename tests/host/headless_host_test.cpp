@@ -52,9 +52,9 @@ TEST(HeadlessClock, WaitStopsAtNextScriptedEventOrDeadline) {
 TEST(HeadlessInput, EventsArriveOnlyWhenDueAndInScriptOrder) {
   HeadlessHost h;
   h.SetKeyRepeat(0, 0);
-  h.ScheduleKey(200, 0x20, 0x39, true);
+  h.ScheduleKey(200, host::Key::Space, true);
   h.ScheduleClick(100, 10, 20);
-  h.ScheduleKey(200, 0x20, 0x39, false);
+  h.ScheduleKey(200, host::Key::Space, false);
   EXPECT_TRUE(Drain(h).empty());
   h.AdvanceTo(150);
   auto first = Drain(h);
@@ -75,26 +75,44 @@ TEST(HeadlessInput, EventsArriveOnlyWhenDueAndInScriptOrder) {
 TEST(HeadlessInput, KeyboardStateFollowsKeysAndStateOnlyScript) {
   HeadlessHost h;
   uint8_t keys[256];
-  h.ScheduleKey(10, 0x25, 0xCB, true);
-  h.ScheduleKeyState(20, 0xC8, true);
-  h.ScheduleKey(30, 0x25, 0xCB, false);
+  h.ScheduleKey(10, host::Key::Left, true);
+  h.ScheduleKeyState(20, host::Key::Up, true);
+  h.ScheduleKey(30, host::Key::Left, false);
   h.AdvanceTo(20);
   h.KeyboardState(keys);
-  EXPECT_EQ(keys[0xCB], 0x80);
-  EXPECT_EQ(keys[0xC8], 0x80);
+  const int left = static_cast<int>(host::Key::Left), up = static_cast<int>(host::Key::Up);
+  EXPECT_EQ(keys[left], 0x80);
+  EXPECT_EQ(keys[up], 0x80);
   h.AdvanceTo(30);
   h.KeyboardState(keys);
-  EXPECT_EQ(keys[0xCB], 0);
-  EXPECT_EQ(keys[0xC8], 0x80);
+  EXPECT_EQ(keys[left], 0);
+  EXPECT_EQ(keys[up], 0x80);
   // The state-only key produced no window event.
-  for (const Event& e : Drain(h)) EXPECT_EQ(e.scancode, 0xCB);
+  for (const Event& e : Drain(h)) EXPECT_EQ(e.key, host::Key::Left);
+}
+
+TEST(HeadlessInput, KeyEventsCarryTheModifiersHeldAtTheTime) {
+  HeadlessHost h;
+  h.SetKeyRepeat(0, 0);
+  h.ScheduleKey(10, host::Key::A, true);
+  h.ScheduleKeyState(20, host::Key::RightShift, true);
+  h.ScheduleKey(30, host::Key::A, false);
+  h.ScheduleKey(40, host::Key::LeftCtrl, true);
+  h.ScheduleKey(50, host::Key::LeftAlt, true);
+  h.AdvanceTo(60);
+  auto events = Drain(h);
+  ASSERT_EQ(events.size(), 4u);
+  EXPECT_EQ(events[0].mods, host::kModNumLock);
+  EXPECT_EQ(events[1].mods, host::kModNumLock | host::kModShift);
+  EXPECT_EQ(events[2].mods, host::kModNumLock | host::kModShift | host::kModCtrl);
+  EXPECT_EQ(events[3].mods, host::kModNumLock | host::kModShift | host::kModCtrl | host::kModAlt);
 }
 
 TEST(HeadlessInput, HeldKeyRepeatsAfterDelayAtInterval) {
   HeadlessHost h;
   h.SetKeyRepeat(500, 100);
-  h.ScheduleKey(0, 0x20, 0x39, true);
-  h.ScheduleKey(1000, 0x20, 0x39, false);
+  h.ScheduleKey(0, host::Key::Space, true);
+  h.ScheduleKey(1000, host::Key::Space, false);
   h.AdvanceTo(2000);
   auto events = Drain(h);
   // press, repeats at 500..900 (5), release; nothing after the release.
@@ -164,11 +182,15 @@ TEST(HeadlessOutput, FramesMessageBoxesDebugTextAndProfile) {
 
   host::MessageBoxRequest box;
   box.textUtf8 = "x";
-  box.flags = 0x10;
-  EXPECT_EQ(h.MessageBox(box), 1);
-  box.flags = 4;  // MB_YESNO
-  EXPECT_EQ(h.MessageBox(box), 6);
-  EXPECT_EQ(h.MessageBoxes().size(), 2u);
+  box.icon = host::DialogIcon::Error;
+  EXPECT_EQ(h.MessageBox(box), host::DialogAnswer::Ok);
+  box.buttons = host::DialogButtons::YesNo;
+  EXPECT_EQ(h.MessageBox(box), host::DialogAnswer::Yes);
+  box.defaultButton = 1;  // Enter takes the default button
+  EXPECT_EQ(h.MessageBox(box), host::DialogAnswer::No);
+  box.defaultButton = 3;  // past the last button: the first
+  EXPECT_EQ(h.MessageBox(box), host::DialogAnswer::Yes);
+  EXPECT_EQ(h.MessageBoxes().size(), 4u);
 
   h.DebugOutput("a\r\n");
   h.DebugOutput("b");

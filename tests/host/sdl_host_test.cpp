@@ -14,62 +14,42 @@
 
 namespace {
 
-using host::sdl::DikFromEvdev;
-using host::sdl::DikFromSdlScancode;
-using host::sdl::VkFromSdlScancode;
+using host::Key;
+using host::sdl::KeyFromEvdev;
+using host::sdl::KeyFromSdlScancode;
 
-TEST(KeyMapping, ArrowsAndKeypadArrowsKeepDifferentCodes) {
-  // SDL scancodes: Left 80, Right 79, Up 82, Down 81; keypad 4/6/8/2.
-  EXPECT_EQ(DikFromSdlScancode(80), 0xCB);
-  EXPECT_EQ(DikFromSdlScancode(79), 0xCD);
-  EXPECT_EQ(DikFromSdlScancode(82), 0xC8);
-  EXPECT_EQ(DikFromSdlScancode(81), 0xD0);
-  EXPECT_EQ(DikFromSdlScancode(92), 0x4B);
-  EXPECT_EQ(DikFromSdlScancode(94), 0x4D);
-  EXPECT_EQ(DikFromSdlScancode(96), 0x48);
-  EXPECT_EQ(DikFromSdlScancode(90), 0x50);
+TEST(KeyMapping, SdlAndEvdevAgreeOnHostKeys) {
+  // SDL scancodes are the HID usages; media keys beyond the keyboard page
+  // have no host key.
+  EXPECT_EQ(KeyFromSdlScancode(80), Key::Left);
+  EXPECT_EQ(KeyFromSdlScancode(92), Key::Keypad4);
+  EXPECT_EQ(KeyFromSdlScancode(0), Key::None);
+  EXPECT_EQ(KeyFromSdlScancode(258), Key::None);
   // evdev: KEY_LEFT 105, KEY_KP4 75, KEY_UP 103, KEY_KP8 72.
-  EXPECT_EQ(DikFromEvdev(105), 0xCB);
-  EXPECT_EQ(DikFromEvdev(75), 0x4B);
-  EXPECT_EQ(DikFromEvdev(103), 0xC8);
-  EXPECT_EQ(DikFromEvdev(72), 0x48);
-  EXPECT_EQ(DikFromEvdev(1), 0x01);    // Escape
-  EXPECT_EQ(DikFromEvdev(57), 0x39);   // Space
-  EXPECT_EQ(DikFromEvdev(96), 0x9C);   // keypad Enter
-  EXPECT_EQ(DikFromEvdev(97), 0x9D);   // right Ctrl
-  EXPECT_EQ(DikFromEvdev(0), 0);
-  EXPECT_EQ(DikFromEvdev(300), 0);
-}
-
-TEST(KeyMapping, TheStandardKeyboardMapsOneToOne) {
-  // Letters, digits, punctuation, F-keys, editing keys, keypad, modifiers:
-  // every SDL scancode of a standard keyboard gets a distinct code, and the
-  // evdev view of the same key agrees.
+  EXPECT_EQ(KeyFromEvdev(105), Key::Left);
+  EXPECT_EQ(KeyFromEvdev(75), Key::Keypad4);
+  EXPECT_EQ(KeyFromEvdev(103), Key::Up);
+  EXPECT_EQ(KeyFromEvdev(72), Key::Keypad8);
+  EXPECT_EQ(KeyFromEvdev(1), Key::Escape);
+  EXPECT_EQ(KeyFromEvdev(57), Key::Space);
+  EXPECT_EQ(KeyFromEvdev(96), Key::KeypadEnter);
+  EXPECT_EQ(KeyFromEvdev(97), Key::RightCtrl);
+  EXPECT_EQ(KeyFromEvdev(0), Key::None);
+  EXPECT_EQ(KeyFromEvdev(300), Key::None);
+  EXPECT_EQ(KeyFromEvdev(-1), Key::None);
+  // The same physical key seen through SDL and through X agrees.
   const int sdlToEvdev[][2] = {{4, 30},  {29, 44},  {30, 2},   {39, 11},  {40, 28},  {41, 1},   {44, 57},
                                {58, 59}, {69, 88},  {73, 110}, {76, 111}, {74, 102}, {77, 107}, {75, 104},
                                {78, 109}, {83, 69}, {84, 98},  {85, 55},  {88, 96},  {98, 82},  {99, 83},
                                {224, 29}, {225, 42}, {226, 56}, {228, 97}, {229, 54}, {230, 100}, {227, 125}};
-  for (const auto& p : sdlToEvdev) EXPECT_EQ(DikFromSdlScancode(p[0]), DikFromEvdev(p[1])) << p[0];
-  std::set<int> seen;
-  for (int sc = 4; sc <= 99; ++sc) {
-    if (sc == 50) continue;  // the non-US hash key shares the backslash code
-    int dik = DikFromSdlScancode(sc);
-    ASSERT_NE(dik, 0) << sc;
-    EXPECT_TRUE(seen.insert(dik).second) << sc;
+  for (const auto& p : sdlToEvdev) EXPECT_EQ(KeyFromSdlScancode(p[0]), KeyFromEvdev(p[1])) << p[0];
+  // Every evdev key of a standard keyboard has a host key, each its own.
+  std::set<Key> seen;
+  for (int code = 1; code <= 83; ++code) {
+    Key k = KeyFromEvdev(code);
+    ASSERT_NE(k, Key::None) << code;
+    EXPECT_TRUE(seen.insert(k).second) << code;
   }
-  for (int sc = 224; sc <= 231; ++sc) EXPECT_TRUE(seen.insert(DikFromSdlScancode(sc)).second) << sc;
-}
-
-TEST(KeyMapping, VirtualKeys) {
-  EXPECT_EQ(VkFromSdlScancode(41, false), 0x1B);  // Escape
-  EXPECT_EQ(VkFromSdlScancode(44, false), 0x20);  // Space
-  EXPECT_EQ(VkFromSdlScancode(4, false), 'A');
-  EXPECT_EQ(VkFromSdlScancode(39, false), '0');
-  EXPECT_EQ(VkFromSdlScancode(80, false), 0x25);  // Left
-  EXPECT_EQ(VkFromSdlScancode(92, true), 0x64);   // keypad 4 with Num Lock: VK_NUMPAD4
-  EXPECT_EQ(VkFromSdlScancode(92, false), 0x25);  // without: VK_LEFT
-  EXPECT_EQ(VkFromSdlScancode(58, false), 0x70);  // F1
-  EXPECT_EQ(VkFromSdlScancode(0, false), 0);
 }
 
 TEST(ProfileIni, SectionsKeysCommentsAndCase) {

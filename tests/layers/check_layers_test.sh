@@ -46,4 +46,7 @@ expect platform/win32/bad.cpp '#include <emscripten.h>' 'the browser belongs to 
 expect entry/bad.cpp '#include <emscripten/html5.h>' 'the browser belongs to host/web'
 expect gfx/bad.cpp 'namespace host {' 'namespace host, which belongs to host/'
 expect devices/bad.cpp 'namespace gfx {' 'namespace gfx, which belongs to gfx/'
+expect host/sdl/bad.cpp 'int k = VK_LEFT;' 'names VK_LEFT'
+expect host/headless/bad.cpp 'keys[DIK_SPACE] = 0x80;' 'names DIK_SPACE'
+expect host/bad.cpp 'if (flags & MB_YESNO) return IDYES;' 'names MB_YESNO'
 exit $fail

@@ -21,7 +21,7 @@ TEST_F(MessageQueueTest, PostedThenQuitThenInputThenOneDueTimer) {
   HWND hwnd = MakeWindow("VELMORA", 0);
   host_.SetKeyRepeat(0, 0);
   ASSERT_NE(SetTimer(hwnd, 1, 100, nullptr), 0u);
-  host_.ScheduleKey(50, VK_ESCAPE, 0x01, true);
+  host_.ScheduleKey(50, host::Key::Escape, true);
   host_.AdvanceTo(350);  // three periods went by
   PostMessageA(hwnd, WM_USER, 1, 2);
   PostQuitMessage(3);
@@ -203,8 +203,8 @@ TEST_F(MessageQueueTest, SlowOrDistantSecondPressOrAThirdPressIsAPlainPress) {
 TEST_F(MessageQueueTest, KeyMessagesCarryScanCodeRepeatAndTransitionBits) {
   MakeWindow("VELMORA", 0);
   host_.SetKeyRepeat(500, 100);
-  host_.ScheduleKey(0, VK_LEFT, 0xCB, true);  // extended arrow key
-  host_.ScheduleKey(1000, VK_LEFT, 0xCB, false);
+  host_.ScheduleKey(0, host::Key::Left, true);  // extended arrow key
+  host_.ScheduleKey(1000, host::Key::Left, false);
   Sleep(2000);  // the program is busy: repeats wait in one message
   std::vector<MSG> msgs = DrainQueue();
   ASSERT_EQ(Kinds(msgs), (std::vector<UINT>{WM_KEYDOWN, WM_KEYDOWN, WM_KEYUP}));
@@ -223,7 +223,7 @@ TEST_F(MessageQueueTest, KeyMessagesCarryScanCodeRepeatAndTransitionBits) {
 TEST_F(MessageQueueTest, RepeatsReadPromptlyArriveOneByOne) {
   MakeWindow("VELMORA", 0);
   host_.SetKeyRepeat(500, 100);
-  host_.ScheduleKey(0, VK_SPACE, 0x39, true);
+  host_.ScheduleKey(0, host::Key::Space, true);
   int downs = 0;
   for (int t = 0; t < 800; t += 10) {
     Sleep(10);
@@ -240,7 +240,7 @@ TEST_F(MessageQueueTest, RepeatsReadPromptlyArriveOneByOne) {
 TEST_F(MessageQueueTest, TranslateMessagePostsCharacters) {
   MakeWindow("VELMORA", 0);
   host_.SetKeyRepeat(0, 0);
-  host_.ScheduleKey(0, 'A', 0x1E, true);
+  host_.ScheduleKey(0, host::Key::A, true);
   Sleep(1);
   MSG m;
   ASSERT_TRUE(PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE));
@@ -249,6 +249,16 @@ TEST_F(MessageQueueTest, TranslateMessagePostsCharacters) {
   ASSERT_TRUE(PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE));
   EXPECT_EQ(m.message, static_cast<UINT>(WM_CHAR));
   EXPECT_EQ(m.wParam, static_cast<WPARAM>('a'));
+  // Shift as the key's own event carried it, not as the keyboard is when
+  // the message is translated.
+  host_.ScheduleKeyState(10, host::Key::LeftShift, true);
+  host_.ScheduleKey(10, host::Key::B, true);
+  host_.ScheduleKeyState(20, host::Key::LeftShift, false);
+  Sleep(30);
+  ASSERT_TRUE(PeekMessageA(&m, nullptr, WM_KEYDOWN, WM_KEYDOWN, PM_REMOVE));
+  EXPECT_TRUE(TranslateMessage(&m));
+  ASSERT_TRUE(PeekMessageA(&m, nullptr, WM_CHAR, WM_CHAR, PM_REMOVE));
+  EXPECT_EQ(m.wParam, static_cast<WPARAM>('B'));
   MSG notKey{};
   notKey.message = WM_TIMER;
   EXPECT_FALSE(TranslateMessage(&notKey));
@@ -301,8 +311,8 @@ TEST_F(MessageQueueTest, TenMinuteVirtualSessionOfTimersAndSleeps) {
   HWND hwnd = MakeWindow("VELMORA", CS_DBLCLKS);
   SetTimer(hwnd, 1, 500, nullptr);
   for (uint64_t t = 1000; t < 600000; t += 7000) {
-    host_.ScheduleKey(t, VK_SPACE, 0x39, true);
-    host_.ScheduleKey(t + 1200, VK_SPACE, 0x39, false);
+    host_.ScheduleKey(t, host::Key::Space, true);
+    host_.ScheduleKey(t + 1200, host::Key::Space, false);
     host_.ScheduleDoubleClick(t + 3000, 100, 100);
   }
   host_.ScheduleClose(600000);

@@ -2,6 +2,10 @@
 // the default caption, raw bytes kept for tests, broken input survives.
 #include "tests/win32/win32_fixture.h"
 
+#include <iterator>
+
+#include "platform/win32/message_box_style.h"
+
 namespace {
 
 class TextTest : public Win32Test {};
@@ -18,7 +22,23 @@ TEST_F(TextTest, ShiftJisMessageIsShownAsUtf8WithDefaultCaption) {
   EXPECT_EQ(box.textBytes, kCreateFailedSjis);
   EXPECT_FALSE(box.captionBytes.has_value());
   EXPECT_EQ(box.captionUtf8, "Error");
-  EXPECT_EQ(box.flags, static_cast<uint32_t>(MB_OK | MB_ICONERROR));
+  EXPECT_EQ(box.buttons, host::DialogButtons::Ok);
+  EXPECT_EQ(box.icon, host::DialogIcon::Error);
+  EXPECT_FALSE(box.owned);  // no owner window: the box stands on its own
+}
+
+TEST_F(TextTest, StyleBitsReachTheHostAsButtonsIconAndDefaultAndAnswersComeBackAsIds) {
+  HWND hwnd = MakeWindow("VELMORA", 0);
+  const UINT styles[] = {MB_OK, MB_OKCANCEL | MB_ICONQUESTION, MB_ABORTRETRYIGNORE | MB_ICONWARNING | 0x200,
+                         MB_YESNOCANCEL | MB_ICONINFORMATION | 0x100, MB_YESNO | MB_ICONERROR, MB_RETRYCANCEL};
+  // The default button is what the headless host answers, as Enter would.
+  const int answers[] = {IDOK, IDOK, IDIGNORE, IDNO, IDYES, IDRETRY};
+  for (size_t i = 0; i < std::size(styles); ++i) {
+    EXPECT_EQ(MessageBoxA(hwnd, "x", "y", styles[i]), answers[i]) << i;
+    ASSERT_EQ(host_.MessageBoxes().size(), i + 1);
+    EXPECT_EQ(platform::MessageBoxStyleOf(host_.MessageBoxes()[i]), styles[i]) << i;
+    EXPECT_TRUE(host_.MessageBoxes()[i].owned);
+  }
 }
 
 TEST_F(TextTest, CaptionIsConvertedToo) {

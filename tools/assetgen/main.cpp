@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "contact_sheet.h"
+#include "icons.h"
 #include "palettes.h"
 #include "pictures.h"
 #include "resource_writer.h"
@@ -100,6 +101,13 @@ int main(int argc, char** argv) {
   }
   ok = WriteFile(out, "resources.manifest", std::vector<uint8_t>(manifest.begin(), manifest.end())) && ok;
   for (const WavFile& w : MakeSounds()) ok = WriteFile(out, w.name, w.bytes) && ok;
+  // The desktop's icons are the same picture as the window's icon.
+  std::vector<Indexed> desktopIcons;
+  for (int size : DesktopIconSizes()) {
+    desktopIcons.push_back(ScalePixelArt(icon, size, size));
+    const std::vector<uint8_t> png = PngBytes(desktopIcons.back());
+    ok = !png.empty() && WriteFile(out, DesktopIconFile(size), png) && ok;
+  }
 
   if (!sheet.empty()) {
     std::vector<std::vector<SheetItem>> rows = {
@@ -134,6 +142,9 @@ int main(int argc, char** argv) {
                            5) && ok;
     ok = WriteContactSheet(stem + "-small.png",
                            {{{&spin, nullptr}}, {{&cursor.image, &cursor.transparent}, {&icon, nullptr}}}, 4) && ok;
+    std::vector<SheetItem> iconRow;
+    for (const Indexed& im : desktopIcons) iconRow.push_back({&im, nullptr});
+    ok = WriteContactSheet(stem + "-icons.png", {iconRow}, 2) && ok;
     ok = WriteContactSheet(stem + "-letters.png", {{{&score, nullptr}}, {{&d0, nullptr}}, {{&d1, nullptr}}}, 3) && ok;
     ok = WriteContactSheet(stem + "-banners.png", {{{&m0, nullptr}, {&m1, nullptr}}, {{&c0, nullptr}, {&c1, nullptr}}}, 3) && ok;
     ok = WriteContactSheet(stem + "-title.png", {{{&t0, nullptr}}}, 2) && ok;

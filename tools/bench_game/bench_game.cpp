@@ -35,7 +35,7 @@ void BM_Startup(benchmark::State& state) {
     h.KeepFrames(false);
     h.KeepAudio(false);
     // The first tick presents at 500 ms; Escape right after ends the run.
-    h.ScheduleKey(501, VK_ESCAPE, 0x01, true);
+    h.ScheduleKey(501, host::Key::Escape, true);
     const int code = entry::RunProgram(h, "");
     if (code != 0 || h.FrameCount() != 1) state.SkipWithError("start-up did not reach the first frame");
   }

@@ -22,6 +22,7 @@
 #include "game/game_tick.h"
 #include "host/headless/headless_host.h"
 #include "host/headless/png_writer.h"
+#include "platform/win32/message_box_style.h"
 #include "tools/replay/replay_options.h"
 #include "tools/replay/replay_script.h"
 #include "tools/replay/replay_trace.h"
@@ -145,7 +146,8 @@ void WriteOutputs(std::optional<int> exitCode) {
   for (const host::MessageBoxRequest& m : run->host->MessageBoxes()) {
     std::optional<std::string> captionUtf8;
     if (m.captionBytes) captionUtf8 = m.captionUtf8;
-    dialogs << replay::FormatDialogLine(m.textUtf8, m.textBytes, captionUtf8, m.captionBytes, m.flags) << '\n';
+    dialogs << replay::FormatDialogLine(m.textUtf8, m.textBytes, captionUtf8, m.captionBytes,
+                                         platform::MessageBoxStyleOf(m)) << '\n';
   }
   if (exitCode) {
     std::ofstream code(run->out / "exit-code", std::ios::binary | std::ios::trunc);
@@ -226,7 +228,7 @@ int main(int argc, char** argv) {
   for (const replay::ScriptEvent& e : events) {
     switch (e.kind) {
       case replay::EventKind::Key:
-        h->ScheduleKey(e.ms, e.vk, e.scancode, e.down);
+        h->ScheduleKey(e.ms, e.key, e.down);
         break;
       case replay::EventKind::Click:
         h->ScheduleClick(e.ms, e.x, e.y);

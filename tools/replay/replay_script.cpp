@@ -8,8 +8,8 @@ namespace replay {
 
 const std::vector<KeyName>& KeyNames() {
   static const std::vector<KeyName> names = {
-      {"left", 0x25, 0xCB}, {"right", 0x27, 0xCD}, {"up", 0x26, 0xC8},
-      {"down", 0x28, 0xD0}, {"space", 0x20, 0x39}, {"escape", 0x1B, 0x01},
+      {"left", host::Key::Left}, {"right", host::Key::Right}, {"up", host::Key::Up},
+      {"down", host::Key::Down}, {"space", host::Key::Space}, {"escape", host::Key::Escape},
   };
   return names;
 }
@@ -63,8 +63,7 @@ bool ParseReplayScript(const std::string& text, std::vector<ScriptEvent>* events
       if (key == nullptr) return Fail(lineNo, "unknown key \"" + w[3] + "\"", error);
       if (w[4] != "down" && w[4] != "up") return Fail(lineNo, "expected down or up", error);
       e.kind = EventKind::Key;
-      e.vk = key->vk;
-      e.scancode = key->scancode;
+      e.key = key->key;
       e.down = w[4] == "down";
     } else if (verb == "click" || verb == "dblclick") {
       uint64_t x = 0, y = 0;

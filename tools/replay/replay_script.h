@@ -3,13 +3,15 @@
 // Provides: ParseReplayScript, which reads one event a line ("#" starts a
 // comment): "at MS key NAME down|up" (NAME: left, right, up, down, space,
 // escape), "at MS click X Y", "at MS dblclick X Y", "at MS close"; and the
-// key table mapping each NAME to its virtual-key and DirectInput codes.
-// Depends on: the C++ standard library only.
+// key table mapping each NAME to its host key.
+// Depends on: host/host.h (the key numbering) only.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "host/host.h"
 
 namespace replay {
 
@@ -18,8 +20,7 @@ enum class EventKind { Key, Click, DoubleClick, Close };
 struct ScriptEvent {
   uint64_t ms = 0;
   EventKind kind = EventKind::Close;
-  int vk = 0;        // Key: Windows virtual-key code
-  int scancode = 0;  // Key: DirectInput key code
+  host::Key key = host::Key::None;  // Key
   bool down = false;
   int x = 0;  // Click, DoubleClick: client pixel
   int y = 0;
@@ -28,8 +29,7 @@ struct ScriptEvent {
 
 struct KeyName {
   const char* name;
-  int vk;
-  int scancode;
+  host::Key key;
 };
 // left, right, up, down, space, escape.
 const std::vector<KeyName>& KeyNames();

@@ -1,0 +1,68 @@
+// com_object.h — the IUnknown plumbing every object of ours shares.
+//
+// ComInterfaces<Interface, IIDs...> answers QueryInterface for IID_IUnknown
+// and the listed interface ids with the object as `Interface*` and a new
+// reference; anything else gives E_NOINTERFACE. ComObject adds the count:
+// it starts at 1, an extra Release never drives it below zero, and the last
+// Release calls FinalRelease (by default `delete this`).
+//
+// Objects whose counting lives elsewhere (resources sharing their
+// container's count) take ComInterfaces alone and define AddRef/Release.
+// Depends on: windows.h.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+
+namespace platform {
+
+template <class Interface, const IID&... Ids>
+class ComInterfaces : public Interface {
+ public:
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
+    if (object == nullptr) return NoResultSlot();
+    if (riid == IID_IUnknown || ((riid == Ids) || ...)) {
+      *object = static_cast<Interface*>(this);
+      this->AddRef();
+      return S_OK;
+    }
+    Refused(object);
+    return E_NOINTERFACE;
+  }
+
+ protected:
+  ComInterfaces() = default;
+  ComInterfaces(const ComInterfaces&) = delete;
+  ComInterfaces& operator=(const ComInterfaces&) = delete;
+  virtual ~ComInterfaces() = default;
+
+  // What a null result slot gives.
+  virtual HRESULT NoResultSlot() { return E_POINTER; }
+  // What happens to the slot on an unknown id: cleared, as COM asks.
+  virtual void Refused(void** object) { *object = nullptr; }
+};
+
+template <class Interface, const IID&... Ids>
+class ComObject : public ComInterfaces<Interface, Ids...> {
+ public:
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
+
+  ULONG STDMETHODCALLTYPE Release() override {
+    ULONG current = refs_.load();
+    do {
+      if (current == 0) return 0;  // an extra Release never drives the count below zero
+    } while (!refs_.compare_exchange_weak(current, current - 1));
+    const ULONG left = current - 1;
+    if (left == 0) FinalRelease();
+    return left;
+  }
+
+ protected:
+  // The count has reached zero: no reference remains.
+  virtual void FinalRelease() { delete this; }
+
+  std::atomic<ULONG> refs_{1};
+};
+
+}  // namespace platform
