@@ -15,6 +15,7 @@
 #include <climits>
 #include <cstring>
 #include <ctime>
+#include <utility>
 
 #include "host/web/dom_keys.h"
 #include "host/web/page_layout.h"
@@ -37,7 +38,8 @@ void velmora_web_set_cursor(const uint32_t* argb, int width, int height, int hot
 void velmora_web_set_icon(const uint32_t* argb, int width, int height);
 int velmora_web_audio_open(int rate, int channels, int bufferFrames);
 void velmora_web_audio_close();
-int velmora_web_message_box(const char* textUtf8, const char* captionUtf8, int flags);
+int velmora_web_message_box(const char* textUtf8, const char* captionUtf8, const char* buttonLabels, int icon,
+                            int defaultButton);
 int velmora_web_dialog_open();
 void velmora_web_debug(const char* text);
 void velmora_web_ended(int exitCode, const char* reasonUtf8);
@@ -340,9 +342,26 @@ const int16_t* WebHost::MixForPage(int frames) {
   return mixBuffer_.data();
 }
 
-int WebHost::MessageBox(const MessageBoxRequest& request) {
-  return velmora_web_message_box(request.textUtf8.c_str(), request.captionUtf8.c_str(),
-                                 static_cast<int>(request.flags));
+DialogAnswer WebHost::MessageBox(const MessageBoxRequest& request) {
+  using A = DialogAnswer;
+  std::vector<std::pair<A, const char*>> buttons;
+  switch (request.buttons) {
+    case DialogButtons::Ok: buttons = {{A::Ok, "OK"}}; break;
+    case DialogButtons::OkCancel: buttons = {{A::Ok, "OK"}, {A::Cancel, "Cancel"}}; break;
+    case DialogButtons::AbortRetryIgnore: buttons = {{A::Abort, "Abort"}, {A::Retry, "Retry"}, {A::Ignore, "Ignore"}}; break;
+    case DialogButtons::YesNoCancel: buttons = {{A::Yes, "Yes"}, {A::No, "No"}, {A::Cancel, "Cancel"}}; break;
+    case DialogButtons::YesNo: buttons = {{A::Yes, "Yes"}, {A::No, "No"}}; break;
+    case DialogButtons::RetryCancel: buttons = {{A::Retry, "Retry"}, {A::Cancel, "Cancel"}}; break;
+  }
+  if (buttons.empty()) buttons = {{A::Ok, "OK"}};
+  std::string labels;
+  for (const auto& b : buttons) labels += std::string(labels.empty() ? "" : "\n") + b.second;
+  const int defaultButton = std::clamp(request.defaultButton, 0, static_cast<int>(buttons.size()) - 1);
+  const int chosen = velmora_web_message_box(request.textUtf8.c_str(), request.captionUtf8.c_str(), labels.c_str(),
+                                             static_cast<int>(request.icon), defaultButton);
+  // No page to show it in: the default answer, as a user pressing Enter.
+  const int index = (chosen >= 0 && chosen < static_cast<int>(buttons.size())) ? chosen : defaultButton;
+  return buttons[static_cast<size_t>(index)].first;
 }
 
 void WebHost::DebugOutput(const char* text) {

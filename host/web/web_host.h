@@ -55,7 +55,7 @@ class WebHost : public Host {
   bool OpenAudio(const AudioFormat& format, AudioSource* source) override;
   void CloseAudio() override;
   int AudioBufferFrames() override;
-  int MessageBox(const MessageBoxRequest& request) override;
+  DialogAnswer MessageBox(const MessageBoxRequest& request) override;
   void DebugOutput(const char* text) override;
   std::optional<std::string> ProfileValue(const std::string& section, const std::string& key) override;
   std::string DeviceProfile() override;

@@ -235,40 +235,37 @@ mergeInto(LibraryManager.library, {
   },
 
   velmora_web_message_box__deps: ['$VW'],
-  velmora_web_message_box: function(text, caption, flags) {
+  // Shows the box with the given buttons (labels, one a line); the answer
+  // is the index of the button pressed.
+  velmora_web_message_box: function(text, caption, labels, icon, defaultButton) {
     var message = UTF8ToString(text);
     var title = UTF8ToString(caption);
+    var names = UTF8ToString(labels).split('\n');
     return Asyncify.handleSleep(function(wakeUp) {
       var dialog = document.getElementById('dialog');
       if (!dialog) {
-        wakeUp(1);
+        wakeUp(-1);
         return;
       }
-      // The buttons of the box's type, with the ids the platform returns.
-      var sets = {
-        0: [[1, 'OK']], 1: [[1, 'OK'], [2, 'Cancel']], 2: [[3, 'Abort'], [4, 'Retry'], [5, 'Ignore']],
-        3: [[6, 'Yes'], [7, 'No'], [2, 'Cancel']], 4: [[6, 'Yes'], [7, 'No']], 5: [[4, 'Retry'], [2, 'Cancel']],
-      };
-      var buttons = sets[flags & 15] || sets[0];
-      var icon = flags & 0xF0;
       dialog.querySelector('.caption').textContent = title;
       dialog.querySelector('.text').textContent = message;
-      dialog.className = icon === 0x10 ? 'error' : icon === 0x30 ? 'warning' : 'information';
+      // host::DialogIcon: None, Error, Question, Warning, Information.
+      dialog.className = ['', 'error', 'question', 'warning', 'information'][icon] || '';
       var row = dialog.querySelector('.buttons');
       row.textContent = '';
-      buttons.forEach(function(b) {
+      names.forEach(function(name, index) {
         var button = document.createElement('button');
-        button.textContent = b[1];
+        button.textContent = name;
         button.onclick = function() {
           dialog.hidden = true;
           VW.dialogOpen = false;
-          wakeUp(b[0]);
+          wakeUp(index);
         };
         row.appendChild(button);
       });
       VW.dialogOpen = true;
       dialog.hidden = false;
-      row.firstChild.focus();
+      (row.children[defaultButton] || row.firstChild).focus();
     });
   },
 
