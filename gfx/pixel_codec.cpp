@@ -371,11 +371,24 @@ void WriteArgb(const ImageView& view, BYTE* dst, const Pixel* in, UINT width, UI
   const __m128 hi = _mm_set1_ps(255.0f);
   const __m128 off[4] = {_mm_set1_ps(offsets[0]), _mm_set1_ps(offsets[1]), _mm_set1_ps(offsets[2]),
                          _mm_set1_ps(offsets[3])};
-  for (UINT x = 0; x < width; ++x) {
+  auto channels = [&](UINT x) {
     __m128 v = _mm_add_ps(_mm_mul_ps(_mm_load_ps(&in[x].r), scale), off[x & 3]);
     v = _mm_min_ps(_mm_max_ps(v, lo), hi);  // max first: NaN becomes 0
     v = _mm_shuffle_ps(v, v, _MM_SHUFFLE(3, 0, 1, 2));  // b, g, r, a
-    __m128i i = _mm_cvttps_epi32(v);
+    return _mm_cvttps_epi32(v);
+  };
+  const __m128i opaque = _mm_set1_epi32(kOpaque ? static_cast<int>(0xFF000000u) : 0);
+  UINT x = 0;
+  // Four pixels to one store; every value is already within 0..255, so the
+  // narrowing packs change none.
+  for (; x + 4 <= width; x += 4) {
+    const __m128i lo2 = _mm_packs_epi32(channels(x), channels(x + 1));
+    const __m128i hi2 = _mm_packs_epi32(channels(x + 2), channels(x + 3));
+    const __m128i four = _mm_or_si128(_mm_packus_epi16(lo2, hi2), opaque);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 4 * x), four);
+  }
+  for (; x < width; ++x) {
+    __m128i i = channels(x);
     i = _mm_packs_epi32(i, i);
     i = _mm_packus_epi16(i, i);
     uint32_t word = static_cast<uint32_t>(_mm_cvtsi128_si32(i));

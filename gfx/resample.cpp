@@ -10,6 +10,7 @@
 #include "gfx/resample.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -298,19 +299,228 @@ void ClampRow(Pixel* row, UINT width, int kind) {
   }
 }
 
+// Where the accumulation reads source pixel x of the current row: a decoded
+// row, or (a P8 row with no key or gamma work, whose decoded pixel is just
+// its palette entry) the palette entry of the row's byte, which spares the
+// decoding pass and gives the very same values.
+struct DecodedRow {
+  const Pixel* pixels;
+  __m128 At(UINT x) const { return _mm_load_ps(&pixels[x].r); }
+};
+struct PaletteRow {
+  const BYTE* indices;
+  const Pixel* palette;
+  __m128 At(UINT x) const { return _mm_load_ps(&palette[indices[x]].r); }
+};
+
+// The weights one source row's accumulation needs: each entry's x weight
+// broadcast to four lanes, and per accumulator row its y weight (and the
+// slice's z weight). A term's weight is (wx * wy) (* wz), multiplied in that
+// order in every lane, which is the scalar product exactly.
+struct RowWeights {
+  const Pixel* x;   // per entry, all four lanes the same
+  __m128 y[4];
+  __m128 z;
+};
+
 // Adds one source row into N accumulator rows: for every destination column
-// c, acc[q][c] += prod[q][e] * pixel[source[e]] over c's entries in order.
-template <int N>
-void AccumulateRows(Pixel* const* acc, float* const* prod, const Pixel* pixels, const UINT* first,
+// c, acc[q][c] += weight(q, e) * pixel[source[e]] over c's entries in order.
+// Each accumulator's sum is one serial chain of additions, so G columns are
+// walked side by side (their chains are independent) for as many entries as
+// all of them have; each column then finishes its own remaining entries.
+template <int N, bool kThreeD, typename Row>
+inline void AddTerm(__m128* sum, const RowWeights& w, const Row& row, const UINT* source, UINT e) {
+  const __m128 px = row.At(source[e]);
+  const __m128 wx = _mm_load_ps(&w.x[e].r);
+  for (int q = 0; q < N; ++q) {
+    __m128 weight = _mm_mul_ps(wx, w.y[q]);
+    if (kThreeD) weight = _mm_mul_ps(weight, w.z);
+    sum[q] = _mm_add_ps(sum[q], _mm_mul_ps(weight, px));
+  }
+}
+
+template <int N, int G, bool kThreeD, typename Row>
+void AccumulateColumns(Pixel* const* acc, const RowWeights& w, const Row& row, const UINT* first, const UINT* source,
+                       UINT c) {
+  __m128 sum[G][N];
+  UINT common = UINT_MAX;
+  for (int g = 0; g < G; ++g) {
+    for (int q = 0; q < N; ++q) sum[g][q] = _mm_load_ps(&acc[q][c + g].r);
+    common = std::min(common, first[c + g + 1] - first[c + g]);
+  }
+  for (UINT k = 0; k < common; ++k) {
+    for (int g = 0; g < G; ++g) AddTerm<N, kThreeD>(sum[g], w, row, source, first[c + g] + k);
+  }
+  for (int g = 0; g < G; ++g) {
+    for (UINT e = first[c + g] + common; e < first[c + g + 1]; ++e) AddTerm<N, kThreeD>(sum[g], w, row, source, e);
+    for (int q = 0; q < N; ++q) _mm_store_ps(&acc[q][c + g].r, sum[g][q]);
+  }
+}
+
+template <int N, bool kThreeD, typename Row>
+void AccumulateRows(Pixel* const* acc, const RowWeights& w, const Row& row, const UINT* first, const UINT* source,
+                    UINT width) {
+  constexpr int G = N == 1 ? 4 : (N == 2 ? 2 : 1);
+  UINT c = 0;
+  for (; c + G <= width; c += G) AccumulateColumns<N, G, kThreeD>(acc, w, row, first, source, c);
+  // The last columns together too: in the small levels they are all there
+  // is, each with a long chain of terms.
+  switch (width - c) {
+    case 3: AccumulateColumns<N, 3, kThreeD>(acc, w, row, first, source, c); break;
+    case 2: AccumulateColumns<N, 2, kThreeD>(acc, w, row, first, source, c); break;
+    case 1: AccumulateColumns<N, 1, kThreeD>(acc, w, row, first, source, c); break;
+    default: break;
+  }
+}
+
+template <bool kThreeD, typename Row>
+void AccumulateRows(UINT n, Pixel* const* acc, const RowWeights& w, const Row& row, const UINT* first,
                     const UINT* source, UINT width) {
-  for (UINT c = 0; c < width; ++c) {
-    __m128 sum[N];
-    for (int q = 0; q < N; ++q) sum[q] = _mm_load_ps(&acc[q][c].r);
-    for (UINT e = first[c]; e < first[c + 1]; ++e) {
-      const __m128 px = _mm_load_ps(&pixels[source[e]].r);
-      for (int q = 0; q < N; ++q) sum[q] = _mm_add_ps(sum[q], _mm_mul_ps(_mm_set1_ps(prod[q][e]), px));
+  switch (n) {
+    case 1: AccumulateRows<1, kThreeD>(acc, w, row, first, source, width); break;
+    case 2: AccumulateRows<2, kThreeD>(acc, w, row, first, source, width); break;
+    case 3: AccumulateRows<3, kThreeD>(acc, w, row, first, source, width); break;
+    default: AccumulateRows<4, kThreeD>(acc, w, row, first, source, width); break;
+  }
+}
+
+template <typename Row>
+void AccumulateRows(bool threeD, UINT n, Pixel* const* acc, const RowWeights& w, const Row& row, const UINT* first,
+                    const UINT* source, UINT width) {
+  if (threeD) {
+    AccumulateRows<true>(n, acc, w, row, first, source, width);
+  } else {
+    AccumulateRows<false>(n, acc, w, row, first, source, width);
+  }
+}
+
+// The x list turned around: for every destination column, its source
+// pixels and (broadcast) weights in source order. Each accumulator then
+// gathers its terms in a register, in exactly the order the pixel-by-pixel
+// loop would add them.
+struct ColumnEntries {
+  std::vector<UINT> first, source;
+  std::vector<Pixel> weight;
+
+  void Build(const WeightList& xl, UINT srcWidth, UINT destWidth) {
+    first.assign(size_t{destWidth} + 1, 0);
+    source.resize(xl.pairs.size());
+    weight.resize(xl.pairs.size());
+    for (const WeightPair& p : xl.pairs) ++first[p.index + 1];
+    for (UINT c = 0; c < destWidth; ++c) first[c + 1] += first[c];
+    std::vector<UINT> fill(first.begin(), first.end() - 1);
+    for (UINT x = 0; x < srcWidth; ++x) {
+      for (UINT p = xl.first[x]; p < xl.first[x + 1]; ++p) {
+        const UINT e = fill[xl.pairs[p].index]++;
+        source[e] = x;
+        const float w = xl.pairs[p].weight;
+        weight[e] = Pixel{w, w, w, w};
+      }
     }
-    for (int q = 0; q < N; ++q) _mm_store_ps(&acc[q][c].r, sum[q]);
+  }
+};
+
+// Accumulation rows of the destination (slice, row)s still awaiting source
+// rows, with the count of contributions each still awaits; written rows are
+// reused.
+class AccumulatorPool {
+ public:
+  AccumulatorPool(const ImageView& dest, const WeightList& yl, const WeightList& zl)
+      : width_(dest.width), height_(dest.height) {
+    const size_t rows = size_t{dest.height} * dest.depth;
+    std::vector<UINT> rowCount(dest.height, 0), sliceCount(dest.depth, 0);
+    for (const WeightPair& p : yl.pairs) ++rowCount[p.index];
+    for (const WeightPair& p : zl.pairs) ++sliceCount[p.index];
+    pending_.resize(rows);
+    for (UINT s = 0; s < dest.depth; ++s) {
+      for (UINT r = 0; r < dest.height; ++r) pending_[size_t(s) * dest.height + r] = uint64_t{sliceCount[s]} * rowCount[r];
+    }
+    active_.assign(rows, nullptr);
+  }
+
+  Pixel* Row(UINT slice, UINT row) const { return active_[size_t(slice) * height_ + row]; }
+
+  // A zeroed row for (slice, row) unless it has one; false without memory.
+  bool Activate(UINT slice, UINT row) {
+    Pixel*& slot = active_[size_t(slice) * height_ + row];
+    if (slot != nullptr) return true;
+    if (!free_.empty()) {
+      slot = free_.back();
+      free_.pop_back();
+    } else {
+      auto buffer = std::make_unique<PixelBuffer>();
+      if (!buffer->Allocate(width_)) return false;
+      slot = buffer->data;
+      storage_.push_back(std::move(buffer));
+    }
+    std::memset(static_cast<void*>(slot), 0, size_t{width_} * sizeof(Pixel));
+    return true;
+  }
+
+  // Counts one contribution to (slice, row) as done; after the last, the
+  // row is clamped and written and its storage freed for reuse.
+  void Contributed(const ImageView& dest, int kind, UINT slice, UINT row) {
+    const size_t slot = size_t(slice) * height_ + row;
+    if (--pending_[slot] != 0) return;
+    ClampRow(active_[slot], width_, kind);
+    WriteRow(dest, row, slice, active_[slot]);
+    free_.push_back(active_[slot]);
+    active_[slot] = nullptr;
+  }
+
+ private:
+  UINT width_, height_;
+  std::vector<uint64_t> pending_;
+  std::vector<Pixel*> active_;
+  std::vector<std::unique_ptr<PixelBuffer>> storage_;
+  std::vector<Pixel*> free_;
+};
+
+// Does any index appear twice in entry j of the list? Then the loops must
+// keep pixel-major order to add in the same sequence.
+bool HasRepeats(const WeightList& l, UINT j) {
+  for (UINT a = l.first[j]; a < l.first[j + 1]; ++a) {
+    for (UINT b = a + 1; b < l.first[j + 1]; ++b) {
+      if (l.pairs[a].index == l.pairs[b].index) return true;
+    }
+  }
+  return false;
+}
+
+// One source row into the accumulators of slice weight `zw`, column by
+// column, up to four destination rows sharing each pixel load.
+template <typename Row>
+void AccumulateByColumns(AccumulatorPool& pool, const ColumnEntries& columns, const Row& row, const WeightList& yl,
+                         UINT i, const WeightPair& zw, bool threeD, UINT width) {
+  for (UINT yp = yl.first[i]; yp < yl.first[i + 1];) {
+    const UINT n = std::min<UINT>(4, yl.first[i + 1] - yp);
+    Pixel* acc[4];
+    RowWeights weights{columns.weight.data(), {}, _mm_set1_ps(zw.weight)};
+    for (UINT q = 0; q < n; ++q) {
+      const WeightPair& yw = yl.pairs[yp + q];
+      acc[q] = pool.Row(zw.index, yw.index);
+      weights.y[q] = _mm_set1_ps(yw.weight);
+    }
+    AccumulateRows(threeD, n, acc, weights, row, columns.first.data(), columns.source.data(), width);
+    yp += n;
+  }
+}
+
+// The same in the plain pixel-major order, for lists with repeated indices.
+void AccumulateByPixels(AccumulatorPool& pool, const Pixel* in, UINT srcWidth, const WeightList& xl,
+                        const WeightList& yl, UINT i, const WeightPair& zw, bool threeD) {
+  for (UINT x = 0; x < srcWidth; ++x) {
+    const __m128 px = _mm_load_ps(&in[x].r);
+    for (UINT yp = yl.first[i]; yp < yl.first[i + 1]; ++yp) {
+      const WeightPair& yw = yl.pairs[yp];
+      Pixel* acc = pool.Row(zw.index, yw.index);
+      for (UINT p = xl.first[x]; p < xl.first[x + 1]; ++p) {
+        float w = xl.pairs[p].weight * yw.weight;
+        if (threeD) w = w * zw.weight;
+        float* a = &acc[xl.pairs[p].index].r;
+        _mm_store_ps(a, _mm_add_ps(_mm_load_ps(a), _mm_mul_ps(_mm_set1_ps(w), px)));
+      }
+    }
   }
 }
 
@@ -328,134 +538,40 @@ bool TriangleFilter(const ImageView& dest, const ImageView& src, DWORD filter, b
       zl.first = {0, 1};
       zl.pairs = {WeightPair{0, 1.0f}};
     }
-
-    // Contributions still awaited by every destination (slice, row).
-    const size_t rows = size_t{dest.height} * dest.depth;
-    std::vector<UINT> rowCount(dest.height, 0), sliceCount(dest.depth, 0);
-    for (const WeightPair& p : yl.pairs) ++rowCount[p.index];
-    for (const WeightPair& p : zl.pairs) ++sliceCount[p.index];
-    std::vector<uint64_t> pending(rows);
-    for (UINT s = 0; s < dest.depth; ++s) {
-      for (UINT r = 0; r < dest.height; ++r) pending[size_t(s) * dest.height + r] = uint64_t{sliceCount[s]} * rowCount[r];
-    }
-
-    std::vector<Pixel*> active(rows, nullptr);
-    std::vector<std::unique_ptr<PixelBuffer>> storage;
-    std::vector<Pixel*> freeRows;
+    AccumulatorPool pool(dest, yl, zl);
+    ColumnEntries columns;
+    columns.Build(xl, src.width, dest.width);
     PixelBuffer in;
     if (!in.Allocate(src.width)) return false;
-    // The x list turned around: for every destination column, its source
-    // pixels and weights in source order. Each accumulator then gathers its
-    // terms in a register, in exactly the order the pixel-by-pixel loop
-    // would add them.
-    std::vector<UINT> columnFirst(size_t{dest.width} + 1, 0);
-    std::vector<UINT> columnSource(xl.pairs.size());
-    std::vector<float> columnWeight(xl.pairs.size());
-    for (const WeightPair& p : xl.pairs) ++columnFirst[p.index + 1];
-    for (UINT c = 0; c < dest.width; ++c) columnFirst[c + 1] += columnFirst[c];
-    {
-      std::vector<UINT> fill(columnFirst.begin(), columnFirst.end() - 1);
-      for (UINT x = 0; x < src.width; ++x) {
-        for (UINT p = xl.first[x]; p < xl.first[x + 1]; ++p) {
-          const UINT e = fill[xl.pairs[p].index]++;
-          columnSource[e] = x;
-          columnWeight[e] = xl.pairs[p].weight;
-        }
-      }
-    }
-    std::vector<float> products(xl.pairs.size() * 4);
-
-    // Does any destination row appear twice in one source row's list? Then
-    // the loops must keep pixel-major order to add in the same sequence.
-    auto hasRepeats = [](const WeightList& l, UINT j) {
-      for (UINT a = l.first[j]; a < l.first[j + 1]; ++a) {
-        for (UINT b = a + 1; b < l.first[j + 1]; ++b) {
-          if (l.pairs[a].index == l.pairs[b].index) return true;
-        }
-      }
-      return false;
-    };
 
     for (UINT k = 0; k < src.depth; ++k) {
       for (UINT i = 0; i < src.height; ++i) {
-        // Give every destination row this source row touches an accumulator.
+        // Every destination row this source row touches gets an accumulator.
         for (UINT zp = zl.first[k]; zp < zl.first[k + 1]; ++zp) {
           for (UINT yp = yl.first[i]; yp < yl.first[i + 1]; ++yp) {
-            size_t slot = size_t(zl.pairs[zp].index) * dest.height + yl.pairs[yp].index;
-            if (active[slot] != nullptr) continue;
-            Pixel* row;
-            if (!freeRows.empty()) {
-              row = freeRows.back();
-              freeRows.pop_back();
-            } else {
-              auto buffer = std::make_unique<PixelBuffer>();
-              if (!buffer->Allocate(dest.width)) return false;
-              row = buffer->data;
-              storage.push_back(std::move(buffer));
-            }
-            std::memset(static_cast<void*>(row), 0, size_t{dest.width} * sizeof(Pixel));
-            active[slot] = row;
+            if (!pool.Activate(zl.pairs[zp].index, yl.pairs[yp].index)) return false;
           }
         }
-
-        ReadRow(src, i, k, in.data);
-
-        const bool repeats = hasRepeats(yl, i) || (threeD && hasRepeats(zl, k));
+        const bool repeats = HasRepeats(yl, i) || (threeD && HasRepeats(zl, k));
+        // A P8 row with no key or gamma work reads as its palette entries.
+        const bool paletteRow = src.format == D3DFMT_P8 && !src.keyOn && !(src.gamma && src.gammaWork) && !repeats;
+        if (!paletteRow) ReadRow(src, i, k, in.data);
         for (UINT zp = zl.first[k]; zp < zl.first[k + 1]; ++zp) {
           const WeightPair& zw = zl.pairs[zp];
-          if (!repeats) {
-            // Up to four destination rows at a time share each pixel load.
-            for (UINT yp = yl.first[i]; yp < yl.first[i + 1];) {
-              const UINT n = std::min<UINT>(4, yl.first[i + 1] - yp);
-              Pixel* acc[4];
-              float* prod[4];
-              for (UINT q = 0; q < n; ++q) {
-                const WeightPair& yw = yl.pairs[yp + q];
-                acc[q] = active[size_t(zw.index) * dest.height + yw.index];
-                prod[q] = products.data() + q * columnWeight.size();
-                // weight = wx * wy (* wz): computed once per pair, as the
-                // pixel-by-pixel loop would compute it for every pixel.
-                for (size_t e = 0; e < columnWeight.size(); ++e) {
-                  float w = columnWeight[e] * yw.weight;
-                  prod[q][e] = threeD ? w * zw.weight : w;
-                }
-              }
-              switch (n) {
-                case 1: AccumulateRows<1>(acc, prod, in.data, columnFirst.data(), columnSource.data(), dest.width); break;
-                case 2: AccumulateRows<2>(acc, prod, in.data, columnFirst.data(), columnSource.data(), dest.width); break;
-                case 3: AccumulateRows<3>(acc, prod, in.data, columnFirst.data(), columnSource.data(), dest.width); break;
-                default: AccumulateRows<4>(acc, prod, in.data, columnFirst.data(), columnSource.data(), dest.width); break;
-              }
-              yp += n;
-            }
+          if (repeats) {
+            AccumulateByPixels(pool, in.data, src.width, xl, yl, i, zw, threeD);
+          } else if (paletteRow) {
+            const PaletteRow row{RowPointer(src, i, k), src.palette};
+            AccumulateByColumns(pool, columns, row, yl, i, zw, threeD, dest.width);
           } else {
-            for (UINT x = 0; x < src.width; ++x) {
-              const __m128 px = _mm_load_ps(&in.data[x].r);
-              for (UINT yp = yl.first[i]; yp < yl.first[i + 1]; ++yp) {
-                const WeightPair& yw = yl.pairs[yp];
-                Pixel* acc = active[size_t(zw.index) * dest.height + yw.index];
-                for (UINT p = xl.first[x]; p < xl.first[x + 1]; ++p) {
-                  float w = xl.pairs[p].weight * yw.weight;
-                  if (threeD) w = w * zw.weight;
-                  float* a = &acc[xl.pairs[p].index].r;
-                  _mm_store_ps(a, _mm_add_ps(_mm_load_ps(a), _mm_mul_ps(_mm_set1_ps(w), px)));
-                }
-              }
-            }
+            const DecodedRow row{in.data};
+            AccumulateByColumns(pool, columns, row, yl, i, zw, threeD, dest.width);
           }
         }
-
         // Write every destination row whose last contribution this was.
         for (UINT zp = zl.first[k]; zp < zl.first[k + 1]; ++zp) {
           for (UINT yp = yl.first[i]; yp < yl.first[i + 1]; ++yp) {
-            const UINT s = zl.pairs[zp].index, r = yl.pairs[yp].index;
-            const size_t slot = size_t(s) * dest.height + r;
-            if (--pending[slot] != 0) continue;
-            Pixel* row = active[slot];
-            ClampRow(row, dest.width, src.kind);
-            WriteRow(dest, r, s, row);
-            active[slot] = nullptr;
-            freeRows.push_back(row);
+            pool.Contributed(dest, src.kind, zl.pairs[zp].index, yl.pairs[yp].index);
           }
         }
       }
@@ -466,6 +582,14 @@ bool TriangleFilter(const ImageView& dest, const ImageView& src, DWORD filter, b
   } catch (...) {
     return false;
   }
+}
+
+// floor(v) as an integer for the finite, moderate values of a weight list,
+// without a library call.
+inline int64_t FloorToInt(float v) {
+  int64_t t = static_cast<int64_t>(v);
+  if (static_cast<float>(t) > v) --t;
+  return t;
 }
 
 }  // namespace
@@ -496,7 +620,7 @@ bool BuildTriangleWeights(UINT s, UINT d, bool wrap, WeightList* list) {
           if (lo < 0.0f) lo = 0.0f;
           if (hi > fd) hi = fd;
         }
-        for (int64_t t = static_cast<int64_t>(std::floor(lo)); static_cast<float>(t) < hi; ++t) {
+        for (int64_t t = FloorToInt(lo); static_cast<float>(t) < hi; ++t) {
           int64_t u = t < 0 ? t + d : (t >= int64_t{d} ? t - d : t);
           if (u != cur) {
             emit();
@@ -524,107 +648,115 @@ bool BuildTriangleWeights(UINT s, UINT d, bool wrap, WeightList* list) {
   }
 }
 
-HRESULT DispatchConversion(ImageView* dest, ImageView* src, DWORD filter, Strategy* used) {
+namespace {
+
+// Step 1: the filter word's kind and reserved bits.
+bool FilterValid(DWORD filter) {
   const DWORD kind = filter & kFilterKindMask;
-  if (kind < D3DX_FILTER_NONE || kind > D3DX_FILTER_BOX || (filter & kFilterInvalidBits)) {
-    DebugReport(0, "Invalid image filter");
-    return D3DERR_INVALIDCALL;
-  }
+  return kind >= D3DX_FILTER_NONE && kind <= D3DX_FILTER_BOX && (filter & kFilterInvalidBits) == 0;
+}
+
+// Step 2: gamma flags and dither table of the two sides.
+void SetGammaAndDither(ImageView* dest, ImageView* src, DWORD filter) {
   src->gamma = (filter & kFilterSrgbIn) != 0;
   dest->gamma = (filter & kFilterSrgbOut) != 0;
   dest->dither = (filter & kFilterDither) ? kDitherOffsets : kPlainOffsets;
   dest->dithered = (filter & kFilterDither) != 0;
   src->dither = kPlainOffsets;
+}
 
-  // Block and pair formats are staged as working pixels (see block_codec.h).
-  const bool srcBlocks = IsBlockCodecFormat(src->format);
-  const bool destBlocks = IsBlockCodecFormat(dest->format);
-  if ((srcBlocks || destBlocks) && src->format == dest->format && !src->keyOn && src->width == dest->width &&
-      src->height == dest->height && src->depth == 1 && dest->depth == 1 && src->gamma == dest->gamma &&
-      src->columnOffset == dest->columnOffset && src->rowOffset == dest->rowOffset) {
-    const BlockShape shape = BlockShapeOf(src->format);
-    const UINT blocksX = (src->columnOffset + src->width + shape.width - 1) / shape.width;
-    const UINT blocksY = (src->rowOffset + src->height + shape.height - 1) / shape.height;
-    for (UINT by = 0; by < blocksY; ++by) {
-      std::memmove(dest->pixels + size_t(by) * dest->rowPitch, src->pixels + size_t(by) * src->rowPitch,
-                   size_t(blocksX) * shape.bytes);
-    }
-    if (used != nullptr) *used = Strategy::RawCopy;
-    return S_OK;
+// Block and pair formats of one size and place are copied block by block.
+bool CopyWholeBlocks(const ImageView& dest, const ImageView& src) {
+  const bool blocks = IsBlockCodecFormat(src.format) || IsBlockCodecFormat(dest.format);
+  if (!blocks || src.format != dest.format || src.keyOn || src.width != dest.width || src.height != dest.height ||
+      src.depth != 1 || dest.depth != 1 || src.gamma != dest.gamma || src.columnOffset != dest.columnOffset ||
+      src.rowOffset != dest.rowOffset) {
+    return false;
   }
-  struct Stage {
-    D3DFORMAT format = D3DFMT_UNKNOWN;
-    BYTE* blocks = nullptr;
-    UINT pitch = 0, blocksX = 0, blocksY = 0;
-    size_t stride = 0;
-    std::vector<Pixel> pixels;
-  };
-  Stage srcStage, destStage;
-  // A staged view points into the stage, which dies with this call: put
-  // back what the caller described on the way out.
-  struct Restore {
-    ImageView* view;
-    D3DFORMAT format;
-    BYTE* pixels;
-    UINT rowPitch, columnOffset, rowOffset;
-    explicit Restore(ImageView* v)
-        : view(v), format(v->format), pixels(v->pixels), rowPitch(v->rowPitch), columnOffset(v->columnOffset),
-          rowOffset(v->rowOffset) {}
-    ~Restore() {
-      view->format = format;
-      view->pixels = pixels;
-      view->rowPitch = rowPitch;
-      view->columnOffset = columnOffset;
-      view->rowOffset = rowOffset;
-    }
-  };
-  Restore restoreSrc(src), restoreDest(dest);
-  auto stage = [](ImageView* view, Stage* s) -> bool {
-    const BlockShape shape = BlockShapeOf(view->format);
-    s->format = view->format;
-    s->blocks = view->pixels;
-    s->pitch = view->rowPitch;
-    s->blocksX = UINT((uint64_t(view->columnOffset) + view->width + shape.width - 1) / shape.width);
-    s->blocksY = UINT((uint64_t(view->rowOffset) + view->height + shape.height - 1) / shape.height);
-    s->stride = size_t(s->blocksX) * shape.width;
-    try {
-      s->pixels.resize(s->stride * s->blocksY * shape.height);
-    } catch (...) {
-      return false;
-    }
-    view->format = D3DFMT_A32B32G32R32F;
-    if (s->pixels.empty()) {
-      // An empty rectangle: nothing to decode, and no pixel to point at.
-      s->blocksX = s->blocksY = 0;
-      view->pixels = nullptr;
-    } else {
-      DecodeBlocks(s->format, s->blocks, s->pitch, s->blocksX, s->blocksY, s->pixels.data(), s->stride);
-      view->pixels = reinterpret_cast<BYTE*>(s->pixels.data() + view->rowOffset * s->stride + view->columnOffset);
-    }
-    view->rowPitch = UINT(s->stride * sizeof(Pixel));
-    view->columnOffset = view->rowOffset = 0;
-    return true;
-  };
-  if (srcBlocks) {
-    if (src->keyOn) {
-      // The key becomes what a block of that colour decodes to.
-      Pixel block[16], back[16];
-      std::fill(block, block + 16, src->key);
-      BYTE encoded[16];
-      EncodeBlocks(src->format, encoded, 16, 1, 1, block, BlockShapeOf(src->format).width);
-      DecodeBlocks(src->format, encoded, 16, 1, 1, back, BlockShapeOf(src->format).width);
-      src->key = back[0];
-    }
-    if (src->depth != 1 || !stage(src, &srcStage)) {
-      DebugReport(0, "Unsupported image format");
-      return E_FAIL;
-    }
+  const BlockShape shape = BlockShapeOf(src.format);
+  const UINT blocksX = (src.columnOffset + src.width + shape.width - 1) / shape.width;
+  const UINT blocksY = (src.rowOffset + src.height + shape.height - 1) / shape.height;
+  for (UINT by = 0; by < blocksY; ++by) {
+    std::memmove(dest.pixels + size_t(by) * dest.rowPitch, src.pixels + size_t(by) * src.rowPitch,
+                 size_t(blocksX) * shape.bytes);
   }
-  if (destBlocks && (dest->depth != 1 || !stage(dest, &destStage))) {
-    DebugReport(0, "Unsupported image format");
-    return E_FAIL;
+  return true;
+}
+
+// A block or pair picture decoded to working pixels (see block_codec.h).
+struct BlockStage {
+  D3DFORMAT format = D3DFMT_UNKNOWN;
+  BYTE* blocks = nullptr;
+  UINT pitch = 0, blocksX = 0, blocksY = 0;
+  size_t stride = 0;
+  std::vector<Pixel> pixels;
+};
+
+// A staged view points into the stage, which dies with the conversion: put
+// back what the caller described on the way out.
+class ViewRestore {
+ public:
+  explicit ViewRestore(ImageView* v)
+      : view_(v), format_(v->format), pixels_(v->pixels), rowPitch_(v->rowPitch), columnOffset_(v->columnOffset),
+        rowOffset_(v->rowOffset) {}
+  ViewRestore(const ViewRestore&) = delete;
+  ViewRestore& operator=(const ViewRestore&) = delete;
+  ~ViewRestore() {
+    view_->format = format_;
+    view_->pixels = pixels_;
+    view_->rowPitch = rowPitch_;
+    view_->columnOffset = columnOffset_;
+    view_->rowOffset = rowOffset_;
   }
 
+ private:
+  ImageView* view_;
+  D3DFORMAT format_;
+  BYTE* pixels_;
+  UINT rowPitch_, columnOffset_, rowOffset_;
+};
+
+// Decodes the view's blocks into `s` and points the view at the working
+// pixels, as a plain A32B32G32R32F picture.
+bool StageBlocks(ImageView* view, BlockStage* s) {
+  const BlockShape shape = BlockShapeOf(view->format);
+  s->format = view->format;
+  s->blocks = view->pixels;
+  s->pitch = view->rowPitch;
+  s->blocksX = UINT((uint64_t(view->columnOffset) + view->width + shape.width - 1) / shape.width);
+  s->blocksY = UINT((uint64_t(view->rowOffset) + view->height + shape.height - 1) / shape.height);
+  s->stride = size_t(s->blocksX) * shape.width;
+  try {
+    s->pixels.resize(s->stride * s->blocksY * shape.height);
+  } catch (...) {
+    return false;
+  }
+  view->format = D3DFMT_A32B32G32R32F;
+  if (s->pixels.empty()) {
+    // An empty rectangle: nothing to decode, and no pixel to point at.
+    s->blocksX = s->blocksY = 0;
+    view->pixels = nullptr;
+  } else {
+    DecodeBlocks(s->format, s->blocks, s->pitch, s->blocksX, s->blocksY, s->pixels.data(), s->stride);
+    view->pixels = reinterpret_cast<BYTE*>(s->pixels.data() + view->rowOffset * s->stride + view->columnOffset);
+  }
+  view->rowPitch = UINT(s->stride * sizeof(Pixel));
+  view->columnOffset = view->rowOffset = 0;
+  return true;
+}
+
+// The key becomes what a block of that colour decodes to.
+void QuantiseBlockKey(ImageView* src) {
+  Pixel block[16], back[16];
+  std::fill(block, block + 16, src->key);
+  BYTE encoded[16];
+  EncodeBlocks(src->format, encoded, 16, 1, 1, block, BlockShapeOf(src->format).width);
+  DecodeBlocks(src->format, encoded, 16, 1, 1, back, BlockShapeOf(src->format).width);
+  src->key = back[0];
+}
+
+// Step 3 and 4: codecs, the conversion kind, gamma work and scratch row.
+HRESULT PrepareCodecs(ImageView* dest, ImageView* src, bool srcBlocks, bool destBlocks) {
   if (!MakeCodec(dest) || !MakeCodec(src)) {
     DebugReport(0, "Unsupported image format");
     return E_FAIL;
@@ -642,35 +774,62 @@ HRESULT DispatchConversion(ImageView* dest, ImageView* src, DWORD filter, Strate
       return E_OUTOFMEMORY;
     }
   }
+  return S_OK;
+}
 
+// Step 5: the first strategy that takes the job does it.
+Strategy RunStrategies(const ImageView& dest, const ImageView& src, DWORD filter) {
   const DWORD low = filter & 0xFF;
-  Strategy done = Strategy::None;
+  if (RawCopy(dest, src)) return Strategy::RawCopy;
+  if (SameSize(dest, src)) return Strategy::SameSize;
+  if (Unfiltered(dest, src, low)) return Strategy::Unfiltered;
+  if (PointFilter(dest, src, low)) return Strategy::Point;
+  if (BoxFilter(dest, src, low, false)) return Strategy::Box2D;
+  if (BoxFilter(dest, src, low, true)) return Strategy::Box3D;
+  if (LinearFilter(dest, src, filter, false)) return Strategy::Linear2D;
+  if (LinearFilter(dest, src, filter, true)) return Strategy::Linear3D;
+  if (TriangleFilter(dest, src, filter, false)) return Strategy::Triangle2D;
+  if (TriangleFilter(dest, src, filter, true)) return Strategy::Triangle3D;
+  return Strategy::None;
+}
+
+}  // namespace
+
+HRESULT DispatchConversion(ImageView* dest, ImageView* src, DWORD filter, Strategy* used) {
+  if (!FilterValid(filter)) {
+    DebugReport(0, "Invalid image filter");
+    return D3DERR_INVALIDCALL;
+  }
+  SetGammaAndDither(dest, src, filter);
+  if (CopyWholeBlocks(*dest, *src)) {
+    if (used != nullptr) *used = Strategy::RawCopy;
+    return S_OK;
+  }
+
+  const bool srcBlocks = IsBlockCodecFormat(src->format);
+  const bool destBlocks = IsBlockCodecFormat(dest->format);
+  BlockStage srcStage, destStage;
+  ViewRestore restoreSrc(src), restoreDest(dest);
+  if (srcBlocks) {
+    if (src->keyOn) QuantiseBlockKey(src);
+    if (src->depth != 1 || !StageBlocks(src, &srcStage)) {
+      DebugReport(0, "Unsupported image format");
+      return E_FAIL;
+    }
+  }
+  if (destBlocks && (dest->depth != 1 || !StageBlocks(dest, &destStage))) {
+    DebugReport(0, "Unsupported image format");
+    return E_FAIL;
+  }
+  const HRESULT prepared = PrepareCodecs(dest, src, srcBlocks, destBlocks);
+  if (FAILED(prepared)) return prepared;
+
   if (!HasArea(*dest)) {
     // Nothing to write: every strategy would do nothing.
     if (used != nullptr) *used = Strategy::None;
     return S_OK;
   }
-  if (RawCopy(*dest, *src)) {
-    done = Strategy::RawCopy;
-  } else if (SameSize(*dest, *src)) {
-    done = Strategy::SameSize;
-  } else if (Unfiltered(*dest, *src, low)) {
-    done = Strategy::Unfiltered;
-  } else if (PointFilter(*dest, *src, low)) {
-    done = Strategy::Point;
-  } else if (BoxFilter(*dest, *src, low, false)) {
-    done = Strategy::Box2D;
-  } else if (BoxFilter(*dest, *src, low, true)) {
-    done = Strategy::Box3D;
-  } else if (LinearFilter(*dest, *src, filter, false)) {
-    done = Strategy::Linear2D;
-  } else if (LinearFilter(*dest, *src, filter, true)) {
-    done = Strategy::Linear3D;
-  } else if (TriangleFilter(*dest, *src, filter, false)) {
-    done = Strategy::Triangle2D;
-  } else if (TriangleFilter(*dest, *src, filter, true)) {
-    done = Strategy::Triangle3D;
-  }
+  const Strategy done = RunStrategies(*dest, *src, filter);
   if (used != nullptr) *used = done;
   if (done == Strategy::None) {
     DebugReport(0, "No suitable image filter found");

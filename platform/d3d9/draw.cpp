@@ -146,12 +146,16 @@ Pipeline Device::BuildPipeline(bool* ok) {
   if (tex != nullptr && p.colorOp != D3DTOP_DISABLE) {
     Surface* top = tex->Level(0);
     p.textured = true;
-    p.texture.bits = top->Bits();
+    p.texture.bits = static_cast<const Surface*>(top)->Bits();
     p.texture.width = static_cast<int>(top->Width());
     p.texture.height = static_cast<int>(top->Height());
     p.texture.pitch = top->Pitch();
     p.texture.bytesPerTexel = top->Info().bytesPerBlock;
     p.texture.format = top->Format();
+    // Only source-alpha blending reads the runs.
+    const bool over = rs[D3DRS_ALPHABLENDENABLE] != FALSE && rs[D3DRS_SRCBLEND] == D3DBLEND_SRCALPHA &&
+                      rs[D3DRS_DESTBLEND] == D3DBLEND_INVSRCALPHA && !rs[D3DRS_ALPHATESTENABLE];
+    if (over && FastPathEnabled() && top != renderTarget_) p.texture.runs = top->RunsForDrawing();
   }
   p.magFilter = s0[D3DSAMP_MAGFILTER];
   p.minFilter = s0[D3DSAMP_MINFILTER];
@@ -200,6 +204,288 @@ HRESULT Device::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT count, const void* d
   return DrawIndexedPrimitiveUP(type, 0, 0, count, nullptr, D3DFMT_UNKNOWN, data, stride);
 }
 
+namespace {
+
+// How the vertices of one draw become screen vertices.
+struct VertexSetup {
+  VertexLayout layout;
+  bool transform = false;      // untransformed vertices: matrices, clip space
+  bool clipping = false;       // D3DRS_CLIPPING: clip against z as well
+  bool lighting = false;       // the colour comes from the lighting below
+  bool litFromVertex = false;  // lit colour keeps the vertex's alpha
+  uint32_t litColor = 0;
+  D3DMATRIX worldViewProjection{};
+  bool texTransform = false;
+  D3DMATRIX texture{};
+  D3DVIEWPORT9 viewport{};
+};
+
+// Row vectors: p * a * b, each product rounded to float as the matrices are.
+D3DMATRIX Multiply(const D3DMATRIX& a, const D3DMATRIX& b) {
+  D3DMATRIX r{};
+  for (int i = 0; i < 4; ++i)
+    for (int j = 0; j < 4; ++j) {
+      double acc = 0;
+      for (int k = 0; k < 4; ++k) acc += static_cast<double>(a.m[i][k]) * b.m[k][j];
+      r.m[i][j] = static_cast<float>(acc);
+    }
+  return r;
+}
+
+// Without lights, a lit vertex is the global ambient times the ambient
+// material plus the emissive material; its alpha is the diffuse material's.
+// Colours that follow the vertex are handed through unlit.
+void SetUpLighting(const DeviceState& s, VertexSetup* v) {
+  const DWORD* rs = s.renderStates;
+  const bool colorVertex = rs[D3DRS_COLORVERTEX] != FALSE;
+  auto fromVertex = [&](DWORD which) { return colorVertex && which == D3DMCS_COLOR1 && v->layout.diffuse >= 0; };
+  v->litFromVertex = fromVertex(rs[D3DRS_DIFFUSEMATERIALSOURCE]);
+  if (fromVertex(rs[D3DRS_AMBIENTMATERIALSOURCE]) || fromVertex(rs[D3DRS_EMISSIVEMATERIALSOURCE])) {
+    v->lighting = false;
+    return;
+  }
+  const D3DCOLORVALUE& ambientMat = s.material.Ambient;
+  const D3DCOLORVALUE& emissiveMat = s.material.Emissive;
+  const uint32_t ambient = rs[D3DRS_AMBIENT];
+  D3DCOLORVALUE lit;
+  lit.r = ((ambient >> 16) & 0xFF) / 255.f * ambientMat.r + emissiveMat.r;
+  lit.g = ((ambient >> 8) & 0xFF) / 255.f * ambientMat.g + emissiveMat.g;
+  lit.b = (ambient & 0xFF) / 255.f * ambientMat.b + emissiveMat.b;
+  lit.a = s.material.Diffuse.a;
+  v->litColor = ColorOf(lit);
+}
+
+VertexSetup SetUpVertices(const DeviceState& s, const VertexLayout& layout) {
+  VertexSetup v;
+  v.layout = layout;
+  v.transform = !layout.pretransformed;
+  v.clipping = s.renderStates[D3DRS_CLIPPING] != FALSE;
+  v.viewport = s.viewport;
+  v.texTransform = s.stageStates[0][D3DTSS_TEXTURETRANSFORMFLAGS] != D3DTTFF_DISABLE;
+  v.texture = s.transforms[kTransformTexture0];
+  if (!v.transform) return v;
+  const D3DMATRIX wv = Multiply(s.transforms[kTransformWorld0], s.transforms[kTransformView]);
+  v.worldViewProjection = Multiply(wv, s.transforms[kTransformProjection]);
+  v.lighting = s.renderStates[D3DRS_LIGHTING] != FALSE;
+  if (v.lighting) SetUpLighting(s, &v);
+  return v;
+}
+
+// Clip space to screen through the viewport.
+void ToScreen(const D3DVIEWPORT9& vp, double x, double y, double z, double w, ScreenVertex* out) {
+  const double inv = 1.0 / w;
+  out->x = static_cast<float>(vp.X + (1.0 + x * inv) * vp.Width * 0.5);
+  out->y = static_cast<float>(vp.Y + (1.0 - y * inv) * vp.Height * 0.5);
+  out->z = static_cast<float>(vp.MinZ + z * inv * (vp.MaxZ - vp.MinZ));
+  out->rhw = static_cast<float>(inv);
+}
+
+// The colour and texture coordinates of one vertex.
+void ReadAttributes(const VertexSetup& vs, const uint8_t* v, ScreenVertex* sv) {
+  const VertexLayout& layout = vs.layout;
+  sv->diffuse = layout.diffuse >= 0 ? LoadColor(v + layout.diffuse) : 0xFFFFFFFFu;
+  if (vs.lighting) {
+    sv->diffuse = vs.litFromVertex ? ((sv->diffuse & 0xFF000000u) | (vs.litColor & 0x00FFFFFFu)) : vs.litColor;
+  }
+  sv->u = sv->v = 0.f;
+  if (layout.texcoord >= 0) {
+    sv->u = LoadFloat(v + layout.texcoord);
+    sv->v = layout.texcoordDims >= 2 ? LoadFloat(v + layout.texcoord + 4) : 0.f;
+    if (vs.texTransform) {
+      const D3DMATRIX& texM = vs.texture;
+      const float u = sv->u, w = sv->v;
+      sv->u = u * texM._11 + w * texM._21 + texM._31;
+      sv->v = u * texM._12 + w * texM._22 + texM._32;
+    }
+  }
+}
+
+// Every vertex to screen space; untransformed ones also to clip space, with
+// a note of those that need clipping. Returns whether any vertex does.
+bool TransformVertices(const VertexSetup& vs, const uint8_t* bytes, UINT stride, UINT vertices, ScreenVertex* screen,
+                     ClipVertex* clip, uint8_t* outside) {
+  const D3DMATRIX& m = vs.worldViewProjection;
+  bool anyOutside = false;
+  for (UINT i = 0; i < vertices; ++i) {
+    const uint8_t* v = bytes + static_cast<size_t>(i) * stride;
+    ScreenVertex& sv = screen[i];
+    ReadAttributes(vs, v, &sv);
+    const float x = LoadFloat(v), y = LoadFloat(v + 4), z = LoadFloat(v + 8);
+    if (!vs.transform) {
+      sv.x = x;
+      sv.y = y;
+      sv.z = z;
+      sv.rhw = LoadFloat(v + 12);
+      if (!(std::fabs(sv.x) <= kGuard && std::fabs(sv.y) <= kGuard)) anyOutside = true;
+      continue;
+    }
+    ClipVertex& c = clip[i];
+    c.x = x * m._11 + y * m._21 + z * m._31 + m._41;
+    c.y = x * m._12 + y * m._22 + z * m._32 + m._42;
+    c.z = x * m._13 + y * m._23 + z * m._33 + m._43;
+    c.w = x * m._14 + y * m._24 + z * m._34 + m._44;
+    UnpackColor(sv.diffuse, c.c);
+    c.u = sv.u;
+    c.v = sv.v;
+    const double gw = kClipGuard * c.w;
+    const bool in = c.w > 1e-9 && c.x >= -gw && c.x <= gw && c.y >= -gw && c.y <= gw &&
+                    (!vs.clipping || (c.z >= 0 && c.z <= c.w));
+    outside[i] = in ? 0 : 1;
+    if (in) {
+      ToScreen(vs.viewport, c.x, c.y, c.z, c.w, &sv);
+    } else {
+      anyOutside = true;
+    }
+  }
+  return anyOutside;
+}
+
+// Clips a polygon in clip space against the guard planes (and near and far
+// when clipping is on), or one in screen space against the guard band. The
+// result is left in `poly`.
+int ClipPolygon(bool clipSpace, bool clipping, ClipVertex* poly, int n) {
+  ClipVertex tmp[kMaxPolygon];
+  ClipVertex* in = poly;
+  ClipVertex* out = tmp;
+  auto clip = [&](auto dist) {
+    n = ClipAgainst(in, n, out, dist);
+    std::swap(in, out);
+  };
+  if (clipSpace) {
+    clip([](const ClipVertex& q) { return q.w - 1e-9; });
+    clip([](const ClipVertex& q) { return q.x + kClipGuard * q.w; });
+    clip([](const ClipVertex& q) { return kClipGuard * q.w - q.x; });
+    clip([](const ClipVertex& q) { return q.y + kClipGuard * q.w; });
+    clip([](const ClipVertex& q) { return kClipGuard * q.w - q.y; });
+    if (clipping) {
+      clip([](const ClipVertex& q) { return q.z; });
+      clip([](const ClipVertex& q) { return q.w - q.z; });
+    }
+  } else {
+    clip([](const ClipVertex& q) { return q.x + kGuard; });
+    clip([](const ClipVertex& q) { return kGuard - q.x; });
+    clip([](const ClipVertex& q) { return q.y + kGuard; });
+    clip([](const ClipVertex& q) { return kGuard - q.y; });
+  }
+  if (in != poly) std::copy(in, in + n, poly);
+  return n;
+}
+
+// The triangles of one draw, in the order the primitive type gives them.
+class TriangleAssembler {
+ public:
+  TriangleAssembler(const VertexSetup& vs, const RenderTarget& target, const Pipeline& pipe,
+                    const ScreenVertex* screen, const ClipVertex* clip, const uint8_t* outside, UINT vertices,
+                    bool anyOutside)
+      : vs_(vs), target_(target), pipe_(pipe), screen_(screen), clip_(clip), outside_(outside), vertices_(vertices),
+        anyOutside_(anyOutside) {}
+
+  void Indices(const void* indices, D3DFORMAT format, UINT minIndex) {
+    indices_ = static_cast<const uint8_t*>(indices);
+    format_ = format;
+    minIndex_ = minIndex;
+  }
+
+  void DrawAll(D3DPRIMITIVETYPE type, UINT count) {
+    for (UINT p = 0; p < count; ++p) {
+      switch (type) {
+        case D3DPT_TRIANGLELIST: Draw(Index(3 * p), Index(3 * p + 1), Index(3 * p + 2)); break;
+        case D3DPT_TRIANGLESTRIP:
+          // Every other triangle is turned so that all keep one winding.
+          if (p % 2 == 0) {
+            Draw(Index(p), Index(p + 1), Index(p + 2));
+          } else {
+            Draw(Index(p + 1), Index(p), Index(p + 2));
+          }
+          break;
+        default: Draw(Index(0), Index(p + 1), Index(p + 2)); break;
+      }
+    }
+  }
+
+ private:
+  UINT Index(UINT k) const {
+    if (indices_ == nullptr) return k;
+    if (format_ == D3DFMT_INDEX16) {
+      uint16_t i16;
+      std::memcpy(&i16, indices_ + static_cast<size_t>(k) * 2, 2);
+      return i16;
+    }
+    uint32_t i32;
+    std::memcpy(&i32, indices_ + static_cast<size_t>(k) * 4, 4);
+    return i32;
+  }
+
+  void Draw(UINT a, UINT b, UINT c) const {
+    if (a >= vertices_ || b >= vertices_ || c >= vertices_) return;  // an index past the vertices given
+    if (indices_ != nullptr && (a < minIndex_ || b < minIndex_ || c < minIndex_)) return;
+    if (vs_.transform ? (outside_[a] | outside_[b] | outside_[c]) : anyOutside_) {
+      DrawClipped(a, b, c);
+    } else {
+      DrawTriangle(target_, pipe_, screen_[a], screen_[b], screen_[c]);
+    }
+  }
+
+  void DrawClipped(UINT a, UINT b, UINT c) const {
+    ClipVertex poly[kMaxPolygon];
+    const UINT ids[3] = {a, b, c};
+    for (int k = 0; k < 3; ++k) {
+      if (vs_.transform) {
+        poly[k] = clip_[ids[k]];
+      } else {
+        const ScreenVertex& s = screen_[ids[k]];
+        poly[k] = ClipVertex{s.x, s.y, s.z, s.rhw, {}, s.u, s.v};
+        UnpackColor(s.diffuse, poly[k].c);
+      }
+    }
+    const int n = ClipPolygon(vs_.transform, vs_.clipping, poly, 3);
+    if (n < 3) return;
+    ScreenVertex out[kMaxPolygon];
+    for (int k = 0; k < n; ++k) {
+      const ClipVertex& q = poly[k];
+      ScreenVertex& s = out[k];
+      if (vs_.transform) {
+        ToScreen(vs_.viewport, q.x, q.y, q.z, q.w, &s);
+      } else {
+        s.x = static_cast<float>(q.x);
+        s.y = static_cast<float>(q.y);
+        s.z = static_cast<float>(q.z);
+        s.rhw = static_cast<float>(q.w);
+      }
+      s.diffuse = PackColor(q.c);
+      s.u = static_cast<float>(q.u);
+      s.v = static_cast<float>(q.v);
+    }
+    // Flat shading keeps the colour of the triangle's first vertex.
+    if (pipe_.flatShade) out[0].diffuse = screen_[a].diffuse;
+    for (int k = 1; k + 1 < n; ++k) DrawTriangle(target_, pipe_, out[0], out[k], out[k + 1]);
+  }
+
+  const VertexSetup& vs_;
+  const RenderTarget& target_;
+  const Pipeline& pipe_;
+  const ScreenVertex* screen_;
+  const ClipVertex* clip_;
+  const uint8_t* outside_;
+  UINT vertices_;
+  bool anyOutside_;
+  const uint8_t* indices_ = nullptr;
+  D3DFORMAT format_ = D3DFMT_UNKNOWN;
+  UINT minIndex_ = 0;
+};
+
+RenderTarget TargetOf(Surface* surface) {
+  RenderTarget target;
+  target.pixels = reinterpret_cast<uint32_t*>(surface->Bits());
+  target.width = static_cast<int>(surface->Width());
+  target.height = static_cast<int>(surface->Height());
+  target.pitchPixels = static_cast<int>(surface->Pitch() / 4);
+  target.hasAlpha = surface->Format() == D3DFMT_A8R8G8B8;
+  return target;
+}
+
+}  // namespace
+
 HRESULT Device::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minIndex, UINT vertexCount, UINT count,
                                        const void* indices, D3DFORMAT indexFormat, const void* data, UINT stride) {
   if (!inScene_ || data == nullptr || stride == 0 || count == 0 || count > profile_.caps.MaxPrimitiveCount)
@@ -221,234 +507,35 @@ HRESULT Device::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minIndex, UIN
   // With indices, the vertices read are those the index range names.
   const UINT vertices = indexed ? minIndex + vertexCount : elements;
   if (indexed && (vertexCount == 0 || vertices < minIndex)) return D3DERR_INVALIDCALL;
-  const uint8_t* bytes = static_cast<const uint8_t*>(data);
 
-  // --- vertex processing ---------------------------------------------------
+  const VertexSetup setup = SetUpVertices(state_, layout);
+  std::vector<ClipVertex> clip;
+  std::vector<uint8_t> outside;  // per vertex: needs clipping
   try {
     screen_.resize(vertices);
+    if (setup.transform) {
+      clip.resize(vertices);
+      outside.resize(vertices);
+    }
   } catch (const std::bad_alloc&) {
     return E_OUTOFMEMORY;
   }
-  std::vector<ClipVertex> clip;
-  std::vector<uint8_t> outside;  // per vertex: needs clipping
-  const bool transform = !layout.pretransformed;
-  D3DMATRIX m{};
-  const D3DVIEWPORT9& vp = state_.viewport;
-  const bool clipping = state_.renderStates[D3DRS_CLIPPING] != FALSE;
-  bool lighting = transform && state_.renderStates[D3DRS_LIGHTING] != FALSE;
-  uint32_t litColor = 0;
-  bool litFromVertex = false;
-  if (transform) {
-    const D3DMATRIX& world = state_.transforms[kTransformWorld0];
-    // Row vectors: p * world * view * projection.
-    D3DMATRIX wv{}, wvp{};
-    for (int i = 0; i < 4; ++i)
-      for (int j = 0; j < 4; ++j) {
-        double acc = 0;
-        for (int k = 0; k < 4; ++k) acc += static_cast<double>(world.m[i][k]) * state_.transforms[kTransformView].m[k][j];
-        wv.m[i][j] = static_cast<float>(acc);
-      }
-    for (int i = 0; i < 4; ++i)
-      for (int j = 0; j < 4; ++j) {
-        double acc = 0;
-        for (int k = 0; k < 4; ++k) acc += static_cast<double>(wv.m[i][k]) * state_.transforms[kTransformProjection].m[k][j];
-        wvp.m[i][j] = static_cast<float>(acc);
-      }
-    m = wvp;
-    try {
-      clip.resize(vertices);
-      outside.resize(vertices);
-    } catch (const std::bad_alloc&) {
-      return E_OUTOFMEMORY;
-    }
-    if (lighting) {
-      // Without lights, a lit vertex is the global ambient times the ambient
-      // material plus the emissive material; its alpha is the diffuse
-      // material's.
-      const DWORD* rs = state_.renderStates;
-      const bool colorVertex = rs[D3DRS_COLORVERTEX] != FALSE;
-      auto source = [&](DWORD which, const D3DCOLORVALUE& material, bool* fromVertex) {
-        *fromVertex = colorVertex && which == D3DMCS_COLOR1 && layout.diffuse >= 0;
-        return material;
-      };
-      bool ambientFromVertex, emissiveFromVertex;
-      const D3DCOLORVALUE ambientMat = source(rs[D3DRS_AMBIENTMATERIALSOURCE], state_.material.Ambient, &ambientFromVertex);
-      const D3DCOLORVALUE emissiveMat =
-          source(rs[D3DRS_EMISSIVEMATERIALSOURCE], state_.material.Emissive, &emissiveFromVertex);
-      const D3DCOLORVALUE diffuseMat = source(rs[D3DRS_DIFFUSEMATERIALSOURCE], state_.material.Diffuse, &litFromVertex);
-      if (ambientFromVertex || emissiveFromVertex) {
-        lighting = false;  // colours that follow the vertex: handed through unlit
-      } else {
-        const uint32_t ambient = rs[D3DRS_AMBIENT];
-        D3DCOLORVALUE lit;
-        lit.r = ((ambient >> 16) & 0xFF) / 255.f * ambientMat.r + emissiveMat.r;
-        lit.g = ((ambient >> 8) & 0xFF) / 255.f * ambientMat.g + emissiveMat.g;
-        lit.b = (ambient & 0xFF) / 255.f * ambientMat.b + emissiveMat.b;
-        lit.a = diffuseMat.a;
-        litColor = ColorOf(lit);
-      }
-    }
-  }
+  const bool anyOutside = TransformVertices(setup, static_cast<const uint8_t*>(data), stride, vertices, screen_.data(),
+                                          clip.data(), outside.data());
+  const RenderTarget target = TargetOf(renderTarget_);
 
-  const D3DMATRIX& texM = state_.transforms[kTransformTexture0];
-  const bool texTransform = state_.stageStates[0][D3DTSS_TEXTURETRANSFORMFLAGS] != D3DTTFF_DISABLE;
-  bool anyOutside = false;
-  for (UINT i = 0; i < vertices; ++i) {
-    const uint8_t* v = bytes + static_cast<size_t>(i) * stride;
-    ScreenVertex& sv = screen_[i];
-    sv.diffuse = layout.diffuse >= 0 ? LoadColor(v + layout.diffuse) : 0xFFFFFFFFu;
-    if (lighting) {
-      sv.diffuse = litFromVertex ? ((sv.diffuse & 0xFF000000u) | (litColor & 0x00FFFFFFu)) : litColor;
-    }
-    sv.u = sv.v = 0.f;
-    if (layout.texcoord >= 0) {
-      sv.u = LoadFloat(v + layout.texcoord);
-      sv.v = layout.texcoordDims >= 2 ? LoadFloat(v + layout.texcoord + 4) : 0.f;
-      if (texTransform) {
-        const float u = sv.u, w = sv.v;
-        sv.u = u * texM._11 + w * texM._21 + texM._31;
-        sv.v = u * texM._12 + w * texM._22 + texM._32;
-      }
-    }
-    const float x = LoadFloat(v), y = LoadFloat(v + 4), z = LoadFloat(v + 8);
-    if (!transform) {
-      sv.x = x;
-      sv.y = y;
-      sv.z = z;
-      sv.rhw = LoadFloat(v + 12);
-      if (!(std::fabs(sv.x) <= kGuard && std::fabs(sv.y) <= kGuard)) anyOutside = true;
-      continue;
-    }
-    ClipVertex& c = clip[i];
-    c.x = x * m._11 + y * m._21 + z * m._31 + m._41;
-    c.y = x * m._12 + y * m._22 + z * m._32 + m._42;
-    c.z = x * m._13 + y * m._23 + z * m._33 + m._43;
-    c.w = x * m._14 + y * m._24 + z * m._34 + m._44;
-    UnpackColor(sv.diffuse, c.c);
-    c.u = sv.u;
-    c.v = sv.v;
-    const double gw = kClipGuard * c.w;
-    const bool in = c.w > 1e-9 && c.x >= -gw && c.x <= gw && c.y >= -gw && c.y <= gw &&
-                    (!clipping || (c.z >= 0 && c.z <= c.w));
-    outside[i] = in ? 0 : 1;
-    if (in) {
-      const double inv = 1.0 / c.w;
-      sv.x = static_cast<float>(vp.X + (1.0 + c.x * inv) * vp.Width * 0.5);
-      sv.y = static_cast<float>(vp.Y + (1.0 - c.y * inv) * vp.Height * 0.5);
-      sv.z = static_cast<float>(vp.MinZ + c.z * inv * (vp.MaxZ - vp.MinZ));
-      sv.rhw = static_cast<float>(inv);
-    } else {
-      anyOutside = true;
-    }
-  }
-
-  RenderTarget target;
-  target.pixels = reinterpret_cast<uint32_t*>(renderTarget_->Bits());
-  target.width = static_cast<int>(renderTarget_->Width());
-  target.height = static_cast<int>(renderTarget_->Height());
-  target.pitchPixels = static_cast<int>(renderTarget_->Pitch() / 4);
-  target.hasAlpha = renderTarget_->Format() == D3DFMT_A8R8G8B8;
-
-  // --- the aligned-quad road -----------------------------------------------
+  // An aligned quad of two triangles may take the rasterizer's fast road.
+  bool drawn = false;
   if (!indexed && !anyOutside && count == 2 && (type == D3DPT_TRIANGLEFAN || type == D3DPT_TRIANGLESTRIP)) {
     ScreenVertex quad[4] = {screen_[0], screen_[1], screen_[2], screen_[3]};
     if (type == D3DPT_TRIANGLESTRIP) std::swap(quad[2], quad[3]);
-    if (DrawAlignedQuad(target, pipe, quad)) {
-      state_.streamSource = nullptr;
-      state_.streamOffset = state_.streamStride = 0;
-      return D3D_OK;
-    }
+    drawn = DrawAlignedQuad(target, pipe, quad);
   }
-
-  // --- primitive assembly and clipping -------------------------------------
-  auto index = [&](UINT k) -> UINT {
-    if (!indexed) return k;
-    if (indexFormat == D3DFMT_INDEX16) {
-      uint16_t i16;
-      std::memcpy(&i16, static_cast<const uint8_t*>(indices) + static_cast<size_t>(k) * 2, 2);
-      return i16;
-    }
-    uint32_t i32;
-    std::memcpy(&i32, static_cast<const uint8_t*>(indices) + static_cast<size_t>(k) * 4, 4);
-    return i32;
-  };
-  auto drawClipped = [&](UINT a, UINT b, UINT c) {
-    ClipVertex poly[kMaxPolygon], tmp[kMaxPolygon];
-    int n = 3;
-    if (transform) {
-      poly[0] = clip[a];
-      poly[1] = clip[b];
-      poly[2] = clip[c];
-      n = ClipAgainst(poly, n, tmp, [](const ClipVertex& q) { return q.w - 1e-9; });
-      n = ClipAgainst(tmp, n, poly, [](const ClipVertex& q) { return q.x + kClipGuard * q.w; });
-      n = ClipAgainst(poly, n, tmp, [](const ClipVertex& q) { return kClipGuard * q.w - q.x; });
-      n = ClipAgainst(tmp, n, poly, [](const ClipVertex& q) { return q.y + kClipGuard * q.w; });
-      n = ClipAgainst(poly, n, tmp, [](const ClipVertex& q) { return kClipGuard * q.w - q.y; });
-      if (clipping) {
-        n = ClipAgainst(tmp, n, poly, [](const ClipVertex& q) { return q.z; });
-        n = ClipAgainst(poly, n, tmp, [](const ClipVertex& q) { return q.w - q.z; });
-      }
-      std::copy(tmp, tmp + n, poly);
-    } else {
-      const UINT ids[3] = {a, b, c};
-      for (int k = 0; k < 3; ++k) {
-        const ScreenVertex& s = screen_[ids[k]];
-        poly[k] = ClipVertex{s.x, s.y, s.z, s.rhw, {}, s.u, s.v};
-        UnpackColor(s.diffuse, poly[k].c);
-      }
-      n = ClipAgainst(poly, n, tmp, [](const ClipVertex& q) { return q.x + kGuard; });
-      n = ClipAgainst(tmp, n, poly, [](const ClipVertex& q) { return kGuard - q.x; });
-      n = ClipAgainst(poly, n, tmp, [](const ClipVertex& q) { return q.y + kGuard; });
-      n = ClipAgainst(tmp, n, poly, [](const ClipVertex& q) { return kGuard - q.y; });
-      std::copy(tmp, tmp + n, poly);
-    }
-    if (n < 3) return;
-    ScreenVertex out[kMaxPolygon];
-    for (int k = 0; k < n; ++k) {
-      const ClipVertex& q = poly[k];
-      ScreenVertex& s = out[k];
-      if (transform) {
-        const double inv = 1.0 / q.w;
-        s.x = static_cast<float>(vp.X + (1.0 + q.x * inv) * vp.Width * 0.5);
-        s.y = static_cast<float>(vp.Y + (1.0 - q.y * inv) * vp.Height * 0.5);
-        s.z = static_cast<float>(vp.MinZ + q.z * inv * (vp.MaxZ - vp.MinZ));
-        s.rhw = static_cast<float>(inv);
-      } else {
-        s.x = static_cast<float>(q.x);
-        s.y = static_cast<float>(q.y);
-        s.z = static_cast<float>(q.z);
-        s.rhw = static_cast<float>(q.w);
-      }
-      s.diffuse = PackColor(q.c);
-      s.u = static_cast<float>(q.u);
-      s.v = static_cast<float>(q.v);
-    }
-    // Flat shading keeps the colour of the triangle's first vertex.
-    if (pipe.flatShade) out[0].diffuse = screen_[a].diffuse;
-    for (int k = 1; k + 1 < n; ++k) DrawTriangle(target, pipe, out[0], out[k], out[k + 1]);
-  };
-  auto draw = [&](UINT a, UINT b, UINT c) {
-    if (a >= vertices || b >= vertices || c >= vertices) return;  // an index past the vertices given
-    if (indexed && (a < minIndex || b < minIndex || c < minIndex)) return;
-    if (transform ? (outside[a] | outside[b] | outside[c]) : anyOutside) {
-      drawClipped(a, b, c);
-    } else {
-      DrawTriangle(target, pipe, screen_[a], screen_[b], screen_[c]);
-    }
-  };
-  for (UINT p = 0; p < count; ++p) {
-    switch (type) {
-      case D3DPT_TRIANGLELIST: draw(index(3 * p), index(3 * p + 1), index(3 * p + 2)); break;
-      case D3DPT_TRIANGLESTRIP:
-        // Every other triangle is turned so that all keep one winding.
-        if (p % 2 == 0) {
-          draw(index(p), index(p + 1), index(p + 2));
-        } else {
-          draw(index(p + 1), index(p), index(p + 2));
-        }
-        break;
-      default: draw(index(0), index(p + 1), index(p + 2)); break;
-    }
+  if (!drawn) {
+    TriangleAssembler assembler(setup, target, pipe, screen_.data(), clip.data(), outside.data(), vertices,
+                                anyOutside);
+    if (indexed) assembler.Indices(indices, indexFormat, minIndex);
+    assembler.DrawAll(type, count);
   }
   // A user-pointer draw leaves stream 0 unset, as on the real platform.
   state_.streamSource = nullptr;

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <new>
 #include <vector>
 
 #if defined(__SSE2__)
@@ -185,7 +186,19 @@ Plane MakePlane(double x0, double y0, double q0, double x1, double y1, double q1
   return pl;
 }
 
-inline int64_t Snap(float v) { return static_cast<int64_t>(std::llround(static_cast<double>(v) * 256.0)); }
+// Rounded half away from zero, as llround, without the library call; the
+// callers have kept |v| within the guard band, so every step is exact.
+inline int64_t Snap(float v) {
+  const double t = static_cast<double>(v) * 256.0;
+  int64_t i = static_cast<int64_t>(t);
+  const double fraction = t - static_cast<double>(i);
+  if (fraction >= 0.5) {
+    ++i;
+  } else if (fraction <= -0.5) {
+    --i;
+  }
+  return i;
+}
 
 // Output of one pixel: alpha test, blend, write mask.
 inline void WritePixel(const RenderTarget& t, const Pipeline& p, uint32_t* px, uint32_t src) {
@@ -274,42 +287,55 @@ inline __m128i Over2(__m128i s16, __m128i d16) {
 }
 #endif
 
+#if defined(__SSE2__)
+// Four pixels of source-alpha blending whose alphas are already known to be
+// neither all 255 nor all 0.
+inline void OverFour(uint32_t* out, __m128i s, __m128i f) {
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i d = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(out)), f);
+  const __m128i lo = Over2(_mm_unpacklo_epi8(s, zero), _mm_unpacklo_epi8(d, zero));
+  const __m128i hi = Over2(_mm_unpackhi_epi8(s, zero), _mm_unpackhi_epi8(d, zero));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_or_si128(_mm_packus_epi16(lo, hi), f));
+}
+
+// Four pixels: opaque ones stored, clear ones left (an X8R8G8B8 target's top
+// byte is always 0xFF already, see RenderTarget), the rest blended.
+inline void OverOrSkipFour(uint32_t* out, __m128i s, __m128i f, __m128i alphaMask) {
+  const __m128i a = _mm_and_si128(s, alphaMask);
+  if (_mm_movemask_epi8(_mm_cmpeq_epi32(a, alphaMask)) == 0xFFFF) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_or_si128(s, f));
+  } else if (_mm_movemask_epi8(_mm_cmpeq_epi32(a, _mm_setzero_si128())) != 0xFFFF) {
+    OverFour(out, s, f);
+  }
+}
+#endif
+
 // SRCALPHA / INVSRCALPHA / ADD blending, no test, every channel written.
+// Sprites are mostly runs of opaque and of clear texels: eight pixels are
+// classified at once, and only blocks that mix the two are blended.
 void OverSpan(const Pipeline& p, uint32_t* out, const uint32_t* src, int n, uint32_t force) {
   int i = 0;
 #if defined(__SSE2__)
   const __m128i f = _mm_set1_epi32(static_cast<int>(force));
   const __m128i alphaMask = _mm_set1_epi32(static_cast<int>(0xFF000000u));
   const __m128i zero = _mm_setzero_si128();
-  // Runs of eight opaque or eight clear pixels, the common case, first.
   for (; i + 8 <= n; i += 8) {
     const __m128i s0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
     const __m128i s1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i + 4));
-    const __m128i both = _mm_and_si128(s0, s1);
-    if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(both, alphaMask), alphaMask)) == 0xFFFF) {
+    const __m128i both = _mm_and_si128(_mm_and_si128(s0, s1), alphaMask);
+    if (_mm_movemask_epi8(_mm_cmpeq_epi32(both, alphaMask)) == 0xFFFF) {
       _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_or_si128(s0, f));
       _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i + 4), _mm_or_si128(s1, f));
       continue;
     }
-    const __m128i either = _mm_or_si128(s0, s1);
-    if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(either, alphaMask), zero)) == 0xFFFF) continue;
-    break;  // mixed: the four-pixel loop below takes it from here
+    const __m128i either = _mm_and_si128(_mm_or_si128(s0, s1), alphaMask);
+    if (_mm_movemask_epi8(_mm_cmpeq_epi32(either, zero)) == 0xFFFF) continue;
+    OverOrSkipFour(out + i, s0, f, alphaMask);
+    OverOrSkipFour(out + i + 4, s1, f, alphaMask);
   }
-  for (; i + 4 <= n; i += 4) {
-    const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
-    const __m128i a = _mm_and_si128(s, alphaMask);
-    if (_mm_movemask_epi8(_mm_cmpeq_epi32(a, alphaMask)) == 0xFFFF) {
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_or_si128(s, f));
-      continue;
-    }
-    // Fully transparent: the blend gives the destination back. An X8R8G8B8
-    // target's top byte is always 0xFF already (see RenderTarget), so
-    // there is nothing to write.
-    if (_mm_movemask_epi8(_mm_cmpeq_epi32(a, zero)) == 0xFFFF) continue;
-    const __m128i d = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(out + i)), f);
-    const __m128i lo = Over2(_mm_unpacklo_epi8(s, zero), _mm_unpacklo_epi8(d, zero));
-    const __m128i hi = Over2(_mm_unpackhi_epi8(s, zero), _mm_unpackhi_epi8(d, zero));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_or_si128(_mm_packus_epi16(lo, hi), f));
+  if (i + 4 <= n) {
+    OverOrSkipFour(out + i, _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i)), f, alphaMask);
+    i += 4;
   }
 #endif
   for (; i < n; ++i) {
@@ -322,11 +348,98 @@ void OverSpan(const Pipeline& p, uint32_t* out, const uint32_t* src, int n, uint
   }
 }
 
+// Source-alpha blending of texels whose alpha is 0 or 255 only: opaque ones
+// replace the pixel, clear ones leave it, which is what the blend gives.
+void SelectSpan(uint32_t* out, const uint32_t* src, int n, uint32_t force) {
+  int i = 0;
+#if defined(__SSE2__)
+  const __m128i f = _mm_set1_epi32(static_cast<int>(force));
+  const __m128i alphaMask = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+  for (; i + 4 <= n; i += 4) {
+    const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
+    const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(out + i));
+    const __m128i opaque = _mm_cmpeq_epi32(_mm_and_si128(s, alphaMask), alphaMask);
+    const __m128i r = _mm_or_si128(_mm_and_si128(opaque, _mm_or_si128(s, f)), _mm_andnot_si128(opaque, d));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), r);
+  }
+#endif
+  for (; i < n; ++i)
+    if ((src[i] >> 24) == 0xFF) out[i] = src[i] | force;
+}
+
+// One row of source-alpha blending from texels [texX, texX + n) of texture
+// row `texRow`, whose runs say which aligned blocks are all opaque (copied),
+// all clear (left alone) or mixed (blended); the ragged ends go through
+// OverSpan. Pixel for pixel the same as OverSpan over the whole row.
+void OverRow(const Pipeline& p, const AlphaRuns& runs, int texRow, int texX, uint32_t* out, const uint32_t* src,
+             int n, uint32_t force) {
+  constexpr int kBlock = AlphaRuns::kBlock;
+  const int end = texX + n;
+  const int bodyStart = std::min(end, (texX + kBlock - 1) / kBlock * kBlock);
+  const int bodyEnd = std::max(bodyStart, end / kBlock * kBlock);
+  if (bodyStart > texX) OverSpan(p, out, src, bodyStart - texX, force);
+  const uint32_t* run = runs.runs.data() + runs.rowFirst[texRow];
+  const uint32_t* const runEnd = runs.runs.data() + runs.rowFirst[texRow + 1];
+  int block = 0;
+  for (; run != runEnd && block * kBlock < bodyEnd; ++run) {
+    const int next = static_cast<int>(*run >> 2);
+    const int from = std::max(block * kBlock, bodyStart), to = std::min(next * kBlock, bodyEnd);
+    block = next;
+    if (from >= to) continue;
+    const int at = from - texX;
+    switch (*run & 3) {
+      case AlphaRuns::kOpaque: StoreSpan(out + at, src + at, to - from, force); break;
+      case AlphaRuns::kMixed: OverSpan(p, out + at, src + at, to - from, force); break;
+      case AlphaRuns::kBinary: SelectSpan(out + at, src + at, to - from, force); break;
+      default: break;  // clear: the blend gives the destination back
+    }
+  }
+  if (end > bodyEnd) OverSpan(p, out + (bodyEnd - texX), src + (bodyEnd - texX), end - bodyEnd, force);
+}
+
 }  // namespace
 
 void SetFastPathEnabled(bool enabled) { g_fastPath = enabled; }
 bool FastPathEnabled() { return g_fastPath; }
 uint64_t FastPathDraws() { return g_fastDraws; }
+
+bool BuildAlphaRuns(const TextureView& t, AlphaRuns* out) {
+  if (t.format != D3DFMT_A8R8G8B8 || t.width <= 0 || t.height <= 0) return false;
+  constexpr int kBlock = AlphaRuns::kBlock;
+  try {
+    out->width = t.width;
+    out->height = t.height;
+    out->rowFirst.assign(static_cast<size_t>(t.height) + 1, 0);
+    out->runs.clear();
+    const int blocks = (t.width + kBlock - 1) / kBlock;
+    for (int y = 0; y < t.height; ++y) {
+      out->rowFirst[y] = static_cast<uint32_t>(out->runs.size());
+      const uint8_t* row = t.bits + static_cast<size_t>(y) * t.pitch;
+      uint32_t current = 0;
+      for (int b = 0; b < blocks; ++b) {
+        uint32_t all = 0xFF, any = 0;
+        bool binary = true;
+        for (int x = b * kBlock; x < std::min(t.width, (b + 1) * kBlock); ++x) {
+          const uint32_t a = row[4 * static_cast<size_t>(x) + 3];
+          all &= a;
+          any |= a;
+          binary = binary && (a == 0 || a == 0xFF);
+        }
+        const uint32_t kind = all == 0xFF ? AlphaRuns::kOpaque
+                              : any == 0  ? AlphaRuns::kClear
+                              : binary    ? AlphaRuns::kBinary
+                                          : AlphaRuns::kMixed;
+        if (b > 0 && kind != current) out->runs.push_back(static_cast<uint32_t>(b) << 2 | current);
+        current = kind;
+      }
+      out->runs.push_back(static_cast<uint32_t>(blocks) << 2 | current);
+    }
+    out->rowFirst[t.height] = static_cast<uint32_t>(out->runs.size());
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  return true;
+}
 
 bool PipelineSupported(const Pipeline& p) {
   if (!OpSupported(p.colorOp) || !OpSupported(p.alphaOp)) return false;
@@ -620,6 +733,12 @@ bool DrawAlignedQuad(const RenderTarget& target, const Pipeline& p, const Screen
                          p.writeMask == 0xFFFFFFFFu;
   const bool testStore = !p.blend && p.alphaTest && p.alphaFunc == D3DCMP_GREATEREQUAL && p.writeMask == 0xFFFFFFFFu;
   const int count = x1 - x0 + 1;
+  // The runs describe the texels themselves: usable when those are what is
+  // blended, unchanged by the stage.
+  const AlphaRuns* runs = p.texture.runs;
+  if (!(overBlend && !p.alphaTest && p.textured && passThrough && p.texture.format == D3DFMT_A8R8G8B8 &&
+        runs != nullptr && runs->width == p.texture.width && runs->height == p.texture.height))
+    runs = nullptr;
   std::vector<uint32_t>& scratch = RowScratch();
   if (scratch.size() < static_cast<size_t>(count)) scratch.resize(count);
 
@@ -645,6 +764,8 @@ bool DrawAlignedQuad(const RenderTarget& target, const Pipeline& p, const Screen
 
     if (plainStore) {
       StoreSpan(out, src, count, forceAlpha);
+    } else if (runs != nullptr) {
+      OverRow(p, *runs, static_cast<int>(texY) + (y - y0), static_cast<int>(texX), out, src, count, forceAlpha);
     } else if (overBlend && !p.alphaTest) {
       OverSpan(p, out, src, count, forceAlpha);
     } else if (testStore) {

@@ -12,6 +12,7 @@
 #include <d3d9.h>
 
 #include <cstdint>
+#include <vector>
 
 namespace d3d9sw {
 
@@ -27,6 +28,19 @@ struct RenderTarget {
   bool hasAlpha = false;
 };
 
+// Where an A8R8G8B8 level's texels are all opaque, all clear or mixed, in
+// runs of aligned blocks of four texels per row, so that source-alpha
+// blending can copy opaque runs and pass over clear ones without looking at
+// each texel again. Valid only while the level's texels stay as they were.
+struct AlphaRuns {
+  // kBinary: every texel of the block is opaque or clear, not all alike.
+  static constexpr uint32_t kClear = 0, kOpaque = 1, kMixed = 2, kBinary = 3;
+  static constexpr int kBlock = 4;
+  int width = 0, height = 0;
+  std::vector<uint32_t> rowFirst;  // height + 1 indices into `runs`
+  std::vector<uint32_t> runs;      // per row in order: end block << 2 | class
+};
+
 // The top level of a texture as the sampler sees it.
 struct TextureView {
   const uint8_t* bits = nullptr;
@@ -35,6 +49,7 @@ struct TextureView {
   uint32_t pitch = 0;
   uint32_t bytesPerTexel = 4;
   D3DFORMAT format = D3DFMT_UNKNOWN;
+  const AlphaRuns* runs = nullptr;  // when known, for an A8R8G8B8 level
 };
 
 // A vertex after transformation: screen position, reciprocal w, colour and
@@ -89,6 +104,9 @@ void DrawTriangle(const RenderTarget& target, const Pipeline& p, const ScreenVer
 // pixels; the pixels are exactly those the two triangles would give.
 // Returns false, having drawn nothing, when the quad does not qualify.
 bool DrawAlignedQuad(const RenderTarget& target, const Pipeline& p, const ScreenVertex v[4]);
+
+// Classifies the texels of an A8R8G8B8 level; false when out of memory.
+bool BuildAlphaRuns(const TextureView& texture, AlphaRuns* out);
 
 // Per-pixel steps, shared by both roads.
 uint32_t CombineStage(const Pipeline& p, uint32_t texel, uint32_t diffuse);

@@ -149,6 +149,7 @@ HRESULT Surface::Lock(D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags) {
     left = static_cast<UINT>(rect->left);
     top = static_cast<UINT>(rect->top);
   }
+  ++generation_;
   locked->Pitch = static_cast<INT>(pitch_);
   locked->pBits = storage_.data() + static_cast<size_t>(top / f.blockHeight) * pitch_ +
                   static_cast<size_t>(left / f.blockWidth) * f.bytesPerBlock;
@@ -159,11 +160,31 @@ HRESULT Surface::Lock(D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags) {
 HRESULT Surface::Unlock() {
   if (!locked_) return D3DERR_INVALIDCALL;
   locked_ = false;
+  ++generation_;
   if ((usage_ & D3DUSAGE_RENDERTARGET) && format_->format == D3DFMT_X8R8G8B8) {
     // The rasterizer relies on the unused byte of a target being 0xFF.
     for (size_t i = 3; i < storage_.size(); i += 4) storage_[i] = 0xFF;
   }
   return D3D_OK;
+}
+
+const AlphaRuns* Surface::RunsForDrawing() {
+  if (format_->format != D3DFMT_A8R8G8B8 || locked_) return nullptr;
+  if (runsGeneration_ == generation_) return &runs_;
+  if (seenGeneration_ != generation_) {
+    seenGeneration_ = generation_;
+    return nullptr;
+  }
+  TextureView view;
+  view.bits = storage_.data();
+  view.width = static_cast<int>(width_);
+  view.height = static_cast<int>(height_);
+  view.pitch = pitch_;
+  view.bytesPerTexel = 4;
+  view.format = format_->format;
+  if (!BuildAlphaRuns(view, &runs_)) return nullptr;
+  runsGeneration_ = generation_;
+  return &runs_;
 }
 
 HRESULT Surface::GetDC(HDC* hdc) {

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "platform/d3d9/pixel_formats.h"
+#include "platform/d3d9/rasterizer.h"
 
 namespace d3d9sw {
 
@@ -93,8 +94,16 @@ class Surface final
   HRESULT Lock(D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags);
   HRESULT Unlock();
 
-  uint8_t* Bits() { return storage_.data(); }
+  // Writable texels: whatever the caller writes makes the alpha runs stale.
+  uint8_t* Bits() {
+    ++generation_;
+    return storage_.data();
+  }
   const uint8_t* Bits() const { return storage_.data(); }
+  // The alpha runs of an A8R8G8B8 surface, for a draw that samples it; null
+  // until the same texels are drawn a second time (one-off pictures are not
+  // worth the scan), for other formats and when out of memory.
+  const AlphaRuns* RunsForDrawing();
   uint32_t Pitch() const { return pitch_; }
   UINT Width() const { return width_; }
   UINT Height() const { return height_; }
@@ -115,6 +124,10 @@ class Surface final
   bool locked_ = false;
   uint32_t pitch_;
   std::vector<uint8_t> storage_;
+  uint64_t generation_ = 0;  // moves on every chance to write the texels
+  uint64_t seenGeneration_ = ~uint64_t{0};
+  uint64_t runsGeneration_ = ~uint64_t{0};
+  AlphaRuns runs_;
 };
 
 class Texture final : public platform::ComInterfaces<IDirect3DTexture9, IID_IDirect3DResource9,

@@ -16,6 +16,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <new>
 #include <vector>
 
@@ -38,7 +42,9 @@ class SecondaryBuffer final
     voice_.samples.resize(static_cast<size_t>(voice_.frames) * voice_.channels);
     voice_.SetStep(format.nSamplesPerSec);
     frequency_ = format.nSamplesPerSec;
-    ConvertFrames(0, voice_.frames);
+    // The bytes start as zeros: silence for 16-bit samples (the samples are
+    // 0.0 already), the lowest level for 8-bit ones.
+    if (format_.wBitsPerSample == 8) std::fill(voice_.samples.begin(), voice_.samples.end(), -1.0f);
   }
 
   void Register() {
@@ -258,24 +264,61 @@ class SecondaryBuffer final
     ConvertFrames(first, std::min(last, voice_.frames));
   }
 
+#if defined(__SSE2__)
+  // 16-bit mono or stereo frames from `first` on, four at a time; returns
+  // the first frame left for the plain loop. Dividing by 32768 is exact, so
+  // multiplying by its reciprocal gives the same floats.
+  uint32_t Convert16(uint32_t first, uint32_t last) {
+    const size_t frames = voice_.frames;
+    const uint8_t* d = data_.data();
+    float* out = voice_.samples.data();
+    const __m128 scale = _mm_set1_ps(1.0f / 32768.0f);
+    uint32_t i = first;
+    if (voice_.channels == 1) {
+      for (; i + 8 <= last; i += 8) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + 2 * size_t{i}));
+        const __m128i lo = _mm_srai_epi32(_mm_unpacklo_epi16(v, v), 16);
+        const __m128i hi = _mm_srai_epi32(_mm_unpackhi_epi16(v, v), 16);
+        _mm_storeu_ps(out + i, _mm_mul_ps(_mm_cvtepi32_ps(lo), scale));
+        _mm_storeu_ps(out + i + 4, _mm_mul_ps(_mm_cvtepi32_ps(hi), scale));
+      }
+    } else {
+      for (; i + 4 <= last; i += 4) {
+        // Each 32-bit lane holds one frame: left in its low half.
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + 4 * size_t{i}));
+        const __m128i left = _mm_srai_epi32(_mm_slli_epi32(v, 16), 16);
+        const __m128i right = _mm_srai_epi32(v, 16);
+        _mm_storeu_ps(out + i, _mm_mul_ps(_mm_cvtepi32_ps(left), scale));
+        _mm_storeu_ps(out + frames + i, _mm_mul_ps(_mm_cvtepi32_ps(right), scale));
+      }
+    }
+    return i;
+  }
+#endif
+
+  // Interleaved bytes of frames [first, last) into the voice's planar
+  // samples, one channel at a time so that each loop is a plain stride.
   void ConvertFrames(uint32_t first, uint32_t last) {
     const int ch = voice_.channels;
     const size_t frames = voice_.frames;
     const uint8_t* d = data_.data();
     float* out = voice_.samples.data();
-    for (size_t i = first; i < last; ++i) {
-      for (int c = 0; c < ch; ++c) {
-        const size_t at = i * ch + c;  // sample index in the interleaved bytes
-        float v;
-        if (format_.wBitsPerSample == 8) {
-          v = (static_cast<int>(d[at]) - 128) / 128.0f;
-        } else {
-          v = static_cast<int16_t>(static_cast<uint16_t>(d[2 * at] | (d[2 * at + 1] << 8))) / 32768.0f;
+#if defined(__SSE2__)
+    if (format_.wBitsPerSample == 16 && (ch == 1 || ch == 2)) first = Convert16(first, last);
+#endif
+    for (int c = 0; c < ch; ++c) {
+      float* plane = out + c * frames;
+      if (format_.wBitsPerSample == 8) {
+        for (size_t i = first; i < last; ++i) plane[i] = (static_cast<int>(d[i * ch + c]) - 128) / 128.0f;
+      } else {
+        for (size_t i = first; i < last; ++i) {
+          const size_t at = 2 * (i * ch + c);
+          plane[i] = static_cast<int16_t>(static_cast<uint16_t>(d[at] | (d[at + 1] << 8))) / 32768.0f;
         }
-        out[c * frames + i] = v;
       }
     }
   }
+
 
   void UpdateGains() {
     const float master = Attenuation(volume_);

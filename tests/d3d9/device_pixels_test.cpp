@@ -21,6 +21,22 @@ class PixelTest : public DeviceTest {
   }
   void End() { ASSERT_EQ(device_->EndScene(), D3D_OK); }
 
+  // Ends the scene, reads the frame, and releases `tex` (if any) and the
+  // device, ready for the next Begin.
+  std::vector<uint32_t> FinishFrame(IDirect3DTexture9* tex = nullptr) {
+    EXPECT_EQ(device_->EndScene(), D3D_OK);
+    auto pixels = ReadBack();
+    if (tex != nullptr) {
+      device_->SetTexture(0, nullptr);
+      tex->Release();
+    }
+    device_->Release();
+    device_ = nullptr;
+    d3d_->Release();
+    d3d_ = nullptr;
+    return pixels;
+  }
+
   // Every pixel inside (x, y, w, h) equals the texel at the same offset of
   // `texels` (width tw), and every pixel outside keeps the background.
   void ExpectCopy(const std::vector<uint32_t>& px, int x, int y, int w, int h, const std::vector<uint32_t>& texels,
@@ -153,17 +169,84 @@ TEST_F(PixelTest, FastRoadGivesExactlyTheGeneralRoadsPixels) {
       if (road == 0) {
         EXPECT_EQ(d3d9sw::FastPathDraws(), before + 1) << "the fast road was not taken";
       }
-      End();
-      results[road] = ReadBack();
-      device_->SetTexture(0, nullptr);
-      tex->Release();
-      device_->Release();
-      device_ = nullptr;
-      d3d_->Release();
-      d3d_ = nullptr;
+      results[road] = FinishFrame(tex);
     }
     d3d9sw::SetFastPathEnabled(true);
     EXPECT_TRUE(results[0] == results[1]);
+  }
+}
+
+// Texels in runs of clear, opaque and half-transparent alpha of random
+// lengths, as sprite pictures have them.
+std::vector<uint32_t> RunTexels(int w, int h, uint32_t seed) {
+  auto texels = Noise(static_cast<size_t>(w) * h, seed, 0);
+  uint32_t s = seed * 2654435761u + 1;
+  uint32_t kind = 0;
+  int left = 0;
+  for (auto& t : texels) {
+    if (left-- == 0) {
+      s = s * 1664525u + 1013904223u;
+      kind = (s >> 12) % 3;
+      left = static_cast<int>((s >> 16) % 24);
+    }
+    t &= 0x00FFFFFFu;
+    if (kind == 1) t |= 0xFF000000u;
+    if (kind == 2) t |= ((t * 7) & 0xFF) << 24;
+  }
+  return texels;
+}
+
+TEST_F(PixelTest, BlendedRedrawsOfOneTextureMatchTheGeneralRoadAfterTexelChanges) {
+  // Textures drawn again and again are blended by runs of opaque and clear
+  // texels; every pixel must still be the general road's, at odd sizes and
+  // offsets, clipped at every edge, and after the texels change under a
+  // lock between draws.
+  uint32_t seed = 77;
+  auto next = [&](int range) {
+    seed = seed * 1664525u + 1013904223u;
+    return static_cast<int>((seed >> 8) % static_cast<uint32_t>(range));
+  };
+  for (int round = 0; round < 24; ++round) {
+    SCOPED_TRACE(round);
+    const int tw = 1 + next(70), th = 1 + next(20);
+    const int sx = next(tw), sy = next(th);
+    const int sw = 1 + next(tw - sx), sh = 1 + next(th - sy);
+    int pos[6][2];
+    for (auto& p : pos) {
+      p[0] = next(64 + sw) - sw;
+      p[1] = next(48 + sh) - sh;
+    }
+    const uint32_t texSeed = static_cast<uint32_t>(next(1 << 20));
+    std::vector<uint32_t> results[2];
+    for (int road = 0; road < 2; ++road) {
+      d3d9sw::SetFastPathEnabled(road == 0);
+      Begin();
+      auto texels = RunTexels(tw, th, texSeed);
+      IDirect3DTexture9* tex = MakeTexture(tw, th, texels);
+      SpriteStates(true);
+      device_->SetTexture(0, tex);
+      const float u0 = static_cast<float>(sx) / tw, v0 = static_cast<float>(sy) / th;
+      const float u1 = static_cast<float>(sx + sw) / tw, v1 = static_cast<float>(sy + sh) / th;
+      for (int i = 0; i < 3; ++i)
+        ASSERT_EQ(DrawTLQuad(static_cast<float>(pos[i][0]), static_cast<float>(pos[i][1]), static_cast<float>(sw),
+                             static_cast<float>(sh), u0, v0, u1, v1),
+                  D3D_OK);
+      // New texels: the runs of the old ones must not be used.
+      D3DLOCKED_RECT lr;
+      ASSERT_EQ(tex->LockRect(0, &lr, nullptr, 0), D3D_OK);
+      const auto fresh = RunTexels(tw, th, texSeed + 1);
+      for (int y = 0; y < th; ++y)
+        std::memcpy(static_cast<uint8_t*>(lr.pBits) + static_cast<size_t>(y) * lr.Pitch, &fresh[y * tw], tw * 4);
+      tex->UnlockRect(0);
+      for (int i = 3; i < 6; ++i)
+        ASSERT_EQ(DrawTLQuad(static_cast<float>(pos[i][0]), static_cast<float>(pos[i][1]), static_cast<float>(sw),
+                             static_cast<float>(sh), u0, v0, u1, v1),
+                  D3D_OK);
+      results[road] = FinishFrame(tex);
+    }
+    d3d9sw::SetFastPathEnabled(true);
+    EXPECT_TRUE(results[0] == results[1]) << tw << "x" << th << " from " << sx << "," << sy << " size " << sw << "x"
+                                          << sh;
   }
 }
 
@@ -185,18 +268,11 @@ TEST_F(PixelTest, BilinearFilteringAndTheThreeAddressModes) {
     device_->SetSamplerState(0, D3DSAMP_ADDRESSU, m.address);
     device_->SetTexture(0, tex);
     ASSERT_EQ(DrawTLQuad(10, 10, 4, 1), D3D_OK);
-    End();
-    const auto px = ReadBack();
+    const auto px = FinishFrame(tex);
     for (int i = 0; i < 4; ++i) {
       const uint32_t g = m.want[i];
       EXPECT_EQ(At(px, 10 + i, 10), 0xFF000000u | (g << 16) | (g << 8) | g) << "pixel " << i;
     }
-    device_->SetTexture(0, nullptr);
-    tex->Release();
-    device_->Release();
-    device_ = nullptr;
-    d3d_->Release();
-    d3d_ = nullptr;
   }
 }
 
@@ -360,6 +436,32 @@ TEST_F(PixelTest, ClippingAtTheTargetEdgesAndFarOutside) {
   tex->Release();
 }
 
+TEST_F(PixelTest, ScreenSpaceTrianglesBeyondEachGuardEdgeKeepTheirVisiblePart) {
+  // Each triangle has a right angle at a visible corner and one far corner
+  // beyond the guard band: right, below, left or above.
+  struct Case {
+    const char* name;
+    TLVertex v[3];
+    int x, y;  // a pixel well inside the visible part
+  };
+  const DWORD green = 0xFF00FF00u;
+  const Case cases[] = {
+      {"right", {{2, 2, 0, 1, green, 0, 0}, {3e9f, 2, 0, 1, green, 0, 0}, {2, 30, 0, 1, green, 0, 0}}, 20, 10},
+      {"below", {{2, 2, 0, 1, green, 0, 0}, {30, 2, 0, 1, green, 0, 0}, {2, 3e9f, 0, 1, green, 0, 0}}, 20, 10},
+      {"left", {{30, 2, 0, 1, green, 0, 0}, {30, 30, 0, 1, green, 0, 0}, {-3e9f, 2, 0, 1, green, 0, 0}}, 10, 10},
+      {"above", {{2, 30, 0, 1, green, 0, 0}, {30, 30, 0, 1, green, 0, 0}, {2, -3e9f, 0, 1, green, 0, 0}}, 10, 10},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Begin("default", 32, 32);
+    SpriteStates(false);
+    ASSERT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, c.v, sizeof(TLVertex)), D3D_OK);
+    const auto px = FinishFrame();
+    EXPECT_EQ(At(px, c.x, c.y), green);
+    EXPECT_EQ(At(px, 1, 1), kBackground);
+  }
+}
+
 TEST_F(PixelTest, ViewportBoundsDrawingAndClearing) {
   MakeDevice();
   device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000u, 1.f, 0);
@@ -465,14 +567,7 @@ TEST_F(PixelTest, SixteenBitAndLuminanceFormatsSampleAsTheirChannels) {
     SpriteStates(false);
     device_->SetTexture(0, tex);
     ASSERT_EQ(DrawTLQuad(0, 0, 1, 1), D3D_OK);
-    End();
-    EXPECT_EQ(ReadBack()[0], f.want);
-    device_->SetTexture(0, nullptr);
-    tex->Release();
-    device_->Release();
-    device_ = nullptr;
-    d3d_->Release();
-    d3d_ = nullptr;
+    EXPECT_EQ(FinishFrame(tex)[0], f.want);
   }
 }
 

@@ -55,6 +55,41 @@ TEST_F(Playback, LoopingWrapsWithoutAGap) {
   }
 }
 
+TEST_F(Playback, SixteenBitSamplesOfEverySignPlayBackExactly) {
+  // Mono and stereo at the output rate, odd lengths, the extremes included.
+  uint32_t seed = 99;
+  auto random = [&](size_t n) {
+    std::vector<int16_t> s(n);
+    for (auto& v : s) {
+      seed = seed * 1664525u + 1013904223u;
+      v = static_cast<int16_t>(seed >> 16);
+    }
+    s[0] = -32768;
+    s[1] = 32767;
+    s[2] = -1;
+    return s;
+  };
+  const auto mono = random(1001);
+  IDirectSoundBuffer* m = Make16(1, 44100, mono);
+  ASSERT_EQ(m->Play(0, 0, 0), DS_OK);
+  host_.AdvanceTo(50);
+  const auto left = Channel(0, CapturedFrames(), 0);
+  ASSERT_GE(left.size(), mono.size());
+  for (size_t i = 0; i < mono.size(); ++i) ASSERT_EQ(left[i], mono[i]) << i;
+
+  const auto stereo = random(2 * 503);
+  IDirectSoundBuffer* st = Make16(2, 44100, stereo);
+  const size_t start = CapturedFrames();
+  ASSERT_EQ(st->Play(0, 0, 0), DS_OK);
+  host_.AdvanceTo(100);
+  const auto l = Channel(start, CapturedFrames(), 0), r = Channel(start, CapturedFrames(), 1);
+  ASSERT_GE(l.size(), 503u);
+  for (size_t i = 0; i < 503; ++i) {
+    ASSERT_EQ(l[i], stereo[2 * i]) << i;
+    ASSERT_EQ(r[i], stereo[2 * i + 1]) << i;
+  }
+}
+
 TEST_F(Playback, PlayOnAPlayingBufferDoesNotRestartIt) {
   IDirectSoundBuffer* b = Make16(1, 44100, Ramp(3000));
   ASSERT_EQ(b->Play(0, 0, 0), DS_OK);

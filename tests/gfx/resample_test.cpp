@@ -366,14 +366,33 @@ TEST(Triangle, MatchesThePlainLoopBitForBit) {
   auto next = [&] { return seed = seed * 1664525u + 1013904223u; };
   const UINT sizes[][4] = {{88, 88, 128, 128}, {88, 88, 11, 11}, {792, 64, 99, 8}, {5, 3, 17, 2},
                            {7, 9, 1, 1},       {2, 2, 5, 4},     {88, 40, 1024, 3}};
+  // The same pictures as A8R8G8B8 and as P8 through a palette of the same
+  // colours (P8 rows are read through the palette without a decoded row).
+  uint32_t colours[256];
+  for (uint32_t& c : colours) c = next();
+  const float k = 1.0f / 255.0f;
+  for (bool palettised : {false, true})
   for (bool wrap : {false, true}) {
     for (const auto& s : sizes) {
-      Image src(D3DFMT_A8R8G8B8, s[0], s[1], 4), dest(D3DFMT_A8R8G8B8, s[2], s[3], 4);
+      Image src(palettised ? D3DFMT_P8 : D3DFMT_A8R8G8B8, s[0], s[1], palettised ? 1 : 4),
+          dest(D3DFMT_A8R8G8B8, s[2], s[3], 4);
+      for (int i = 0; i < 256; ++i) {
+        const uint32_t c = colours[i];
+        src.view.palette[i] = Pixel{float(c >> 16 & 0xFF) * k, float(c >> 8 & 0xFF) * k, float(c & 0xFF) * k,
+                                    float(c >> 24) * k};
+      }
       std::vector<uint32_t> pixels(size_t(s[0]) * s[1]);
       for (size_t n = 0; n < pixels.size(); ++n) {
-        pixels[n] = next();
-        src.SetArgb(UINT(n % s[0]), UINT(n / s[0]), pixels[n]);
+        if (palettised) {
+          const BYTE index = BYTE(next() >> 24);
+          src.bytes[n] = index;
+          pixels[n] = colours[index];
+        } else {
+          pixels[n] = next();
+          src.SetArgb(UINT(n % s[0]), UINT(n / s[0]), pixels[n]);
+        }
       }
+      SCOPED_TRACE(palettised ? "P8" : "A8R8G8B8");
       Convert(dest, src, D3DX_FILTER_TRIANGLE | (wrap ? 0 : D3DX_FILTER_MIRROR));
       const auto want = PlainTriangle(pixels, s[0], s[1], s[2], s[3], wrap);
       int wrong = 0;

@@ -8,6 +8,9 @@
 //   BM_GameFrame/device_untransformed untransformed vertices, pixel matrix
 //   BM_GameFrame/sdl_software         SDL_CreateSoftwareRenderer, BLEND, nearest
 //   BM_GameFrame/pixman               PIXMAN_OP_OVER on premultiplied images
+//   BM_Sprites/device/N               N blended 88 x 88 sprites at random
+//   BM_Sprites/pixman/N               positions (N = 100, 1000, 10000), the
+//                                     same pictures and positions both ways
 #include <SDL.h>
 #include <benchmark/benchmark.h>
 #include <pixman.h>
@@ -35,6 +38,27 @@ void DeviceFrameBench(benchmark::State& state, const char* profile) {
         frame.Render();
         benchmark::ClobberMemory();
       }
+    }
+  }
+  host::SetCurrent(nullptr);
+}
+
+constexpr uint32_t kSpriteSeed = 2024;
+
+void DeviceSpritesBench(benchmark::State& state) {
+  host::HeadlessHost host;
+  host::SetCurrent(&host);
+  {
+    benchdevice::DeviceFrame frame(&host, "default");
+    if (!frame.ok()) {
+      state.SkipWithError("device set-up failed");
+    } else {
+      const auto draws = benchdevice::RandomSprites(frame.scene(), static_cast<int>(state.range(0)), kSpriteSeed);
+      for (auto _ : state) {
+        frame.Render(draws);
+        benchmark::ClobberMemory();
+      }
+      state.SetItemsProcessed(state.iterations() * state.range(0));
     }
   }
   host::SetCurrent(nullptr);
@@ -74,34 +98,64 @@ void SdlFrameBench(benchmark::State& state) {
   SDL_FreeSurface(target);
 }
 
-void PixmanFrameBench(benchmark::State& state) {
-  const benchdevice::Scene scene = benchdevice::MakeScene(false);
-  std::vector<std::vector<uint32_t>> premultiplied;
-  std::vector<pixman_image_t*> images;
-  for (const auto& p : scene.images) {
-    std::vector<uint32_t> px(p.argb.size());
-    for (size_t i = 0; i < px.size(); ++i) {
-      const uint32_t c = p.argb[i], a = c >> 24;
-      auto mul = [&](int shift) { return ((((c >> shift) & 0xFF) * a + 127) / 255) << shift; };
-      px[i] = (a << 24) | mul(16) | mul(8) | mul(0);
+// The scene's pictures as premultiplied pixman images over an x8r8g8b8
+// frame cleared to white, as the device's frame is.
+class PixmanFrame {
+ public:
+  explicit PixmanFrame(const benchdevice::Scene& scene) : frame_(static_cast<size_t>(kFrameWidth) * kFrameHeight) {
+    for (const auto& p : scene.images) {
+      std::vector<uint32_t> px(p.argb.size());
+      for (size_t i = 0; i < px.size(); ++i) {
+        const uint32_t c = p.argb[i], a = c >> 24;
+        auto mul = [&](int shift) { return ((((c >> shift) & 0xFF) * a + 127) / 255) << shift; };
+        px[i] = (a << 24) | mul(16) | mul(8) | mul(0);
+      }
+      premultiplied_.push_back(std::move(px));
+      images_.push_back(pixman_image_create_bits(PIXMAN_a8r8g8b8, p.width, p.height, premultiplied_.back().data(),
+                                                 p.width * 4));
     }
-    premultiplied.push_back(std::move(px));
-    images.push_back(pixman_image_create_bits(PIXMAN_a8r8g8b8, p.width, p.height, premultiplied.back().data(),
-                                              p.width * 4));
+    dst_ = pixman_image_create_bits(PIXMAN_x8r8g8b8, kFrameWidth, kFrameHeight, frame_.data(), kFrameWidth * 4);
   }
-  std::vector<uint32_t> frame(static_cast<size_t>(kFrameWidth) * kFrameHeight);
-  pixman_image_t* dst = pixman_image_create_bits(PIXMAN_x8r8g8b8, kFrameWidth, kFrameHeight, frame.data(), kFrameWidth * 4);
-  for (auto _ : state) {
-    pixman_fill(frame.data(), kFrameWidth, 32, 0, 0, kFrameWidth, kFrameHeight, 0xFFFFFFFFu);
-    for (const auto& d : scene.draws) {
-      pixman_image_composite32(PIXMAN_OP_OVER, images[d.image], nullptr, dst, d.left, d.top, 0, 0, d.x, d.y,
+  PixmanFrame(const PixmanFrame&) = delete;
+  PixmanFrame& operator=(const PixmanFrame&) = delete;
+  ~PixmanFrame() {
+    pixman_image_unref(dst_);
+    for (pixman_image_t* i : images_) pixman_image_unref(i);
+  }
+  void Render(const std::vector<benchdevice::Draw>& draws) {
+    pixman_fill(frame_.data(), kFrameWidth, 32, 0, 0, kFrameWidth, kFrameHeight, 0xFFFFFFFFu);
+    for (const auto& d : draws) {
+      pixman_image_composite32(PIXMAN_OP_OVER, images_[d.image], nullptr, dst_, d.left, d.top, 0, 0, d.x, d.y,
                                d.right - d.left, d.bottom - d.top);
     }
-    benchmark::DoNotOptimize(frame.data());
+    benchmark::DoNotOptimize(frame_.data());
+  }
+
+ private:
+  std::vector<uint32_t> frame_;
+  std::vector<std::vector<uint32_t>> premultiplied_;
+  std::vector<pixman_image_t*> images_;
+  pixman_image_t* dst_ = nullptr;
+};
+
+void PixmanFrameBench(benchmark::State& state) {
+  const benchdevice::Scene scene = benchdevice::MakeScene(false);
+  PixmanFrame frame(scene);
+  for (auto _ : state) {
+    frame.Render(scene.draws);
     benchmark::ClobberMemory();
   }
-  pixman_image_unref(dst);
-  for (pixman_image_t* i : images) pixman_image_unref(i);
+}
+
+void PixmanSpritesBench(benchmark::State& state) {
+  const benchdevice::Scene scene = benchdevice::MakeScene(false);
+  const auto draws = benchdevice::RandomSprites(scene, static_cast<int>(state.range(0)), kSpriteSeed);
+  PixmanFrame frame(scene);
+  for (auto _ : state) {
+    frame.Render(draws);
+    benchmark::ClobberMemory();
+  }
+  state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 
 }  // namespace
@@ -115,6 +169,10 @@ int main(int argc, char** argv) {
       ->Unit(benchmark::kMillisecond);
   benchmark::RegisterBenchmark("BM_GameFrame/sdl_software", SdlFrameBench)->Unit(benchmark::kMillisecond);
   benchmark::RegisterBenchmark("BM_GameFrame/pixman", PixmanFrameBench)->Unit(benchmark::kMillisecond);
+  for (int n : {100, 1000, 10000}) {
+    benchmark::RegisterBenchmark("BM_Sprites/device", DeviceSpritesBench)->Arg(n)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("BM_Sprites/pixman", PixmanSpritesBench)->Arg(n)->Unit(benchmark::kMillisecond);
+  }
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();

@@ -97,6 +97,24 @@ Scene MakeScene(bool pow2) {
   return s;
 }
 
+std::vector<Draw> RandomSprites(const Scene& scene, int n, uint32_t seed) {
+  std::vector<int> cells;
+  for (size_t i = 0; i < scene.images.size(); ++i)
+    if (scene.images[i].width == 88 && scene.images[i].height == 88) cells.push_back(static_cast<int>(i));
+  std::vector<Draw> draws;
+  if (cells.empty()) return draws;
+  uint32_t state = seed;
+  auto next = [&](int range) {
+    state = Hash(state + 0x9E3779B9u);
+    return static_cast<int>(state % static_cast<uint32_t>(range));
+  };
+  for (int i = 0; i < n; ++i) {
+    const int x = next(kFrameWidth + 44) - 44, y = next(kFrameHeight + 44) - 44;
+    draws.push_back({cells[i % cells.size()], 0, 0, 88, 88, x, y});
+  }
+  return draws;
+}
+
 // ---------------------------------------------------------------------------
 
 DeviceFrame::DeviceFrame(host::HeadlessHost* host, const std::string& profile) {
@@ -145,10 +163,12 @@ DeviceFrame::~DeviceFrame() {
   if (d3d_) d3d_->Release();
 }
 
-void DeviceFrame::Render() {
+void DeviceFrame::Render() { Render(scene_.draws); }
+
+void DeviceFrame::Render(const std::vector<Draw>& draws) {
   device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFFFFFFFFu, 1.f, 0);
   if (SUCCEEDED(device_->BeginScene())) {
-    for (const Draw& d : scene_.draws) {
+    for (const Draw& d : draws) {
       // The game's standalone draw: scaling (1, 1), centre (1, 1), no rotation.
       const RECT rect{d.left, d.top, d.right, d.bottom};
       const D3DXVECTOR2 scaling{1.f, 1.f}, centre{1.f, 1.f};

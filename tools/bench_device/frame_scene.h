@@ -44,6 +44,11 @@ struct Scene {
 // picture drawn over it as a texture holding a stretched bitmap would be.
 Scene MakeScene(bool pow2);
 
+// `n` draws of the scene's whole 88 x 88 pictures, cycling through them, at
+// random whole-pixel positions over the frame (some reach past its edges);
+// the same `seed` gives the same positions.
+std::vector<Draw> RandomSprites(const Scene& scene, int n, uint32_t seed);
+
 // The frame through the device, drawn by one sprite per image.
 class DeviceFrame {
  public:
@@ -53,6 +58,9 @@ class DeviceFrame {
   bool ok() const { return ok_; }
   // Clear, begin scene, the 89 draws, end scene, present.
   void Render();
+  // The same bracket around other draws of the scene's pictures.
+  void Render(const std::vector<Draw>& draws);
+  const Scene& scene() const { return scene_; }
   // The back buffer (after Render).
   std::vector<uint32_t> Pixels();
 
