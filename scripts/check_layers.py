@@ -10,7 +10,8 @@ and fails (exit 1, one line per fault) when one of them:
   - includes a platform library's inner header from gfx/ up to app/ (they
     see only platform/include: windows.h, d3d9.h, ...; the process entries,
     which put host and platform together, may see more);
-  - includes SDL or X11 outside host/sdl;
+  - includes SDL or X11 outside host/sdl, or emscripten's headers outside
+    host/web;
   - declares into another layer's namespace (a self-made declaration of
     host::ShouldFail in gfx/ passes every include rule but is the same
     upward arrow);
@@ -31,6 +32,7 @@ RANK = {name: i for i, name in enumerate(LAYERS)}
 NAMESPACE_OWNERS = {"host": "host", "platform": "platform", "d3d9": "platform", "dsound": "platform",
                     "gfx": "gfx", "entry": "entry"}
 HOST_ONLY_SYSTEM = re.compile(r"^(SDL2?/|SDL[_.]|X11/)")
+WEB_ONLY_SYSTEM = re.compile(r"^emscripten[/.]")
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]')
 WINDOWS_NAME = re.compile(r"\b(VK|DIK|MB)_[A-Z0-9_]+\b|\bID(OK|CANCEL|YES|NO|ABORT|RETRY|IGNORE)\b")
 NAMESPACE = re.compile(r"^\s*namespace\s+([A-Za-z_][A-Za-z0-9_]*)")
@@ -102,6 +104,9 @@ def check_file(root, path, faults):
             bracket, name = m.groups()
             if HOST_ONLY_SYSTEM.match(name) and not (layer == "host" and part == "sdl"):
                 faults.append(f"{where}: includes <{name}>: SDL and X11 belong to host/sdl")
+                continue
+            if WEB_ONLY_SYSTEM.match(name) and not (layer == "host" and part == "web"):
+                faults.append(f"{where}: includes <{name}>: the browser belongs to host/web")
                 continue
             target = resolve(root, os.path.dirname(path), bracket, name)
             if target is not None:

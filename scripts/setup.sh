@@ -1,10 +1,17 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Velmora needs to build, test and play.
 # Run as root it installs what is missing; otherwise it prints the command.
+# `scripts/setup.sh web` adds the browser build's toolchain (emscripten) and
+# what the browser test drives (Chromium, its driver, python3-selenium).
 set -euo pipefail
 packages=(cmake g++ clang libclang-rt-14-dev make pkg-config libsdl2-dev libx11-dev libgtest-dev libgmock-dev
           libbenchmark-dev libpixman-1-dev libstb-dev xvfb xauth libxtst6 python3
           desktop-file-utils appstream dpkg-dev file)
+case "${1:-}" in
+  "") ;;
+  web) packages+=(emscripten chromium chromium-driver python3-selenium) ;;
+  *) echo "usage: scripts/setup.sh [web]" >&2; exit 2 ;;
+esac
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -8,7 +8,15 @@
 
 #include "host/host.h"
 
-extern "C" time_t time(time_t* out) noexcept {
+// glibc declares time() as not throwing in C++; musl (the browser build's C
+// library) declares it plainly, and the definition must match.
+#if defined(__GLIBC__)
+#define VELMORA_TIME_NOEXCEPT noexcept
+#else
+#define VELMORA_TIME_NOEXCEPT
+#endif
+
+extern "C" time_t time(time_t* out) VELMORA_TIME_NOEXCEPT {
   time_t now;
   if (host::Host* h = host::Current()) {
     now = static_cast<time_t>(h->CalendarTime());

@@ -10,15 +10,28 @@
 #include "platform/win32/win32_internal.h"
 
 namespace platform::detail {
+namespace {
+
+// musl (the C library of the browser build) has no "CP932"; its
+// "SHIFT_JIS" is the same code page without Microsoft's extension rows.
+iconv_t OpenConverter(const char* to, const char* from) {
+  iconv_t cd = iconv_open(to, from);
+  if (cd != reinterpret_cast<iconv_t>(-1)) return cd;
+  auto alias = [](const char* name) { return std::strcmp(name, "CP932") == 0 ? "SHIFT_JIS" : name; };
+  if (alias(to) == to && alias(from) == from) return cd;
+  return iconv_open(alias(to), alias(from));
+}
+
+}  // namespace
 
 bool ConvertText(const char* from, const char* to, const char* bytes, size_t size, bool strict, std::string* out) {
   out->clear();
-  iconv_t cd = iconv_open(to, from);
+  iconv_t cd = OpenConverter(to, from);
   if (cd == reinterpret_cast<iconv_t>(-1)) return false;
   // U+FFFD in the target encoding, for bytes that do not decode.
   std::string replacement;
   {
-    iconv_t back = iconv_open(to, "UTF-8");
+    iconv_t back = OpenConverter(to, "UTF-8");
     if (back != reinterpret_cast<iconv_t>(-1)) {
       char in[] = "\xEF\xBF\xBD";
       char buf[16];

@@ -9,7 +9,7 @@ python3 "$script" "$1" >/dev/null || { echo "FAIL: the repository itself does no
 
 tree=$(mktemp -d)
 trap 'rm -rf "$tree"' EXIT
-mkdir -p "$tree"/{host/sdl,host/headless,platform/include,platform/win32,gfx,devices,game,app,entry}
+mkdir -p "$tree"/{host/sdl,host/headless,host/web,platform/include,platform/win32,gfx,devices,game,app,entry}
 touch "$tree"/host/host.h "$tree"/host/sdl/sdl_host.h "$tree"/host/headless/headless_host.h \
       "$tree"/platform/include/windows.h "$tree"/platform/win32/win32_internal.h "$tree"/gfx/gfx.h \
       "$tree"/devices/graphics.h "$tree"/game/game_state.h "$tree"/app/win_main.h
@@ -21,6 +21,7 @@ good game/ok.cpp '#include "gfx/gfx.h"'
 good platform/win32/ok.cpp '#include "host/host.h"'
 good entry/ok.cpp '#include "host/sdl/sdl_host.h"'
 good entry/ok.cpp '#include "app/win_main.h"'
+good host/web/ok.cpp '#include <emscripten/html5.h>'
 good gfx/ok.cpp '/* #include "host/host.h" in a comment is no include */'
 if ! out=$(python3 "$script" "$tree"); then echo "FAIL: a clean tree is refused: $out"; fail=1; fi
 
@@ -41,6 +42,8 @@ expect host/bad.cpp '#include <windows.h>' 'platform/ is above host/'
 expect gfx/bad.cpp '#include "platform/win32/win32_internal.h"' 'inner platform header'
 expect app/bad.cpp '#include <SDL.h>' 'SDL and X11 belong to host/sdl'
 expect platform/win32/bad.cpp '#include <X11/Xlib.h>' 'SDL and X11 belong to host/sdl'
+expect platform/win32/bad.cpp '#include <emscripten.h>' 'the browser belongs to host/web'
+expect entry/bad.cpp '#include <emscripten/html5.h>' 'the browser belongs to host/web'
 expect gfx/bad.cpp 'namespace host {' 'namespace host, which belongs to host/'
 expect devices/bad.cpp 'namespace gfx {' 'namespace gfx, which belongs to gfx/'
 expect host/sdl/bad.cpp 'int k = VK_LEFT;' 'names VK_LEFT'

@@ -1,0 +1,51 @@
+// page_layout.cpp — canvas size, pointer mapping, pixel order.
+#include "host/web/page_layout.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "host/host.h"
+
+namespace host::web {
+
+CanvasSize SharpCanvasSize(double availWidth, double availHeight, double devicePixelRatio) {
+  // A bad ratio (NaN, zero, negative) counts as an ordinary screen.
+  const double dpr = (devicePixelRatio > 0 && std::isfinite(devicePixelRatio)) ? devicePixelRatio : 1.0;
+  double fit = 1;
+  if (availWidth > 0 && availHeight > 0 && std::isfinite(availWidth) && std::isfinite(availHeight)) {
+    fit = std::min(availWidth * dpr / kClientWidth, availHeight * dpr / kClientHeight);
+  }
+  // Whole device pixels per client pixel keep every client pixel the same
+  // size; a page too small for one scrolls rather than blurs.
+  const int factor = static_cast<int>(std::clamp(std::floor(fit), 1.0, 64.0));
+  CanvasSize size;
+  size.factor = factor;
+  size.cssWidth = kClientWidth * factor / dpr;
+  size.cssHeight = kClientHeight * factor / dpr;
+  return size;
+}
+
+std::optional<ClientPoint> ClientPointFromCss(double x, double y, double cssWidth, double cssHeight) {
+  if (!(cssWidth > 0) || !(cssHeight > 0) || !std::isfinite(x) || !std::isfinite(y)) return std::nullopt;
+  if (x < 0 || y < 0 || x >= cssWidth || y >= cssHeight) return std::nullopt;
+  ClientPoint p;
+  p.x = std::min(static_cast<int>(std::floor(x * kClientWidth / cssWidth)), kClientWidth - 1);
+  p.y = std::min(static_cast<int>(std::floor(y * kClientHeight / cssHeight)), kClientHeight - 1);
+  return p;
+}
+
+void XrgbToRgba(const uint32_t* pixels, int width, int height, int pitchBytes, uint8_t* out) {
+  const auto* base = reinterpret_cast<const uint8_t*>(pixels);
+  for (int y = 0; y < height; ++y) {
+    const auto* row = reinterpret_cast<const uint32_t*>(base + static_cast<size_t>(y) * pitchBytes);
+    for (int x = 0; x < width; ++x) {
+      const uint32_t p = row[x];
+      *out++ = static_cast<uint8_t>(p >> 16);
+      *out++ = static_cast<uint8_t>(p >> 8);
+      *out++ = static_cast<uint8_t>(p);
+      *out++ = 0xFF;
+    }
+  }
+}
+
+}  // namespace host::web

@@ -1,0 +1,97 @@
+// web_host.h — the host in a web browser, through emscripten.
+//
+// Provides: host::WebHost: the page's canvas is the 800 x 640 client, shown
+// at a whole number of device pixels per client pixel (see page_layout.h);
+// keyboard events of the focused page give the window messages and the
+// keyboard state; left-button presses on the canvas give the mouse
+// messages; Sleep and waiting for events hand the browser back its thread
+// (ASYNCIFY), so the page never freezes and idles between ticks; audio is
+// pulled from the mixer into Web Audio once the first key or click allows
+// sound (until then it is pulled by the clock and dropped, so the cues keep
+// time); message boxes are a dialog in the page; the calendar time can be
+// fixed from the page address (`?time=SECONDS`).
+// Depends on: emscripten's HTML5 API, web_host.js (the page glue), the page
+// made from shell.html. Test support from the address as well: the
+// Direct3D profile (`d3d-profile=NAME`) and failing platform calls
+// (`fault=CALL[:N]`), as velmora-replay's options.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "host/host.h"
+
+namespace host {
+
+class WebHost : public Host {
+ public:
+  WebHost();
+  ~WebHost() override;
+  WebHost(const WebHost&) = delete;
+  WebHost& operator=(const WebHost&) = delete;
+
+  // Tells the page the program has ended, with its exit code and, when
+  // there is one, why.
+  void Ended(int exitCode, const std::string& reasonUtf8 = "");
+
+  uint64_t NowMs() override;
+  int64_t CalendarTime() override;
+  void SleepMs(uint32_t ms) override;
+  bool WaitEvent(uint64_t deadlineMs) override;
+  bool PollEvent(Event* out) override;
+  void DesktopSize(int* width, int* height) override;
+  bool CreateWindow(const std::string& titleUtf8, int x, int y, int width, int height) override;
+  void ShowWindow(bool visible) override;
+  void MoveWindow(int x, int y, int width, int height) override;
+  void DestroyWindow() override;
+  void Present(const uint32_t* pixels, int width, int height, int pitchBytes) override;
+  void SetCursor(const Image* cursor) override;
+  void SetIcon(const Image* icon) override;
+  void KeyboardState(uint8_t keys[kKeyCount]) override;
+  bool OpenAudio(const AudioFormat& format, AudioSource* source) override;
+  void CloseAudio() override;
+  int AudioBufferFrames() override;
+  DialogAnswer MessageBox(const MessageBoxRequest& request) override;
+  void DebugOutput(const char* text) override;
+  std::optional<std::string> ProfileValue(const std::string& section, const std::string& key) override;
+  std::string DeviceProfile() override;
+  bool ShouldFail(const char* call) override;
+
+  // Called from the page's audio callback: `frames` mixed frames, or null
+  // when nothing is open.
+  const int16_t* MixForPage(int frames);
+  // Input from the browser (the callbacks in web_host.cpp).
+  void Queue(const Event& event);
+  void SetKey(Key key, bool down);
+  void ReleaseAllKeys();
+  void Relayout();
+
+ private:
+  void DropAudioByClock();
+
+  double startMs_ = 0;
+  std::optional<int64_t> fixedCalendarBase_;
+  std::string deviceProfile_ = "default";
+  std::map<std::string, std::vector<int>> failAt_;
+  std::map<std::string, int> calls_;
+  std::deque<Event> queue_;
+  uint8_t keys_[kKeyCount] = {};
+  bool windowExists_ = false;
+  std::vector<uint8_t> rgba_;
+  const Image* shownCursor_ = nullptr;
+  uint64_t shownCursorPrint_ = 0;
+  bool cursorShown_ = false;
+  AudioSource* source_ = nullptr;
+  AudioFormat audioFormat_;
+  bool audioFlowing_ = false;  // the page pulls; no more dropping by the clock
+  uint64_t audioOpenedMs_ = 0;
+  uint64_t audioDropped_ = 0;
+  std::vector<int16_t> mixBuffer_;
+  bool debugToConsole_ = false;
+};
+
+}  // namespace host
