@@ -116,3 +116,6 @@ HRESULT WINAPI D3DXFilterTexture(LPDIRECT3DBASETEXTURE9 pBaseTexture, const PALE
 #if __has_include("gfx/sprite.h")
 #include "gfx/sprite.h"
 #endif
+#if __has_include("gfx/image_files.h")
+#include "gfx/image_files.h"
+#endif

@@ -24,6 +24,7 @@
 #include "gfx/debug_report.h"
 #include "gfx/filter_texture.h"
 #include "gfx/format_rules.h"
+#include "gfx/image_decoders.h"
 #include "gfx/image_loader.h"
 #include "gfx/resource_reader.h"
 
@@ -97,10 +98,11 @@ bool IsR3G3B2Cube(const Palette& palette) {
 
 // The format a texture asks for when the caller left it open: the image's
 // own, widened by an alpha bit when a colour key still has to be expressed.
+// The decoders' 16-bit intermediates stand for their 8-bit counterparts.
 D3DFORMAT ChooseFormat(const DecodedImage& image, D3DCOLOR colorKey, D3DPOOL pool) {
-  D3DFORMAT format = image.format;
+  D3DFORMAT format = ReportedFormat(image.format);
   if (colorKey != 0) {
-    FormatRow row = LookupFormat(image.format);
+    FormatRow row = LookupFormat(format);
     if ((row.formatClass == kClassColour || row.formatClass == kClassPalettised ||
          row.formatClass == kClassLuminance) &&
         row.alpha == 0) {

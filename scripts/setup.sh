@@ -3,7 +3,8 @@
 # Run as root it installs what is missing; otherwise it prints the command.
 set -euo pipefail
 packages=(cmake g++ clang libclang-rt-14-dev make pkg-config libsdl2-dev libx11-dev libgtest-dev libgmock-dev
-          libbenchmark-dev libpixman-1-dev libstb-dev xvfb xauth libxtst6)
+          libbenchmark-dev libpixman-1-dev libstb-dev xvfb xauth libxtst6 libspng-dev libjpeg62-turbo-dev
+          libturbojpeg0-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
