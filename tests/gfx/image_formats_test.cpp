@@ -14,39 +14,12 @@
 #include <vector>
 
 #include "gfx/gfx.h"
+#include "tests/gfx/image_fixtures.h"
 #include "tests/gfx/memory_surface.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-
-fs::path DataFolder() {
-  const char* source = std::getenv("VELMORA_SOURCE_DIR");
-  return fs::path(source ? source : ".") / "tests" / "data" / "images";
-}
-
-std::vector<BYTE> ReadBytes(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::vector<BYTE>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-struct Entry {
-  std::string file, reference;
-  UINT width = 0, height = 0;
-  int tolerance = 0;
-};
-
-std::vector<Entry> Manifest(const std::string& folder) {
-  std::vector<Entry> entries;
-  std::ifstream list(DataFolder() / folder / "expected.txt");
-  std::string line;
-  while (std::getline(list, line)) {
-    std::istringstream fields(line);
-    Entry e;
-    if (fields >> e.file >> e.reference >> e.width >> e.height >> e.tolerance) entries.push_back(e);
-  }
-  return entries;
-}
+using namespace image_fixtures;
 
 // Loads a file through D3DXLoadSurfaceFromFileInMemory into an A8R8G8B8
 // surface of its own size, with no filtering.
@@ -63,7 +36,7 @@ void CheckFolder(const std::string& folder, int* goodCount, int* badCount) {
     SCOPED_TRACE(folder + "/" + e.file);
     const std::vector<BYTE> bytes = ReadBytes(DataFolder() / folder / e.file);
     ASSERT_FALSE(bytes.empty());
-    if (e.reference == "-") {
+    if (e.Refused()) {
       gfxtest::MemorySurface surface(4, 4, D3DFMT_A8R8G8B8, 4);
       EXPECT_EQ(LoadPicture(bytes, &surface, nullptr), D3DXERR_INVALIDDATA);
       D3DXIMAGE_INFO info{};
@@ -81,27 +54,7 @@ void CheckFolder(const std::string& folder, int* goodCount, int* badCount) {
     D3DXIMAGE_INFO info{};
     ASSERT_EQ(LoadPicture(bytes, &surface, &info), S_OK);
     EXPECT_EQ(info.Format, described.Format);
-    const std::vector<BYTE> ref = ReadBytes(DataFolder() / folder / e.reference);
-    ASSERT_EQ(ref.size(), size_t(e.width) * e.height * 4);
-    int worst = 0;
-    double total = 0;
-    UINT worstX = 0, worstY = 0;
-    for (UINT y = 0; y < e.height; ++y) {
-      for (UINT x = 0; x < e.width; ++x) {
-        const uint32_t p = surface.Pixel32(x, y);
-        const BYTE got[4] = {BYTE(p >> 16), BYTE(p >> 8), BYTE(p), BYTE(p >> 24)};
-        for (int c = 0; c < 4; ++c) {
-          const int d = std::abs(int(got[c]) - int(ref[(size_t(y) * e.width + x) * 4 + c]));
-          total += d;
-          if (d > worst) worst = d, worstX = x, worstY = y;
-        }
-      }
-    }
-    if (e.tolerance >= 0) {
-      EXPECT_LE(worst, e.tolerance) << "at " << worstX << "," << worstY;
-    } else {
-      EXPECT_LE(total / (double(e.width) * e.height * 4), -e.tolerance) << "worst " << worst;
-    }
+    EXPECT_EQ(CompareWithReference(folder, e, [&](UINT x, UINT y) { return surface.Pixel32(x, y); }), "");
     ++*goodCount;
   }
 }
