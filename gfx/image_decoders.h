@@ -41,6 +41,13 @@ HRESULT DecodeJpeg(DecodedImage* image, const BYTE* data, size_t size);
 HRESULT DecodePng(DecodedImage* image, const BYTE* data, size_t size);
 HRESULT DecodeTga(DecodedImage* image, const BYTE* data, size_t size);
 
+// Decodes a colour JPEG of exactly width x height straight into `pixels`
+// (rows `pitch` bytes apart) as X8R8G8B8, or as A8R8G8B8 with opaque alpha
+// when `alpha` is set. E_FAIL, with nothing promised about the memory, when
+// the stream is not such a picture or is corrupt.
+HRESULT DecodeJpegInto(const BYTE* data, size_t size, UINT width, UINT height, BYTE* pixels, UINT pitch,
+                       bool alpha);
+
 // Whether the bytes start like a JPEG or a PNG stream (cheap tests that
 // decide whether the library is asked at all).
 bool LooksLikeJpeg(const BYTE* data, size_t size);

@@ -3,6 +3,8 @@
 // 4:2:2, 4:2:0, 4:4:0, 4:1:1, 4:1:0 ...), restart markers, grey, and CMYK
 // or YCCK (the library turns YCCK into CMYK; Adobe-style inverted CMYK is
 // then made RGB here).
+// DecodeJpegInto writes a colour picture straight into memory the caller
+// holds, such as a locked texture level, with no buffer in between.
 //
 // Decoded with the library's accurate defaults (slow integer IDCT, smooth
 // upsampling) straight into the picture: colour as X8R8G8B8 (the library's
@@ -71,16 +73,29 @@ void CmykToBgrx(BYTE* p, size_t count) {
   }
 }
 
+// Where the rows go when the caller has the memory already (a locked
+// texture level).
+struct Target {
+  BYTE* pixels;
+  UINT pitch;
+  UINT width, height;
+  bool alpha;  // BGRA with opaque alpha rather than BGRX
+};
+
 // Everything between setjmp and the last libjpeg call lives in this frame
 // and is trivially destructible.
-HRESULT Decode(jpeg_decompress_struct* cinfo, ErrorManager* errors, DecodedImage* image, const BYTE* data,
-               size_t size) {
+HRESULT Decode(jpeg_decompress_struct* cinfo, ErrorManager* errors, DecodedImage* image, const Target* target,
+               const BYTE* data, size_t size) {
   if (setjmp(errors->jump) != 0) return E_FAIL;
   jpeg_mem_src(cinfo, data, static_cast<unsigned long>(size));
   jpeg_read_header(cinfo, TRUE);
   const bool grey = cinfo->jpeg_color_space == JCS_GRAYSCALE;
   const bool cmyk = cinfo->jpeg_color_space == JCS_CMYK || cinfo->jpeg_color_space == JCS_YCCK;
-  cinfo->out_color_space = grey ? JCS_GRAYSCALE : cmyk ? JCS_CMYK : JCS_EXT_BGRX;
+  if (target != nullptr && (grey || cmyk || cinfo->image_width != target->width ||
+                            cinfo->image_height != target->height))
+    return E_FAIL;
+  cinfo->out_color_space = grey ? JCS_GRAYSCALE : cmyk ? JCS_CMYK : (target && target->alpha) ? JCS_EXT_BGRA
+                                                                                             : JCS_EXT_BGRX;
   cinfo->dct_method = JDCT_ISLOW;
   cinfo->do_fancy_upsampling = TRUE;
   const UINT width = cinfo->image_width;
@@ -99,10 +114,17 @@ HRESULT Decode(jpeg_decompress_struct* cinfo, ErrorManager* errors, DecodedImage
   image->resourceType = D3DRTYPE_TEXTURE;
   if (!image->loadPixels) return S_OK;
 
-  BYTE* out = AllocateImageBytes(image->slicePitch);
-  if (out == nullptr) return E_OUTOFMEMORY;
-  image->pixels = out;
-  image->pixelsOwned = true;
+  BYTE* out = nullptr;
+  UINT pitch = image->rowPitch;
+  if (target != nullptr) {
+    out = target->pixels;
+    pitch = target->pitch;
+  } else {
+    out = AllocateImageBytes(image->slicePitch);
+    if (out == nullptr) return E_OUTOFMEMORY;
+    image->pixels = out;
+    image->pixelsOwned = true;
+  }
   jpeg_start_decompress(cinfo);
   if (cinfo->output_components != static_cast<int>(bytes) || cinfo->output_width != width ||
       cinfo->output_height != height) {
@@ -113,7 +135,7 @@ HRESULT Decode(jpeg_decompress_struct* cinfo, ErrorManager* errors, DecodedImage
     JSAMPROW rows[4];
     JDIMENSION count = 0;
     for (; count < 4 && cinfo->output_scanline + count < height; ++count)
-      rows[count] = out + size_t(cinfo->output_scanline + count) * image->rowPitch;
+      rows[count] = out + size_t(cinfo->output_scanline + count) * pitch;
     if (jpeg_read_scanlines(cinfo, rows, count) == 0) {
       DebugReport(0, "JPEG: no progress reading rows");
       return E_FAIL;
@@ -124,10 +146,7 @@ HRESULT Decode(jpeg_decompress_struct* cinfo, ErrorManager* errors, DecodedImage
   return S_OK;
 }
 
-}  // namespace
-
-HRESULT DecodeJpeg(DecodedImage* image, const BYTE* data, size_t size) {
-  if (!LooksLikeJpeg(data, size)) return E_FAIL;
+HRESULT DecodeWith(DecodedImage* image, const Target* target, const BYTE* data, size_t size) {
   jpeg_decompress_struct cinfo{};
   ErrorManager errors{};
   cinfo.err = jpeg_std_error(&errors.pub);
@@ -138,8 +157,25 @@ HRESULT DecodeJpeg(DecodedImage* image, const BYTE* data, size_t size) {
   progress.limit = kMaxScans;
   jpeg_create_decompress(&cinfo);
   cinfo.progress = &progress.pub;
-  const HRESULT hr = Decode(&cinfo, &errors, image, data, size);
+  const HRESULT hr = Decode(&cinfo, &errors, image, target, data, size);
   jpeg_destroy_decompress(&cinfo);
+  return hr;
+}
+
+}  // namespace
+
+HRESULT DecodeJpeg(DecodedImage* image, const BYTE* data, size_t size) {
+  if (!LooksLikeJpeg(data, size)) return E_FAIL;
+  return DecodeWith(image, nullptr, data, size);
+}
+
+HRESULT DecodeJpegInto(const BYTE* data, size_t size, UINT width, UINT height, BYTE* pixels, UINT pitch,
+                       bool alpha) {
+  if (!LooksLikeJpeg(data, size) || pixels == nullptr || pitch < uint64_t{width} * 4) return E_FAIL;
+  DecodedImage image;
+  const Target target{pixels, pitch, width, height, alpha};
+  const HRESULT hr = DecodeWith(&image, &target, data, size);
+  ClearDecodedImage(&image);
   return hr;
 }
 

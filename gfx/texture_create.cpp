@@ -26,6 +26,7 @@
 #include "gfx/format_rules.h"
 #include "gfx/image_decoders.h"
 #include "gfx/image_loader.h"
+#include "gfx/level_copy.h"
 #include "gfx/resource_reader.h"
 
 namespace gfx {
@@ -124,6 +125,8 @@ HRESULT LoadLevel(IDirect3DTexture9* texture, UINT level, const DecodedImage& im
   Held<IDirect3DSurface9> surface;
   HRESULT hr = texture->GetSurfaceLevel(level, surface.Slot());
   if (FAILED(hr)) return hr;
+  HRESULT copied = S_OK;
+  if (CopyLevelDirectly(surface.Get(), image, filter, colorKey, &copied)) return copied;
   const RECT source{static_cast<LONG>(image.rect.left), static_cast<LONG>(image.rect.top),
                     static_cast<LONG>(image.rect.right), static_cast<LONG>(image.rect.bottom)};
   return D3DXLoadSurfaceFromMemory(surface.Get(), destPalette, nullptr, image.pixels, image.format, image.rowPitch,
@@ -161,6 +164,9 @@ extern "C" HRESULT WINAPI D3DXCreateTextureFromFileInMemoryEx(LPDIRECT3DDEVICE9 
 
   DecodedImage image;
   ImageGuard imageGuard{&image};
+  // A JPEG that goes unconverted into a one-level texture is decoded
+  // straight into it below: here it is only described.
+  image.loadPixels = !MayDecodeIntoLevel(pSrcData, SrcDataSize, MipLevels, Filter, ColorKey);
   D3DXIMAGE_INFO info{};
   HRESULT hr = LoadImageFromMemory(pSrcData, SrcDataSize, &info, &image);
   if (FAILED(hr)) return hr;
@@ -226,6 +232,12 @@ extern "C" HRESULT WINAPI D3DXCreateTextureFromFileInMemoryEx(LPDIRECT3DDEVICE9 
     }
   }
   IDirect3DTexture9* target = staging.Get() ? staging.Get() : texture.Get();
+  bool filled = false;
+  if (!image.loadPixels && !DecodeIntoLevel(target, pSrcData, SrcDataSize, image, &filled)) {
+    image.loadPixels = true;
+    hr = LoadImageFromMemory(pSrcData, SrcDataSize, nullptr, &image);
+    if (FAILED(hr)) return hr;
+  }
 
   // The image's own levels (one for a bitmap).
   std::vector<const DecodedImage*> imageLevels;
@@ -236,7 +248,7 @@ extern "C" HRESULT WINAPI D3DXCreateTextureFromFileInMemoryEx(LPDIRECT3DDEVICE9 
   const bool generateMips =
       FilterKind(Filter) == 1 || FilterKind(MipFilter) == 2 || FilterKind(MipFilter) == 5;
 
-  for (UINT i = 0; i < n && i < count; ++i) {
+  for (UINT i = filled ? count : 0; i < n && i < count; ++i) {
     hr = LoadLevel(target, i, *imageLevels[i], destPalette, working.data(), Filter, ColorKey);
     if (FAILED(hr)) return hr;
   }

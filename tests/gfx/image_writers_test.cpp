@@ -6,7 +6,10 @@
 
 #include <cstdio>
 #include <cstring>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -275,6 +278,63 @@ TEST_F(ImageWriters, FileEntriesAAndWReachTheSameFiles) {
             E_FAIL);
   texture->Release();
   std::filesystem::remove_all(folder);
+}
+
+}  // namespace
+
+namespace {
+
+// A JPEG loaded into a one-level texture with no filtering is decoded
+// straight into the level: the pixels must be those of the usual road, and
+// a corrupt file must fail the same way, reported once.
+TEST_F(ImageWriters, JpegDecodedIntoTheTextureMatchesTheUsualRoad) {
+  const char* source = std::getenv("VELMORA_SOURCE_DIR");
+  const std::filesystem::path folder = std::filesystem::path(source ? source : ".") / "tests/data/images/jpeg";
+  for (const char* name : {"pil-420.jpg", "go-video-001.q50.410.jpeg", "im-odd-411.jpg"}) {
+    SCOPED_TRACE(name);
+    std::ifstream in(folder / name, std::ios::binary);
+    const std::vector<BYTE> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_FALSE(bytes.empty());
+    D3DXIMAGE_INFO info{};
+    ASSERT_EQ(D3DXGetImageInfoFromFileInMemory(bytes.data(), UINT(bytes.size()), &info), S_OK);
+    gfxtest::MemorySurface usual(info.Width, info.Height, D3DFMT_A8R8G8B8, 4);
+    ASSERT_EQ(D3DXLoadSurfaceFromFileInMemory(&usual, nullptr, nullptr, bytes.data(), UINT(bytes.size()), nullptr,
+                                              D3DX_FILTER_NONE, 0, nullptr),
+              S_OK);
+    for (D3DFORMAT format : {D3DFMT_A8R8G8B8, D3DFMT_X8R8G8B8}) {
+      IDirect3DTexture9* texture = nullptr;
+      D3DXIMAGE_INFO got{};
+      ASSERT_EQ(D3DXCreateTextureFromFileInMemoryEx(device_, bytes.data(), UINT(bytes.size()), D3DX_DEFAULT_NONPOW2,
+                                                    D3DX_DEFAULT_NONPOW2, 1, 0, format, D3DPOOL_MANAGED,
+                                                    D3DX_FILTER_NONE, D3DX_FILTER_NONE, 0, &got, nullptr, &texture),
+                S_OK);
+      EXPECT_EQ(got.Format, D3DFMT_X8R8G8B8);
+      std::vector<uint32_t> pixels;
+      UINT w = 0, h = 0;
+      ASSERT_TRUE(texture_test::ReadLevel(texture, 0, &pixels, &w, &h));
+      ASSERT_EQ(w, info.Width);
+      size_t differing = 0;
+      for (UINT y = 0; y < h; ++y)
+        for (UINT x = 0; x < w; ++x) {
+          const uint32_t want = format == D3DFMT_A8R8G8B8 ? usual.Pixel32(x, y) : usual.Pixel32(x, y) & 0xFFFFFF;
+          const uint32_t have = format == D3DFMT_A8R8G8B8 ? pixels[size_t(y) * w + x] : pixels[size_t(y) * w + x] & 0xFFFFFF;
+          differing += want != have;
+        }
+      EXPECT_EQ(differing, 0u);
+      texture->Release();
+    }
+  }
+  std::ifstream in(folder / "xtr-truncated-half.jpg", std::ios::binary);
+  const std::vector<BYTE> bad((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const size_t before = host_.DebugText().size();
+  IDirect3DTexture9* texture = nullptr;
+  EXPECT_EQ(D3DXCreateTextureFromFileInMemoryEx(device_, bad.data(), UINT(bad.size()), D3DX_DEFAULT_NONPOW2,
+                                                D3DX_DEFAULT_NONPOW2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED,
+                                                D3DX_FILTER_NONE, D3DX_FILTER_NONE, 0, nullptr, nullptr, &texture),
+            D3DXERR_INVALIDDATA);
+  EXPECT_EQ(texture, nullptr);
+  const std::string said = host_.DebugText().substr(before);
+  EXPECT_EQ(said, "D3DX: JPEG: Premature end of JPEG file\r\nD3DX: Unsupported file format\r\n");
 }
 
 }  // namespace
