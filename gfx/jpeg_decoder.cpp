@@ -101,7 +101,9 @@ HRESULT Decode(jpeg_decompress_struct* cinfo, ErrorManager* errors, DecodedImage
   const UINT width = cinfo->image_width;
   const UINT height = cinfo->image_height;
   const UINT bytes = grey ? 1 : 4;
-  if (!DecodedSizeFits(width, height, 1, bytes)) {
+  // Bounded as a 32-bit picture even when grey: a progressive file keeps
+  // every coefficient (2 bytes each) until its last scan.
+  if (!DecodedSizeFits(width, height, 1, 4)) {
     DebugReport(0, "JPEG: image too large");
     return E_FAIL;
   }

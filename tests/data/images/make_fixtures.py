@@ -257,6 +257,8 @@ def make_png():
                                 ('xd4-palette-depth-16', 3, 16)):
         bad_ihdr = chunk(b'IHDR', struct.pack('>IIBBBBB', 8, 8, depth, ctype, 0, 0, 0))
         put(label + '.png', base[:8] + bad_ihdr + base[ihdr_end:])
+    put('xhuge-declared.png', base[:8] + chunk(b'IHDR', struct.pack('>IIBBBBB', 60000, 60000, 16, 6, 0, 0, 0)) +
+        base[ihdr_end:])
     put('xzw-zero-width.png', base[:8] + chunk(b'IHDR', struct.pack('>IIBBBBB', 0, 8, 8, 0, 0, 0, 0)) +
         base[ihdr_end:])
     idat = base.index(b'IDAT')
@@ -331,11 +333,16 @@ def make_jpeg():
     good = open(out('jpeg', 'pil-420.jpg'), 'rb').read()
     for label, data in (('xtr-truncated-half.jpg', good[:len(good) // 2]), ('xtr-header-only.jpg', good[:200]),
                         ('xsoi-only.jpg', b'\xff\xd8\xff'),
-                        ('xsof-zero-size.jpg', zero_sof(good))):
+                        ('xsof-zero-size.jpg', zero_sof(good)), ('xsof-huge.jpg', huge_sof(good))):
         with open(out('jpeg', label), 'wb') as f:
             f.write(data)
         m.bad(label)
     m.write()
+
+
+def huge_sof(data):
+    i = data.index(b'\xff\xc0')
+    return data[:i + 5] + b'\xff\xff\xff\xff' + data[i + 9:]
 
 
 def zero_sof(data):
@@ -454,7 +461,9 @@ def make_tga():
     good = open(out('tga', 'tc32-raw-bottom.tga'), 'rb').read()
     good_rle = open(out('tga', 'tc32-rle-bottom.tga'), 'rb').read()
     cm = open(out('tga', 'cm24-raw-bottom.tga'), 'rb').read()
-    for name, data in (('xtr-raw.tga', good[:-5]), ('xtr-rle.tga', good_rle[:-3]), ('xtr-map.tga', cm[:40])):
+    huge_rle = tga_header(0, 0, 10, 0, 0, 0, 65535, 65535, 32, 8) + bytes([0xff, 1, 2, 3, 4]) * 64
+    for name, data in (('xtr-raw.tga', good[:-5]), ('xtr-rle.tga', good_rle[:-3]), ('xtr-map.tga', cm[:40]),
+                       ('xhuge-rle.tga', huge_rle)):
         with open(out('tga', name), 'wb') as f:
             f.write(data)
         m.bad(name)
