@@ -1,8 +1,7 @@
 // velmora.cpp — the game's executable.
 //
-// The process entry is the platform's: velmora_entry_sdl provides main(),
-// which sets up the SDL host and calls WinMain (win_main.cpp) with this
-// module's handle. This file only names the program for the build and the
+// The process entry is entry/sdl_main.cpp (velmora_entry_sdl): main()
+// sets up the SDL host and runs WinMain (win_main.cpp) on it. This file only names the program for the build and the
 // packaging: the window class and caption both read "VELMORA".
 #include <windows.h>
 

@@ -67,5 +67,6 @@ function(velmora_add_resources target manifest)
   set_source_files_properties(${out}.S PROPERTIES LANGUAGE ASM OBJECT_DEPENDS "${files}")
   target_sources(${target} PRIVATE ${out}.S ${out}.cpp)
   target_link_libraries(${target} PUBLIC velmora_win32)
-  target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR})
+  # The registry is the platform's own header: compile with velmora_win32's view.
+  target_include_directories(${target} PRIVATE $<TARGET_PROPERTY:velmora_win32,INCLUDE_DIRECTORIES>)
 endfunction()

@@ -29,3 +29,29 @@ function(velmora_fuzz_target name source)
     target_link_options(${name} PRIVATE -fsanitize=fuzzer)
   endif()
 endfunction()
+
+# velmora_layer_includes(TARGET PUBLIC|PRIVATE|INTERFACE PATH...): an include
+# root in the build tree holding only the listed source files and folders (as
+# symbolic links), so includes keep their root-relative spelling
+# ("gfx/sprite.h") while every folder the target may not see is simply
+# absent and a wrong include fails to compile.
+# A PRIVATE view gets a root of its own, so it never leaks to users.
+function(velmora_layer_includes target scope)
+  set(root ${PROJECT_BINARY_DIR}/layers/${target})
+  if(scope STREQUAL "PRIVATE")
+    set(root ${root}-private)
+  endif()
+  # Made afresh by each configure, so a path taken out of a view is gone.
+  # (Removing a symbolic link never touches what it points to.)
+  get_property(made GLOBAL PROPERTY VELMORA_LAYER_ROOTS)
+  if(NOT root IN_LIST made)
+    file(REMOVE_RECURSE ${root})
+    set_property(GLOBAL APPEND PROPERTY VELMORA_LAYER_ROOTS ${root})
+  endif()
+  foreach(path ${ARGN})
+    get_filename_component(parent ${root}/${path} DIRECTORY)
+    file(MAKE_DIRECTORY ${parent})
+    file(CREATE_LINK ${PROJECT_SOURCE_DIR}/${path} ${root}/${path} SYMBOLIC)
+  endforeach()
+  target_include_directories(${target} ${scope} ${root})
+endfunction()

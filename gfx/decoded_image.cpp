@@ -1,17 +1,14 @@
 // decoded_image.cpp — clearing and destroying decoded images, and the
 // library's buffer allocator.
 //
-// Fault injection: every buffer the library allocates asks the host's
-// "alloc" hook first, so tests can exercise each out-of-memory path.
-// Depends on: gfx/decoded_image.h; the platform's fault-injection hook.
+// Fault injection: every buffer the library allocates asks the library's
+// allocation hook first, so tests can exercise each out-of-memory path.
+// Depends on: gfx/decoded_image.h, gfx/allocation_hook.h.
 #include "gfx/decoded_image.h"
 
 #include <cstdlib>
 
-// The platform's fault-injection hook (implemented beneath platform/win32).
-namespace host {
-bool ShouldFail(const char* call);
-}
+#include "gfx/allocation_hook.h"
 
 namespace gfx {
 
@@ -33,13 +30,13 @@ void DestroyDecodedImage(DecodedImage* image) {
 }
 
 BYTE* AllocateImageBytes(size_t bytes) {
-  if (host::ShouldFail("alloc")) return nullptr;
+  if (AllocationFails()) return nullptr;
   if (bytes == 0) bytes = 1;  // a valid, freeable pointer for empty images
   return static_cast<BYTE*>(std::malloc(bytes));
 }
 
 BYTE* AllocateZeroedImageBytes(size_t bytes) {
-  if (host::ShouldFail("alloc")) return nullptr;
+  if (AllocationFails()) return nullptr;
   if (bytes == 0) bytes = 1;
   return static_cast<BYTE*>(std::calloc(bytes, 1));
 }

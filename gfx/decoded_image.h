@@ -57,7 +57,7 @@ void ClearDecodedImage(DecodedImage* image);
 void DestroyDecodedImage(DecodedImage* image);
 
 // The library's own buffers. Returns null when the memory cannot be had
-// (or when the host injects an "alloc" fault); never throws.
+// (or when the allocation hook says so); never throws.
 BYTE* AllocateImageBytes(size_t bytes);
 // The same, filled with zeros (cheaply for large buffers: fresh pages).
 BYTE* AllocateZeroedImageBytes(size_t bytes);

@@ -9,21 +9,17 @@
 // clips pre-transformed vertices or is a pure device, otherwise untransformed
 // vertices placed by a world matrix that maps pixels to clip space.
 //
-// Fault injection: the object's allocation asks the host's "alloc" hook.
+// Fault injection: the object's allocation asks the library's allocation hook.
 // Depends on: windows.h, d3d9.h, gfx/sprite.h, gfx/gfx_math.h,
-// gfx/debug_report.h.
+// gfx/debug_report.h, gfx/allocation_hook.h.
 #include "gfx/sprite.h"
 
 #include <cmath>
 #include <new>
 
+#include "gfx/allocation_hook.h"
 #include "gfx/debug_report.h"
 #include "gfx/gfx_math.h"
-
-// The platform's fault-injection hook (implemented beneath platform/win32).
-namespace host {
-bool ShouldFail(const char* call);
-}
 
 extern "C" const IID IID_ID3DXSprite = {0xB07EC84A, 0x8D35, 0x4E86, {0xA9, 0xA0, 0x8D, 0xFF, 0x21, 0xD7, 0x10, 0x75}};
 
@@ -391,7 +387,7 @@ extern "C" HRESULT WINAPI D3DXCreateSprite(LPDIRECT3DDEVICE9 pDevice, LPD3DXSPRI
     gfx::DebugReport(0, "ppSprite pointer is invalid");
     return D3DERR_INVALIDCALL;
   }
-  if (host::ShouldFail("alloc")) return E_OUTOFMEMORY;
+  if (gfx::AllocationFails()) return E_OUTOFMEMORY;
   Sprite* sprite = new (std::nothrow) Sprite(pDevice);
   if (sprite == nullptr) return E_OUTOFMEMORY;
   *ppSprite = sprite;

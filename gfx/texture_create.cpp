@@ -11,7 +11,7 @@
 // out-pointers (texture, image description, palette) are written only when
 // the whole call succeeds.
 //
-// Fault injection: the library's buffers ask "alloc" (decoded_image); the
+// Fault injection: the library's buffers ask the allocation hook; the
 // device asks "IDirect3DDevice9.CreateTexture" and the lock names itself.
 // Depends on: gfx/gfx.h, gfx/texture_create.h, gfx/resource_reader.h,
 // gfx/image_loader.h, gfx/format_rules.h, gfx/filter_texture.h,

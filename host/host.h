@@ -127,15 +127,16 @@ class Host {
   virtual std::optional<std::string> ProfileValue(const std::string& section, const std::string& key) = 0;
 
   // --- test support --------------------------------------------------------
-  // Name of the Direct3D capability profile to report ("default", "pow2",
-  // "noblend", "untransformed", ...).
+  // Name of the Direct3D capability profile to report; the platform's table
+  // (platform/d3d9/caps_profiles.cpp) lists the known ones.
   virtual std::string DeviceProfile() { return "default"; }
   // Fault injection: true when this call of the named platform operation is
   // to fail. Every platform call that the program tests for failure asks.
   // Names: a free function by its own name ("Direct3DCreate9", "mmioOpenA"),
   // a method as "Interface.Method" ("IDirect3DDevice9.BeginScene",
   // "IDirectSound8.CreateSoundBuffer"), a device type as a suffix
-  // ("IDirect3D9.CreateDevice.HAL"), the library's allocations as "alloc".
+  // ("IDirect3D9.CreateDevice.HAL"), the image library's allocations as "alloc"
+  // (the program runner routes the library's allocation hook here).
   virtual bool ShouldFail(const char* call) {
     (void)call;
     return false;

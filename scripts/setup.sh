@@ -3,7 +3,7 @@
 # Run as root it installs what is missing; otherwise it prints the command.
 set -euo pipefail
 packages=(cmake g++ clang libclang-rt-14-dev make pkg-config libsdl2-dev libx11-dev libgtest-dev libgmock-dev
-          libbenchmark-dev libpixman-1-dev libstb-dev xvfb xauth libxtst6 libspng-dev libjpeg62-turbo-dev
+          libbenchmark-dev libpixman-1-dev libstb-dev xvfb xauth libxtst6 python3 libspng-dev libjpeg62-turbo-dev
           libturbojpeg0-dev)
 missing=()
 for p in "${packages[@]}"; do

@@ -92,33 +92,57 @@ D3DCAPS9 ModernCaps() {
   return c;
 }
 
+// Each profile is the modern card with one thing taken away or added.
+struct ProfileEntry {
+  const char* name;
+  void (*adjust)(Profile& p);
+};
+
+constexpr DWORD kAlphaBlend = D3DPBLENDCAPS_SRCALPHA | D3DPBLENDCAPS_INVSRCALPHA;
+
+// The one list of profiles and their names.
+constexpr ProfileEntry kProfiles[] = {
+    {"default", [](Profile&) {}},
+    {"pow2", [](Profile& p) { p.caps.TextureCaps |= D3DPTEXTURECAPS_POW2; }},
+    {"nonpow2conditional",
+     [](Profile& p) { p.caps.TextureCaps |= D3DPTEXTURECAPS_POW2 | D3DPTEXTURECAPS_NONPOW2CONDITIONAL; }},
+    {"squareonly", [](Profile& p) { p.caps.TextureCaps |= D3DPTEXTURECAPS_SQUAREONLY; }},
+    {"aspect8", [](Profile& p) { p.caps.MaxTextureAspectRatio = 8; }},
+    {"noblend",
+     [](Profile& p) {
+       p.caps.SrcBlendCaps &= ~kAlphaBlend;
+       p.caps.DestBlendCaps &= ~kAlphaBlend;
+     }},
+    {"untransformed", [](Profile& p) { p.caps.PrimitiveMiscCaps &= ~static_cast<DWORD>(D3DPMISCCAPS_CLIPTLVERTS); }},
+    {"noa8r8g8b8", [](Profile& p) { p.a8r8g8b8 = false; }},
+    {"nomipmap", [](Profile& p) { p.caps.TextureCaps &= ~static_cast<DWORD>(D3DPTEXTURECAPS_MIPMAP); }},
+};
+
 }  // namespace
 
-Profile MakeProfile(const std::string& name) {
-  Profile p;
-  p.caps = ModernCaps();
-  p.name = name;
-  if (name == "pow2") {
-    p.caps.TextureCaps |= D3DPTEXTURECAPS_POW2;
-  } else if (name == "nonpow2conditional") {
-    p.caps.TextureCaps |= D3DPTEXTURECAPS_POW2 | D3DPTEXTURECAPS_NONPOW2CONDITIONAL;
-  } else if (name == "squareonly") {
-    p.caps.TextureCaps |= D3DPTEXTURECAPS_SQUAREONLY;
-  } else if (name == "aspect8") {
-    p.caps.MaxTextureAspectRatio = 8;
-  } else if (name == "noblend") {
-    p.caps.SrcBlendCaps &= ~static_cast<DWORD>(D3DPBLENDCAPS_SRCALPHA | D3DPBLENDCAPS_INVSRCALPHA);
-    p.caps.DestBlendCaps &= ~static_cast<DWORD>(D3DPBLENDCAPS_SRCALPHA | D3DPBLENDCAPS_INVSRCALPHA);
-  } else if (name == "untransformed") {
-    p.caps.PrimitiveMiscCaps &= ~static_cast<DWORD>(D3DPMISCCAPS_CLIPTLVERTS);
-  } else if (name == "noa8r8g8b8") {
-    p.a8r8g8b8 = false;
-  } else if (name == "nomipmap") {
-    p.caps.TextureCaps &= ~static_cast<DWORD>(D3DPTEXTURECAPS_MIPMAP);
-  } else {
-    p.name = "default";
+bool MakeProfile(const std::string& name, Profile* out) {
+  for (const ProfileEntry& entry : kProfiles) {
+    if (name != entry.name) continue;
+    Profile p;
+    p.caps = ModernCaps();
+    p.name = name;
+    entry.adjust(p);
+    *out = p;
+    return true;
   }
-  return p;
+  return false;
+}
+
+std::vector<std::string> ProfileNames() {
+  std::vector<std::string> names;
+  for (const ProfileEntry& entry : kProfiles) names.emplace_back(entry.name);
+  return names;
+}
+
+std::string ProfileNameList() {
+  std::string list;
+  for (const ProfileEntry& entry : kProfiles) list += (list.empty() ? "" : ", ") + std::string(entry.name);
+  return list;
 }
 
 bool TextureFormatSupported(const Profile& profile, D3DFORMAT format) {

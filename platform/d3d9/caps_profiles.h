@@ -1,18 +1,11 @@
 // caps_profiles.h — the capability profiles the software device can show.
 //
 // A profile is a named card: "default" is a modern one; the others each
-// take away or add one thing an older card lacked, so that the image
-// library's fall-back roads can be seen working:
-//   "pow2"               textures must have power-of-two sizes
-//   "nonpow2conditional" power of two, except single-level textures
-//   "squareonly"         textures must be square
-//   "aspect8"            texture aspect ratio at most 8
-//   "noblend"            no SRCALPHA / INVSRCALPHA blending
-//   "untransformed"      pre-transformed vertices are not clipped
-//                        (no D3DPMISCCAPS_CLIPTLVERTS)
-//   "noa8r8g8b8"         A8R8G8B8 textures are not supported
-//   "nomipmap"           no mip-mapped textures
-// An unknown name means "default".
+// take away or add one thing an older card lacked (power-of-two or square
+// textures, a bounded aspect ratio, no alpha blending, no clipping of
+// pre-transformed vertices, no A8R8G8B8, no mip maps), so that the image
+// library's fall-back roads can be seen working. The table in
+// caps_profiles.cpp is the one list of them; an unknown name is refused.
 //
 // Depends on: d3d9.h.
 #pragma once
@@ -20,6 +13,7 @@
 #include <d3d9.h>
 
 #include <string>
+#include <vector>
 
 namespace d3d9sw {
 
@@ -29,7 +23,13 @@ struct Profile {
   bool a8r8g8b8 = true;     // A8R8G8B8 textures supported
 };
 
-Profile MakeProfile(const std::string& name);
+// False, leaving `out` alone, when no profile has that name.
+bool MakeProfile(const std::string& name, Profile* out);
+
+// The known names, in table order ("default" first), and the same joined by
+// ", " for messages.
+std::vector<std::string> ProfileNames();
+std::string ProfileNameList();
 
 // Whether the device can hold and sample textures of `format` under
 // `profile` (pools other than scratch).

@@ -171,8 +171,16 @@ extern "C" IDirect3D9* WINAPI Direct3DCreate9(UINT SDKVersion) {
   if (host::ShouldFail("Direct3DCreate9")) return nullptr;
   std::string name = "default";
   if (host::Host* h = host::Current()) name = h->DeviceProfile();
+  d3d9sw::Profile profile;
+  if (!d3d9sw::MakeProfile(name, &profile)) {
+    // Never a silent stand-in: a mistyped profile would test the wrong card.
+    const std::string message =
+        "Direct3DCreate9: unknown device profile \"" + name + "\"; known: " + d3d9sw::ProfileNameList() + "\n";
+    OutputDebugStringA(message.c_str());
+    return nullptr;
+  }
   try {
-    return new d3d9sw::Direct3D9(d3d9sw::MakeProfile(name));
+    return new d3d9sw::Direct3D9(profile);
   } catch (const std::bad_alloc&) {
     return nullptr;
   }

@@ -10,6 +10,8 @@
 #include <filesystem>
 #include <sstream>
 
+#include "entry/run_program.h"
+
 namespace {
 
 std::string Hex(const std::string& bytes) {
@@ -39,10 +41,8 @@ void WriteAll(int fd, const std::string& text) {
   std::unique_ptr<host::HeadlessHost> h = setup.makeHost ? setup.makeHost() : std::make_unique<host::HeadlessHost>();
   h->KeepFrames(false);
   if (setup.configure) setup.configure(*h);
-  host::SetCurrent(h.get());
   if (!setup.cwd.empty() && chdir(setup.cwd.c_str()) != 0) _exit(90);
-  char commandLine[] = "";
-  const int code = WinMain(GetModuleHandleA(nullptr), nullptr, commandLine, SW_SHOWDEFAULT);
+  const int code = entry::RunProgram(*h, "");
 
   std::ostringstream out;
   out << "exit " << code << "\n";

@@ -1,6 +1,7 @@
 // The Direct3D object and device outside the pixel pipeline: creation and
 // its failures, capability profiles, texture creation rules, locking,
 // reference counting, the scene bracket and present.
+#include "platform/d3d9/caps_profiles.h"
 #include "tests/d3d9/d3d9_test_support.h"
 
 namespace d3d9test {
@@ -108,8 +109,12 @@ TEST_F(ApiTest, ProfilesShowTheirCapabilities) {
       {"noblend", 0, D3DPTEXTURECAPS_POW2, true, false, true, 8192},
       {"untransformed", 0, D3DPTEXTURECAPS_POW2, false, true, true, 8192},
       {"noa8r8g8b8", 0, D3DPTEXTURECAPS_POW2, true, true, false, 8192},
-      {"no such profile", D3DPTEXTURECAPS_MIPMAP, D3DPTEXTURECAPS_POW2, true, true, true, 8192},
+      {"nomipmap", 0, D3DPTEXTURECAPS_MIPMAP, true, true, true, 8192},
   };
+  // Every profile of the table is checked here, and nothing else is one.
+  std::vector<std::string> checked;
+  for (const Expect& e : expects) checked.emplace_back(e.profile);
+  EXPECT_EQ(d3d9sw::ProfileNames(), checked);
   for (const Expect& e : expects) {
     SCOPED_TRACE(e.profile);
     host_.SetDeviceProfile(e.profile);
@@ -133,6 +138,19 @@ TEST_F(ApiTest, ProfilesShowTheirCapabilities) {
     EXPECT_EQ(d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, 0, D3DRTYPE_CUBETEXTURE, D3DFMT_A8B8G8R8),
               D3DERR_NOTAVAILABLE);
     EXPECT_EQ(d3d->Release(), 0u);
+  }
+}
+
+TEST_F(ApiTest, AnUnknownProfileIsRefusedNamingTheKnownOnes) {
+  for (const char* name : {"no such profile", "", "Pow2", "default "}) {
+    SCOPED_TRACE(name);
+    host_.SetDeviceProfile(name);
+    const size_t before = host_.DebugText().size();
+    EXPECT_EQ(Direct3DCreate9(D3D_SDK_VERSION), nullptr);
+    const std::string said = host_.DebugText().substr(before);
+    EXPECT_NE(said.find("unknown device profile \"" + std::string(name) + "\""), std::string::npos) << said;
+    EXPECT_NE(said.find("default, pow2, nonpow2conditional"), std::string::npos) << said;
+    EXPECT_NE(said.find("nomipmap"), std::string::npos) << said;
   }
 }
 

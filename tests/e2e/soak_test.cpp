@@ -9,6 +9,7 @@
 #include <random>
 #include <string>
 
+#include "entry/run_program.h"
 #include "game/game_state.h"
 #include "game/game_tick.h"
 #include "host/headless/headless_host.h"
@@ -131,12 +132,9 @@ TEST(Soak, TwoHoursOfRandomPlayKeepEveryInvariant) {
   h.ScheduleClose(kTwoHoursMs);
   soakHost = &h;
   player = &random;
-  host::SetCurrent(&h);
   tickObserver = AfterTickScripting;
-  char commandLine[] = "";
-  const int code = WinMain(GetModuleHandleA(nullptr), nullptr, commandLine, SW_SHOW);
+  const int code = entry::RunProgram(h, "");
   tickObserver = nullptr;
-  host::SetCurrent(nullptr);
 
   EXPECT_EQ(code, 0);
   EXPECT_GE(h.NowMs(), kTwoHoursMs);

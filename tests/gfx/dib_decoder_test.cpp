@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "host/headless/headless_host.h"
+#include "tests/gfx/host_allocation_faults.h"
 
 namespace {
 
@@ -476,6 +477,7 @@ TEST(BmpFileDecoder, StoredOffsetUsedWhenItLiesPastTheTable) {
 TEST(DecodedImage, AllocationFaultsGiveOutOfMemory) {
   host::HeadlessHost h;
   host::SetCurrent(&h);
+  HostAllocationFaults routed;
   auto dib = InfoDib(88, 88, 4, BI_RGB, 0, SixteenColours(), Pack4(88, 88, [](int, int) { return 0; }));
   for (int nth = 1; nth <= 2; ++nth) {
     h.FailAt("alloc", h.CallCount("alloc") + nth);

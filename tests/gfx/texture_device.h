@@ -13,6 +13,7 @@
 #include "host/headless/png_writer.h"
 #include "platform/win32/resource_registry.h"
 #include "platform/win32/win32_state.h"
+#include "tests/gfx/host_allocation_faults.h"
 
 namespace texture_test {
 
@@ -71,6 +72,7 @@ class DeviceTest : public ::testing::Test {
   static std::string OutputPath(const std::string& name) { return name; }
 
   host::HeadlessHost host_;
+  HostAllocationFaults allocationFaults_;
   HWND window_ = nullptr;
   IDirect3D9* d3d_ = nullptr;
   IDirect3DDevice9* device_ = nullptr;

@@ -11,6 +11,7 @@
 #include <filesystem>
 
 #include "app/window_proc.h"
+#include "entry/run_program.h"
 #include "devices/graphics.h"
 #include "devices/keyboard.h"
 #include "devices/main_window.h"
@@ -35,11 +36,8 @@ void BM_Startup(benchmark::State& state) {
     h.KeepAudio(false);
     // The first tick presents at 500 ms; Escape right after ends the run.
     h.ScheduleKey(501, VK_ESCAPE, 0x01, true);
-    host::SetCurrent(&h);
-    char commandLine[] = "";
-    const int code = WinMain(GetModuleHandleA(nullptr), nullptr, commandLine, SW_SHOW);
+    const int code = entry::RunProgram(h, "");
     if (code != 0 || h.FrameCount() != 1) state.SkipWithError("start-up did not reach the first frame");
-    host::SetCurrent(nullptr);
   }
 }
 BENCHMARK(BM_Startup)->Unit(benchmark::kMillisecond);

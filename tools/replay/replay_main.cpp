@@ -15,6 +15,8 @@
 #include <memory>
 #include <sstream>
 
+#include "entry/device_profile.h"
+#include "entry/run_program.h"
 #include "game/cues.h"
 #include "game/game_state.h"
 #include "game/game_tick.h"
@@ -191,6 +193,10 @@ int main(int argc, char** argv) {
     std::cerr << "velmora-replay: " << options.script << ": " << error << "\n";
     return 2;
   }
+  if (options.profile && !entry::CheckDeviceProfile(*options.profile, &error)) {
+    std::cerr << "velmora-replay: --profile: " << error << "\n";
+    return 2;
+  }
 
   std::error_code ec;
   const fs::path out = fs::absolute(options.outDir, ec);
@@ -233,8 +239,6 @@ int main(int argc, char** argv) {
         break;
     }
   }
-  host::SetCurrent(h);
-
   const fs::path cwd = options.cwd ? fs::path(*options.cwd) : fs::read_symlink("/proc/self/exe", ec).parent_path();
   fs::current_path(cwd, ec);
   if (ec) {
@@ -244,8 +248,7 @@ int main(int argc, char** argv) {
 
   tickObserver = OnTick;
   cueObserver = OnCue;
-  char commandLine[] = "";
-  const int exitCode = WinMain(GetModuleHandleA(nullptr), nullptr, commandLine, SW_SHOWDEFAULT);
+  const int exitCode = entry::RunProgram(*h, "");
   tickObserver = nullptr;
   cueObserver = nullptr;
 

@@ -19,7 +19,7 @@ const char* ReplayUsage() {
          "\n"
          "  --time SECONDS    calendar time at start (default 1700000000)\n"
          "  --until MS        stop at this virtual time\n"
-         "  --profile NAME    Direct3D capability profile (default, pow2, noblend, ...)\n"
+         "  --profile NAME    Direct3D capability profile (an unknown name lists the known ones)\n"
          "  --fault CALL[:N]  make the named platform call fail at its N-th call (default 1)\n"
          "  --frames WHICH    all (default), none, or a comma-separated list of tick numbers\n"
          "  --cwd DIR         working directory of the program (default: the tool's folder)\n"
