@@ -4,8 +4,9 @@
 // word bits, D3DXERR_INVALIDDATA), the image description D3DXIMAGE_INFO and
 // its file-format codes, and every public entry: surface loading with
 // resampling and colour key, the texture requirements check, texture creation
-// from resources and from files in memory, mip-level filtering, and (through
-// gfx/sprite.h) the sprite object.
+// from resources and from files in memory, mip-level filtering, (through
+// gfx/image_files.h) image files read and written by name or in memory, and
+// (through gfx/sprite.h) the sprite object.
 // Depends on: windows.h and d3d9.h only, so it would build against any
 // Direct3D 9 implementation.
 #pragma once
@@ -115,4 +116,7 @@ HRESULT WINAPI D3DXFilterTexture(LPDIRECT3DBASETEXTURE9 pBaseTexture, const PALE
 
 #if __has_include("gfx/sprite.h")
 #include "gfx/sprite.h"
+#endif
+#if __has_include("gfx/image_files.h")
+#include "gfx/image_files.h"
 #endif

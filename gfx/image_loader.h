@@ -4,10 +4,10 @@
 // order (BMP file, PPM, DDS, JPEG, PNG, TGA, then a bare DIB, the form of a
 // bitmap resource) and keeps the first that accepts the bytes, and
 // gfx::FillImageInfo, the D3DXIMAGE_INFO of a decoded image.
-// PPM, DDS, JPEG, PNG and TGA have no decoder in this library: their tries
-// recognise their signature only, so that a file of that kind is named in
-// the debug output, and reject it. A bitmap resource matches none of them.
-// Depends on: gfx/decoded_image.h, gfx/dib_decoder.h, gfx/debug_report.h.
+// A bitmap resource passes none of the PPM, DDS, JPEG, PNG and TGA tests
+// (image_decoders.h), so they reject it without a word.
+// Depends on: gfx/decoded_image.h, gfx/dib_decoder.h, gfx/image_decoders.h,
+// gfx/debug_report.h.
 #pragma once
 
 #include <cstddef>

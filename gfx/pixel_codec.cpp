@@ -10,8 +10,10 @@
 // integer it does not fit.
 // Block-compressed (DXT1-DXT5) and packed pair formats are not read row by
 // row: the dispatcher stages them through block_codec.h.
-// Depends on: pixel_codec.h.
+// Depends on: pixel_codec.h, image_decoders.h (the intermediates' codes).
 #include "gfx/pixel_codec.h"
+
+#include "gfx/image_decoders.h"
 
 #include <algorithm>
 #include <cmath>
@@ -84,6 +86,9 @@ constexpr FormatInfo kFormats[] = {
     {D3DFMT_A8L8, kKindUnsigned, 2, Layout::Luminance, U(0, 8), N(), N(), U(8, 8), 1.0f},
     {D3DFMT_A4L4, kKindUnsigned, 1, Layout::Luminance, U(0, 4), N(), N(), U(4, 4), 1.0f},
     {D3DFMT_L16, kKindUnsigned, 2, Layout::Luminance, U(0, 16), N(), N(), N(), 1.0f},
+    // The PNG and PPM decoders' 16-bit-per-channel intermediates.
+    {kFormatL16A16, kKindUnsigned, 4, Layout::Luminance, U(0, 16), N(), N(), U(16, 16), 1.0f},
+    {kFormatR16G16B16, kKindUnsigned, 6, Layout::Packed, U(0, 16), U(16, 16), U(32, 16), N(), 1.0f},
     {D3DFMT_D16_LOCKABLE, kKindUnsigned, 2, Layout::Depth, U(0, 16), N(), N(), N(), 1.0f},
     {D3DFMT_V8U8, kKindSigned, 2, Layout::Packed, S(0, 8), S(8, 8), N(), N(), 1.0f},
     {D3DFMT_L6V5U5, kKindSignedColour, 2, Layout::Packed, S(0, 5), S(5, 5), N(), U(10, 6), 1.0f},

@@ -24,7 +24,9 @@
 #include "gfx/debug_report.h"
 #include "gfx/filter_texture.h"
 #include "gfx/format_rules.h"
+#include "gfx/image_decoders.h"
 #include "gfx/image_loader.h"
+#include "gfx/level_copy.h"
 #include "gfx/resource_reader.h"
 
 namespace gfx {
@@ -97,10 +99,11 @@ bool IsR3G3B2Cube(const Palette& palette) {
 
 // The format a texture asks for when the caller left it open: the image's
 // own, widened by an alpha bit when a colour key still has to be expressed.
+// The decoders' 16-bit intermediates stand for their 8-bit counterparts.
 D3DFORMAT ChooseFormat(const DecodedImage& image, D3DCOLOR colorKey, D3DPOOL pool) {
-  D3DFORMAT format = image.format;
+  D3DFORMAT format = ReportedFormat(image.format);
   if (colorKey != 0) {
-    FormatRow row = LookupFormat(image.format);
+    FormatRow row = LookupFormat(format);
     if ((row.formatClass == kClassColour || row.formatClass == kClassPalettised ||
          row.formatClass == kClassLuminance) &&
         row.alpha == 0) {
@@ -125,6 +128,8 @@ HRESULT LoadLevel(IDirect3DTexture9* texture, UINT level, const DecodedImage& im
   Held<IDirect3DSurface9> surface;
   HRESULT hr = texture->GetSurfaceLevel(level, surface.Slot());
   if (FAILED(hr)) return hr;
+  HRESULT copied = S_OK;
+  if (CopyLevelDirectly(surface.Get(), image, filter, colorKey, &copied)) return copied;
   const RECT source{static_cast<LONG>(image.rect.left), static_cast<LONG>(image.rect.top),
                     static_cast<LONG>(image.rect.right), static_cast<LONG>(image.rect.bottom)};
   return D3DXLoadSurfaceFromMemory(surface.Get(), destPalette, nullptr, image.pixels, image.format, image.rowPitch,
@@ -162,6 +167,9 @@ extern "C" HRESULT WINAPI D3DXCreateTextureFromFileInMemoryEx(LPDIRECT3DDEVICE9 
 
   DecodedImage image;
   ImageGuard imageGuard{&image};
+  // A JPEG that goes unconverted into a one-level texture is decoded
+  // straight into it below: here it is only described.
+  image.loadPixels = !MayDecodeIntoLevel(pSrcData, SrcDataSize, MipLevels, Filter, ColorKey);
   D3DXIMAGE_INFO info{};
   HRESULT hr = LoadImageFromMemory(pSrcData, SrcDataSize, &info, &image);
   if (FAILED(hr)) return hr;
@@ -227,6 +235,12 @@ extern "C" HRESULT WINAPI D3DXCreateTextureFromFileInMemoryEx(LPDIRECT3DDEVICE9 
     }
   }
   IDirect3DTexture9* target = staging.Get() ? staging.Get() : texture.Get();
+  bool filled = false;
+  if (!image.loadPixels && !DecodeIntoLevel(target, pSrcData, SrcDataSize, image, &filled)) {
+    image.loadPixels = true;
+    hr = LoadImageFromMemory(pSrcData, SrcDataSize, nullptr, &image);
+    if (FAILED(hr)) return hr;
+  }
 
   // The image's own levels (one for a bitmap).
   std::vector<const DecodedImage*> imageLevels;
@@ -237,7 +251,7 @@ extern "C" HRESULT WINAPI D3DXCreateTextureFromFileInMemoryEx(LPDIRECT3DDEVICE9 
   const bool generateMips =
       FilterKind(Filter) == 1 || FilterKind(MipFilter) == 2 || FilterKind(MipFilter) == 5;
 
-  for (UINT i = 0; i < n && i < count; ++i) {
+  for (UINT i = filled ? count : 0; i < n && i < count; ++i) {
     hr = LoadLevel(target, i, *imageLevels[i], destPalette, working.data(), Filter, ColorKey);
     if (FAILED(hr)) return hr;
   }
