@@ -21,8 +21,10 @@
 #include <string>
 #include <vector>
 
+#if VELMORA_IMAGE_LIBRARIES
 #include <spng.h>
 #include <turbojpeg.h>
+#endif
 
 #include "gfx/block_codec.h"
 #include "gfx/dds_format.h"
@@ -229,6 +231,7 @@ Bytes EncodePpm(const Picture& p) {
   return b;
 }
 
+#if VELMORA_IMAGE_LIBRARIES
 HRESULT EncodePng(const Picture& p, Bytes* out) {
   const int channels = p.grey ? 1 : p.alpha ? 4 : 3;
   Bytes rows(size_t(p.width) * p.height * channels);
@@ -299,6 +302,18 @@ HRESULT EncodeJpeg(const Picture& p, Bytes* out) {
   tjFree(jpeg);
   return S_OK;
 }
+#else
+// Built without the PNG and JPEG libraries: those writers say so.
+HRESULT EncodePng(const Picture&, Bytes*) {
+  DebugReport(0, "PNG files cannot be written by this build");
+  return E_NOTIMPL;
+}
+
+HRESULT EncodeJpeg(const Picture&, Bytes*) {
+  DebugReport(0, "JPEG files cannot be written by this build");
+  return E_NOTIMPL;
+}
+#endif
 
 void PutDdsHeader(Bytes* b, D3DFORMAT format, const DdsPixelFormat& pf, UINT width, UINT height, UINT levels,
                   uint64_t firstLevelBytes, uint64_t rowPitch) {
