@@ -76,6 +76,10 @@ struct Image {
   std::vector<uint32_t> argb;
 };
 
+// A hash of a picture's size, hotspot and pixels: tells pictures apart when
+// a freed one's address is reused (hosts cache what they made of each).
+uint64_t Fingerprint(const Image& image);
+
 enum class DialogButtons { Ok, OkCancel, AbortRetryIgnore, YesNoCancel, YesNo, RetryCancel };
 enum class DialogIcon { None, Error, Question, Warning, Information };
 enum class DialogAnswer { Ok, Cancel, Abort, Retry, Ignore, Yes, No };

@@ -76,21 +76,6 @@ void AudioCallback(void* user, Uint8* stream, int len) {
   if (impl->source) impl->source->Mix(reinterpret_cast<int16_t*>(stream), len / frameBytes);
 }
 
-// Tells pictures apart when a freed one's address is reused.
-uint64_t Fingerprint(const Image& image) {
-  uint64_t h = 1469598103934665603ull;
-  auto mix = [&](uint64_t v) {
-    h ^= v;
-    h *= 1099511628211ull;
-  };
-  mix(static_cast<uint64_t>(image.width));
-  mix(static_cast<uint64_t>(image.height));
-  mix(static_cast<uint64_t>(image.hotspotX));
-  mix(static_cast<uint64_t>(image.hotspotY));
-  for (uint32_t p : image.argb) mix(p);
-  return h;
-}
-
 uint32_t ModsFrom(Uint16 mod) {
   uint32_t mods = 0;
   if (mod & KMOD_SHIFT) mods |= kModShift;

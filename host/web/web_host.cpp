@@ -130,21 +130,6 @@ void Listen(WebHost* h) {
   emscripten_set_resize_callback(win, h, EM_TRUE, h ? OnResize : nullptr);
 }
 
-// Tells pictures apart when a freed one's address is reused.
-uint64_t Fingerprint(const Image& image) {
-  uint64_t h = 1469598103934665603ull;
-  auto mix = [&](uint64_t v) {
-    h ^= v;
-    h *= 1099511628211ull;
-  };
-  mix(static_cast<uint64_t>(image.width));
-  mix(static_cast<uint64_t>(image.height));
-  mix(static_cast<uint64_t>(image.hotspotX));
-  mix(static_cast<uint64_t>(image.hotspotY));
-  for (uint32_t p : image.argb) mix(p);
-  return h;
-}
-
 bool Usable(const Image& image) {
   return image.width > 0 && image.height > 0 && image.width <= 256 && image.height <= 256 &&
          image.argb.size() >= static_cast<size_t>(image.width) * static_cast<size_t>(image.height);
