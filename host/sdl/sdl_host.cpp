@@ -19,6 +19,7 @@
 #include "host/sdl/key_mapping.h"
 #include "host/sdl/letterbox.h"
 #include "host/sdl/profile_ini.h"
+#include "host/sdl/renderer_choice.h"
 #include "host/sdl/x11_keymap.h"
 #include "host/sdl/x11_window.h"
 
@@ -31,6 +32,10 @@ struct SdlHost::Impl {
   SDL_Texture* texture = nullptr;
   int textureW = 0, textureH = 0;
   bool haveFrame = false;
+  // The frame on screen, row after row: a program that presents the same
+  // picture again (every tick of a still scene) costs no upload or present.
+  std::vector<uint32_t> shown;
+  uint64_t framesShown = 0;  // presents that reached the window
   // The frame at a whole-number multiple, for a sharp picture at other
   // sizes (nearest up to it, then linear the rest of the way).
   SDL_Texture* prescaled = nullptr;
@@ -66,8 +71,38 @@ struct SdlHost::Impl {
 
 namespace {
 
-constexpr uint32_t kMaxWaitSliceMs = 100;
 constexpr const char* kWindowClass = "velmora";
+constexpr Uint32 kWindowFlags = SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI;
+constexpr unsigned kGlRenderer = 0x1F01;  // GL_RENDERER, for glGetString
+
+// Milliseconds from now to a deadline, as SDL's waits take them.
+int WaitMs(uint64_t now, uint64_t deadline) {
+  return static_cast<int>(std::min<uint64_t>(deadline - now, static_cast<uint64_t>(std::numeric_limits<int>::max())));
+}
+
+// The GL_RENDERER of an OpenGL renderer's context (current once the
+// renderer is made); null for other renderers.
+const char* GlRendererName(SDL_Renderer* renderer) {
+  SDL_RendererInfo info;
+  if (SDL_GetRendererInfo(renderer, &info) != 0 || info.name == nullptr ||
+      std::strncmp(info.name, "opengl", 6) != 0 || SDL_GL_GetCurrentContext() == nullptr) {
+    return nullptr;
+  }
+  using GetString = const unsigned char* (*)(unsigned);
+  auto getString = reinterpret_cast<GetString>(SDL_GL_GetProcAddress("glGetString"));
+  return getString ? reinterpret_cast<const char*>(getString(kGlRenderer)) : nullptr;
+}
+
+// Whether `pixels` hold the same picture as `shown` (tightly packed).
+bool SameFrame(const std::vector<uint32_t>& shown, const uint32_t* pixels, int width, int height, int pitchBytes) {
+  const size_t row = static_cast<size_t>(width);
+  if (shown.size() != row * static_cast<size_t>(height)) return false;
+  const auto* bytes = reinterpret_cast<const uint8_t*>(pixels);
+  for (int y = 0; y < height; ++y) {
+    if (std::memcmp(shown.data() + row * y, bytes + static_cast<size_t>(y) * pitchBytes, row * 4) != 0) return false;
+  }
+  return true;
+}
 
 void AudioCallback(void* user, Uint8* stream, int len) {
   auto* impl = static_cast<SdlHost::Impl*>(user);
@@ -97,6 +132,27 @@ SDL_Surface* SurfaceFrom(const Image& image) {
                 image.argb.data() + static_cast<size_t>(y) * image.width, static_cast<size_t>(image.width) * 4);
   }
   return s;
+}
+
+// Puts a frame into the renderer's texture (made or remade to its size).
+bool Upload(SdlHost::Impl& impl, const uint32_t* pixels, int width, int height, int pitchBytes) {
+  if (impl.texture == nullptr || impl.textureW != width || impl.textureH != height) {
+    if (impl.texture) SDL_DestroyTexture(impl.texture);
+    impl.texture = SDL_CreateTexture(impl.renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, width, height);
+    impl.textureW = width;
+    impl.textureH = height;
+    if (impl.texture == nullptr) {
+      impl.haveFrame = false;
+      impl.shown.clear();
+      return false;
+    }
+  }
+  // The frame's X byte is not alpha: draw it opaque.
+  SDL_SetTextureBlendMode(impl.texture, SDL_BLENDMODE_NONE);
+  SDL_UpdateTexture(impl.texture, nullptr, pixels, pitchBytes);
+  impl.haveFrame = true;
+  impl.prescaledStale = true;
+  return true;
 }
 
 }  // namespace
@@ -231,8 +287,23 @@ void SdlHost::Translate(const void* raw) {
       out.mods = ModsFrom(static_cast<Uint16>(SDL_GetModState()));
       break;
     }
-    case SDL_RENDER_TARGETS_RESET:
     case SDL_RENDER_DEVICE_RESET:
+      // Every texture is lost: make them again from the frame kept here.
+      if (impl_->prescaled) SDL_DestroyTexture(impl_->prescaled);
+      if (impl_->texture) SDL_DestroyTexture(impl_->texture);
+      impl_->prescaled = nullptr;
+      impl_->prescaleFactor = 0;
+      impl_->texture = nullptr;
+      impl_->haveFrame = false;
+      if (!impl_->shown.empty()) {
+        std::vector<uint32_t> frame = std::move(impl_->shown);
+        if (Upload(*impl_, frame.data(), impl_->textureW, impl_->textureH, impl_->textureW * 4)) {
+          impl_->shown = std::move(frame);
+        }
+      }
+      ShowLastFrame();
+      return;
+    case SDL_RENDER_TARGETS_RESET:
       impl_->prescaledStale = true;
       ShowLastFrame();
       return;
@@ -260,8 +331,7 @@ void SdlHost::SleepMs(uint32_t ms) {
     uint64_t now = NowMs();
     if (now >= deadline) break;
     SDL_Event e;
-    int slice = static_cast<int>(std::min<uint64_t>(deadline - now, kMaxWaitSliceMs));
-    if (SDL_WaitEventTimeout(&e, slice)) Translate(&e);
+    if (SDL_WaitEventTimeout(&e, WaitMs(now, deadline))) Translate(&e);
   }
   Pump();
 }
@@ -272,12 +342,13 @@ bool SdlHost::WaitEvent(uint64_t deadlineMs) {
     uint64_t now = NowMs();
     if (now >= deadlineMs) break;
     if (!ok_) {
-      SDL_Delay(static_cast<uint32_t>(std::min<uint64_t>(deadlineMs - now, kMaxWaitSliceMs)));
+      SDL_Delay(static_cast<uint32_t>(WaitMs(now, deadlineMs)));
       continue;
     }
+    // One wait to the deadline: SDL wakes for the window system's events
+    // itself, so slicing it would only add wake-ups.
     SDL_Event e;
-    int slice = static_cast<int>(std::min<uint64_t>(deadlineMs - now, kMaxWaitSliceMs));
-    if (SDL_WaitEventTimeout(&e, slice)) Translate(&e);
+    if (SDL_WaitEventTimeout(&e, WaitMs(now, deadlineMs))) Translate(&e);
   }
   return !queue_.empty();
 }
@@ -305,13 +376,28 @@ bool SdlHost::CreateWindow(const std::string& titleUtf8, int x, int y, int width
   if (!ok_ || impl_->window) return false;
   width = std::max(width, 1);
   height = std::max(height, 1);
-  impl_->window = SDL_CreateWindow(titleUtf8.c_str(), x, y, width, height,
-                                   SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI);
+  impl_->window = SDL_CreateWindow(titleUtf8.c_str(), x, y, width, height, kWindowFlags);
   if (impl_->window == nullptr) {
     impl_->lastError = SDL_GetError();
     return false;
   }
   impl_->renderer = SDL_CreateRenderer(impl_->window, -1, SDL_RENDERER_ACCELERATED);
+  const char* chosen = SDL_GetHint(SDL_HINT_RENDER_DRIVER);
+  if (impl_->renderer != nullptr && (chosen == nullptr || *chosen == '\0') &&
+      sdl::IsSoftwareRasterizer(GlRendererName(impl_->renderer))) {
+    // OpenGL here is the CPU pretending to be a GPU: copy frames into the
+    // window ourselves instead, on a window made without OpenGL. SDL's
+    // window surface would otherwise go through the same rasteriser again.
+    SDL_DestroyRenderer(impl_->renderer);
+    impl_->renderer = nullptr;
+    SDL_DestroyWindow(impl_->window);
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    impl_->window = SDL_CreateWindow(titleUtf8.c_str(), x, y, width, height, kWindowFlags);
+    if (impl_->window == nullptr) {
+      impl_->lastError = SDL_GetError();
+      return false;
+    }
+  }
   if (impl_->renderer == nullptr) impl_->renderer = SDL_CreateRenderer(impl_->window, -1, SDL_RENDERER_SOFTWARE);
   if (impl_->renderer == nullptr) {
     impl_->lastError = SDL_GetError();
@@ -356,6 +442,7 @@ void SdlHost::DestroyWindow() {
   impl_->renderer = nullptr;
   impl_->window = nullptr;
   impl_->haveFrame = false;
+  impl_->shown.clear();
 }
 
 // The client's place in the output: as large as fits, centred, the same
@@ -416,6 +503,7 @@ void SdlHost::ShowLastFrame() {
     SDL_RenderCopy(impl_->renderer, source, nullptr, &box);
   }
   SDL_RenderPresent(impl_->renderer);
+  ++impl_->framesShown;
 }
 
 bool SdlHost::HostShortcut(int scancode, int mod, bool down, bool repeat) {
@@ -473,19 +561,19 @@ void SdlHost::WindowSize(int* width, int* height) const {
 
 void SdlHost::Present(const uint32_t* pixels, int width, int height, int pitchBytes) {
   if (!impl_->renderer || pixels == nullptr || width <= 0 || height <= 0 || pitchBytes < width * 4) return;
-  if (impl_->texture == nullptr || impl_->textureW != width || impl_->textureH != height) {
-    if (impl_->texture) SDL_DestroyTexture(impl_->texture);
-    impl_->texture =
-        SDL_CreateTexture(impl_->renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, width, height);
-    impl_->textureW = width;
-    impl_->textureH = height;
-    if (impl_->texture == nullptr) return;
+  // The window already shows it (and shows it again when exposed, resized
+  // or switched to fullscreen).
+  if (impl_->haveFrame && impl_->texture && impl_->textureW == width && impl_->textureH == height &&
+      SameFrame(impl_->shown, pixels, width, height, pitchBytes)) {
+    return;
   }
-  // The frame's X byte is not alpha: draw it opaque.
-  SDL_SetTextureBlendMode(impl_->texture, SDL_BLENDMODE_NONE);
-  SDL_UpdateTexture(impl_->texture, nullptr, pixels, pitchBytes);
-  impl_->haveFrame = true;
-  impl_->prescaledStale = true;
+  if (!Upload(*impl_, pixels, width, height, pitchBytes)) return;
+  const size_t row = static_cast<size_t>(width);
+  const auto* bytes = reinterpret_cast<const uint8_t*>(pixels);
+  impl_->shown.resize(row * static_cast<size_t>(height));
+  for (int y = 0; y < height; ++y) {
+    std::memcpy(impl_->shown.data() + row * y, bytes + static_cast<size_t>(y) * pitchBytes, row * 4);
+  }
   ShowLastFrame();
 }
 
@@ -551,6 +639,14 @@ void SdlHost::KeyboardState(uint8_t keys[kKeyCount]) {
 }
 
 int SdlHost::GamepadCount() const { return static_cast<int>(impl_->pads.size()); }
+
+std::string SdlHost::RendererName() const {
+  SDL_RendererInfo info;
+  if (impl_->renderer == nullptr || SDL_GetRendererInfo(impl_->renderer, &info) != 0 || info.name == nullptr) return {};
+  return info.name;
+}
+
+uint64_t SdlHost::FramesShown() const { return impl_->framesShown; }
 
 bool SdlHost::OpenAudio(const AudioFormat& format, AudioSource* source) {
   if (source == nullptr || format.rate <= 0 || format.channels <= 0) return false;

@@ -9,7 +9,9 @@
 // bar and Back is Escape as window messages; keyboard state read globally through
 // X11 (XQueryKeymap) where the display is X11, else from the focused window;
 // audio through SDL's callback; blocking message boxes; cursor and icon
-// pictures; the profile from an ini file (see profile_ini.h).
+// pictures; the profile from an ini file (see profile_ini.h). Where OpenGL
+// is only a CPU rasteriser, frames are copied into the window's surface
+// instead (see renderer_choice.h); a GPU keeps the accelerated renderer.
 // Environment: VELMORA_DEBUG_OUTPUT=1 prints debugger output to standard
 // error; VELMORA_D3D_PROFILE names the Direct3D device profile.
 // Depends on: SDL2, X11 (optional at run time).
@@ -46,6 +48,13 @@ class SdlHost : public Host {
   void WindowSize(int* width, int* height) const;  // outer size, desktop units
   // Gamepads open now (hot-plugged through SDL's game-controller API).
   int GamepadCount() const;
+  // SDL's name of the renderer drawing the window ("software" where the only
+  // OpenGL is a CPU rasteriser), empty without a window.
+  std::string RendererName() const;
+  // Pictures sent to the window so far: presents of new frames, and the
+  // last frame shown again on expose, resize and fullscreen. A frame equal
+  // to the one on screen is not sent again.
+  uint64_t FramesShown() const;
 
   uint64_t NowMs() override;
   int64_t CalendarTime() override;
