@@ -138,7 +138,8 @@ SDL_Surface* SurfaceFrom(const Image& image) {
 bool Upload(SdlHost::Impl& impl, const uint32_t* pixels, int width, int height, int pitchBytes) {
   if (impl.texture == nullptr || impl.textureW != width || impl.textureH != height) {
     if (impl.texture) SDL_DestroyTexture(impl.texture);
-    impl.texture = SDL_CreateTexture(impl.renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, width, height);
+    impl.texture =
+        SDL_CreateTexture(impl.renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, width, height);
     impl.textureW = width;
     impl.textureH = height;
     if (impl.texture == nullptr) {

@@ -18,14 +18,14 @@ XvfbSession::~XvfbSession() {
   }
 }
 
-bool XvfbSession::Start() {
+bool XvfbSession::Start(const char* screen) {
   int fds[2];
   if (pipe(fds) != 0) return false;
   server_ = fork();
   if (server_ == 0) {
     close(fds[0]);
     const std::string fd = std::to_string(fds[1]);
-    execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten", "tcp",
+    execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen, "-nolisten", "tcp",
            static_cast<char*>(nullptr));
     _exit(127);
   }

@@ -18,8 +18,9 @@ class XvfbSession {
   XvfbSession& operator=(const XvfbSession&) = delete;
   ~XvfbSession();
 
-  // Starts Xvfb on a free display; false when it is not installed.
-  bool Start();
+  // Starts Xvfb on a free display with one screen of `screen` (Xvfb's
+  // WxHxD); false when it is not installed.
+  bool Start(const char* screen = "1024x768x24");
 
   Display* display() { return display_; }
   const std::string& name() const { return name_; }

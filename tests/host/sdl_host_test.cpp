@@ -16,6 +16,7 @@
 #include "host/sdl/key_mapping.h"
 #include "host/sdl/letterbox.h"
 #include "host/sdl/profile_ini.h"
+#include "host/sdl/renderer_choice.h"
 
 // SDL's X11 video opens the session bus, and libdbus keeps a buffer to the
 // end of the process: a system library's allocation, not ours. The blocks it
@@ -154,6 +155,26 @@ TEST(ProfileIni, PathFollowsTheEnvironment) {
   EXPECT_EQ(host::sdl::ProfilePath(), "/home/u/.config/velmora/win.ini");
 }
 
+TEST(RendererChoice, OnlyCpuRasterisersLeaveOpenGl) {
+  using host::sdl::IsSoftwareRasterizer;
+  // Mesa's CPU rasterisers as they name themselves, also under zink and WSL.
+  EXPECT_TRUE(IsSoftwareRasterizer("llvmpipe (LLVM 15.0.6, 256 bits)"));
+  EXPECT_TRUE(IsSoftwareRasterizer("softpipe"));
+  EXPECT_TRUE(IsSoftwareRasterizer("Software Rasterizer"));
+  EXPECT_TRUE(IsSoftwareRasterizer("Mesa X11 swrast"));
+  EXPECT_TRUE(IsSoftwareRasterizer("zink (llvmpipe (LLVM 15.0.6, 256 bits))"));
+  EXPECT_TRUE(IsSoftwareRasterizer("D3D12 (Microsoft Basic Render Driver)"));
+  // GPUs, including names that carry "LLVM" or "Mesa".
+  EXPECT_FALSE(IsSoftwareRasterizer("AMD Radeon RX 6600 (navi23, LLVM 15.0.6, DRM 3.49, 6.1.0-18-amd64)"));
+  EXPECT_FALSE(IsSoftwareRasterizer("Mesa Intel(R) UHD Graphics 620 (KBL GT2)"));
+  EXPECT_FALSE(IsSoftwareRasterizer("NVIDIA GeForce GTX 1060 6GB/PCIe/SSE2"));
+  EXPECT_FALSE(IsSoftwareRasterizer("virgl (Intel(R) UHD Graphics 620)"));
+  EXPECT_FALSE(IsSoftwareRasterizer("D3D12 (NVIDIA GeForce RTX 3060)"));
+  // Unknown: keep the accelerated renderer.
+  EXPECT_FALSE(IsSoftwareRasterizer(nullptr));
+  EXPECT_FALSE(IsSoftwareRasterizer(""));
+}
+
 class SdlHostTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -213,6 +234,53 @@ TEST_F(SdlHostTest, WindowFramesEventsAndProfileOnDummyDrivers) {
   unsetenv("VELMORA_PROFILE");
   unsetenv("VELMORA_D3D_PROFILE");
   std::remove(ini.c_str());
+}
+
+TEST_F(SdlHostTest, AFrameEqualToTheShownOneIsNotSentAgain) {
+  host::SdlHost h;
+  ASSERT_TRUE(h.Ok());
+  ASSERT_TRUE(h.CreateWindow("VELMORA", 0, 0, 800, 640));
+  h.ShowWindow(true);
+  host::Event e;
+  while (h.PollEvent(&e)) {
+  }
+  // Rows with padding after them; only the pixels count.
+  const int pitch = 832;
+  std::vector<uint32_t> frame(static_cast<size_t>(pitch) * 640, 0x204060);
+  uint64_t shown = h.FramesShown();
+  h.Present(frame.data(), 800, 640, pitch * 4);
+  EXPECT_EQ(h.FramesShown(), ++shown);
+  for (int y = 0; y < 640; ++y) frame[static_cast<size_t>(y) * pitch + 810] = 0xFFFFFF;
+  h.Present(frame.data(), 800, 640, pitch * 4);
+  EXPECT_EQ(h.FramesShown(), shown) << "the same pixels, different padding";
+  frame[static_cast<size_t>(639) * pitch + 799] = 0x204061;
+  h.Present(frame.data(), 800, 640, pitch * 4);
+  EXPECT_EQ(h.FramesShown(), ++shown) << "the last pixel changed";
+  // A frame of another size is new, and so is the old one after it.
+  std::vector<uint32_t> small(400 * 320, 0x204060);
+  h.Present(small.data(), 400, 320, 400 * 4);
+  EXPECT_EQ(h.FramesShown(), ++shown);
+  h.Present(frame.data(), 800, 640, pitch * 4);
+  EXPECT_EQ(h.FramesShown(), ++shown);
+
+  // Resizing and fullscreen show the last frame again without a Present.
+  h.MoveWindow(0, 0, 1000, 700);
+  while (h.PollEvent(&e)) {
+  }
+  EXPECT_GT(h.FramesShown(), shown) << "shown again at the new size";
+  shown = h.FramesShown();
+  h.SetFullscreen(!h.Fullscreen());
+  EXPECT_GT(h.FramesShown(), shown) << "shown again on the fullscreen toggle";
+  shown = h.FramesShown();
+  h.Present(frame.data(), 800, 640, pitch * 4);
+  EXPECT_EQ(h.FramesShown(), shown);
+  // A new window starts with nothing on it.
+  h.DestroyWindow();
+  ASSERT_TRUE(h.CreateWindow("VELMORA", 0, 0, 800, 640));
+  shown = h.FramesShown();
+  h.Present(frame.data(), 800, 640, pitch * 4);
+  EXPECT_EQ(h.FramesShown(), shown + 1);
+  h.DestroyWindow();
 }
 
 TEST_F(SdlHostTest, AudioPullsFromTheSourceOrReportsNoDevice) {
