@@ -80,6 +80,20 @@ int WaitMs(uint64_t now, uint64_t deadline) {
   return static_cast<int>(std::min<uint64_t>(deadline - now, static_cast<uint64_t>(std::numeric_limits<int>::max())));
 }
 
+// Waits up to `timeoutMs` for an SDL event. SDL cannot sleep on a joystick
+// and, with one attached, polls every millisecond in its own wait; here a
+// pad's buttons are looked at every few milliseconds instead, still far
+// quicker than a person notices.
+constexpr int kJoystickPollMs = 10;
+
+int WaitSdlEvent(SDL_Event* e, int timeoutMs) {
+  if (SDL_NumJoysticks() <= 0) return SDL_WaitEventTimeout(e, timeoutMs);
+  // What the last look found first, then one look after the pause.
+  if (SDL_PeepEvents(e, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0) return 1;
+  SDL_Delay(static_cast<Uint32>(std::min(timeoutMs, kJoystickPollMs)));
+  return SDL_PollEvent(e);
+}
+
 // The GL_RENDERER of an OpenGL renderer's context (current once the
 // renderer is made); null for other renderers.
 const char* GlRendererName(SDL_Renderer* renderer) {
@@ -332,7 +346,7 @@ void SdlHost::SleepMs(uint32_t ms) {
     uint64_t now = NowMs();
     if (now >= deadline) break;
     SDL_Event e;
-    if (SDL_WaitEventTimeout(&e, WaitMs(now, deadline))) Translate(&e);
+    if (WaitSdlEvent(&e, WaitMs(now, deadline))) Translate(&e);
   }
   Pump();
 }
@@ -349,7 +363,7 @@ bool SdlHost::WaitEvent(uint64_t deadlineMs) {
     // One wait to the deadline: SDL wakes for the window system's events
     // itself, so slicing it would only add wake-ups.
     SDL_Event e;
-    if (SDL_WaitEventTimeout(&e, WaitMs(now, deadlineMs))) Translate(&e);
+    if (WaitSdlEvent(&e, WaitMs(now, deadlineMs))) Translate(&e);
   }
   return !queue_.empty();
 }

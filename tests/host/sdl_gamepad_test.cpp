@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fstream>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -100,6 +102,46 @@ TEST_F(SdlGamepad, VirtualPadHoldsArrowsAndPressesSpaceAndEscape) {
   Drain(h);  // unplugged: closed, and holds nothing
   EXPECT_EQ(h.GamepadCount(), 0);
   EXPECT_FALSE(Held(h, Key::Down));
+}
+
+long VoluntarySwitches() {
+  std::ifstream status("/proc/thread-self/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind("voluntary_ctxt_switches:", 0) == 0) return std::atol(line.c_str() + 24);
+  }
+  return -1;
+}
+
+// With a pad attached SDL's own wait looks every millisecond; the host's
+// looks far less often and still sees the pad's buttons while it waits.
+TEST_F(SdlGamepad, WaitingWithAPadAttachedSeesItsButtonsWithoutSpinning) {
+  host::SdlHost h;
+  ASSERT_TRUE(h.Ok());
+  ASSERT_TRUE(h.CreateWindow("VELMORA", 0, 0, 800, 640));
+  const int index = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, SDL_CONTROLLER_AXIS_MAX,
+                                              SDL_CONTROLLER_BUTTON_MAX, 0);
+  if (index < 0) GTEST_SKIP() << "no virtual joystick: " << SDL_GetError();
+  Drain(h);
+  ASSERT_EQ(h.GamepadCount(), 1);
+  SDL_Joystick* joy = SDL_JoystickOpen(index);
+  ASSERT_NE(joy, nullptr);
+
+  const uint64_t start = h.NowMs();
+  const long before = VoluntarySwitches();
+  EXPECT_FALSE(h.WaitEvent(start + 500));
+  EXPECT_GE(h.NowMs(), start + 500);
+  EXPECT_LT(VoluntarySwitches() - before, 150) << "a wake-up every millisecond would be 500";
+
+  SDL_JoystickSetVirtualButton(joy, SDL_CONTROLLER_BUTTON_A, 1);
+  ASSERT_TRUE(h.WaitEvent(h.NowMs() + 5000));
+  host::Event e;
+  ASSERT_TRUE(h.PollEvent(&e));
+  EXPECT_EQ(e.type, host::EventType::KeyDown);
+  EXPECT_EQ(e.key, Key::Space);
+
+  SDL_JoystickClose(joy);
+  SDL_JoystickDetachVirtual(index);
+  Drain(h);
 }
 
 }  // namespace
