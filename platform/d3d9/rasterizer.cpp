@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <new>
 #include <vector>
 
@@ -348,53 +349,55 @@ void OverSpan(const Pipeline& p, uint32_t* out, const uint32_t* src, int n, uint
   }
 }
 
-// Source-alpha blending of texels whose alpha is 0 or 255 only: opaque ones
-// replace the pixel, clear ones leave it, which is what the blend gives.
-void SelectSpan(uint32_t* out, const uint32_t* src, int n, uint32_t force) {
+// Source-alpha blending of texels none of which is opaque or clear.
+void BlendSpan(const Pipeline& p, uint32_t* out, const uint32_t* src, int n, uint32_t force) {
   int i = 0;
 #if defined(__SSE2__)
+  (void)p;
   const __m128i f = _mm_set1_epi32(static_cast<int>(force));
-  const __m128i alphaMask = _mm_set1_epi32(static_cast<int>(0xFF000000u));
-  for (; i + 4 <= n; i += 4) {
-    const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
-    const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(out + i));
-    const __m128i opaque = _mm_cmpeq_epi32(_mm_and_si128(s, alphaMask), alphaMask);
-    const __m128i r = _mm_or_si128(_mm_and_si128(opaque, _mm_or_si128(s, f)), _mm_andnot_si128(opaque, d));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), r);
+  const __m128i zero = _mm_setzero_si128();
+  for (; i + 4 <= n; i += 4) OverFour(out + i, _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i)), f);
+  // The last one to three pixels, two and one at a time, read and written
+  // exactly in place.
+  if (i + 2 <= n) {
+    const __m128i s = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(src + i));
+    const __m128i d = _mm_or_si128(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(out + i)), f);
+    const __m128i r = Over2(_mm_unpacklo_epi8(s, zero), _mm_unpacklo_epi8(d, zero));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out + i), _mm_or_si128(_mm_packus_epi16(r, r), f));
+    i += 2;
   }
+  if (i < n) {
+    const __m128i s = _mm_cvtsi32_si128(static_cast<int>(src[i]));
+    const __m128i d = _mm_cvtsi32_si128(static_cast<int>(out[i] | force));
+    const __m128i r = Over2(_mm_unpacklo_epi8(s, zero), _mm_unpacklo_epi8(d, zero));
+    out[i] = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(r, r))) | force;
+  }
+#else
+  for (; i < n; ++i) out[i] = BlendPixel(p, src[i], out[i] | force) | force;
 #endif
-  for (; i < n; ++i)
-    if ((src[i] >> 24) == 0xFF) out[i] = src[i] | force;
 }
 
 // One row of source-alpha blending from texels [texX, texX + n) of texture
-// row `texRow`, whose runs say which aligned blocks are all opaque (copied),
-// all clear (left alone) or mixed (blended); the ragged ends go through
-// OverSpan. Pixel for pixel the same as OverSpan over the whole row.
+// row `texRow`, by the row's runs: opaque texels are copied (their alpha is
+// already 0xFF, so the forced alpha changes nothing), clear ones leave the
+// pixel as it is, and only the partly transparent ones are blended. Pixel
+// for pixel the same as OverSpan over the whole row.
 void OverRow(const Pipeline& p, const AlphaRuns& runs, int texRow, int texX, uint32_t* out, const uint32_t* src,
              int n, uint32_t force) {
-  constexpr int kBlock = AlphaRuns::kBlock;
   const int end = texX + n;
-  const int bodyStart = std::min(end, (texX + kBlock - 1) / kBlock * kBlock);
-  const int bodyEnd = std::max(bodyStart, end / kBlock * kBlock);
-  if (bodyStart > texX) OverSpan(p, out, src, bodyStart - texX, force);
   const uint32_t* run = runs.runs.data() + runs.rowFirst[texRow];
   const uint32_t* const runEnd = runs.runs.data() + runs.rowFirst[texRow + 1];
-  int block = 0;
-  for (; run != runEnd && block * kBlock < bodyEnd; ++run) {
-    const int next = static_cast<int>(*run >> 2);
-    const int from = std::max(block * kBlock, bodyStart), to = std::min(next * kBlock, bodyEnd);
-    block = next;
-    if (from >= to) continue;
+  while (run != runEnd && static_cast<int>(*run >> 2) <= texX) ++run;
+  for (int from = texX; run != runEnd && from < end; ++run) {
+    const int to = std::min(static_cast<int>(*run >> 2), end);
     const int at = from - texX;
     switch (*run & 3) {
-      case AlphaRuns::kOpaque: StoreSpan(out + at, src + at, to - from, force); break;
-      case AlphaRuns::kMixed: OverSpan(p, out + at, src + at, to - from, force); break;
-      case AlphaRuns::kBinary: SelectSpan(out + at, src + at, to - from, force); break;
+      case AlphaRuns::kOpaque: std::memcpy(out + at, src + at, static_cast<size_t>(to - from) * 4); break;
+      case AlphaRuns::kMixed: BlendSpan(p, out + at, src + at, to - from, force); break;
       default: break;  // clear: the blend gives the destination back
     }
+    from = to;
   }
-  if (end > bodyEnd) OverSpan(p, out + (bodyEnd - texX), src + (bodyEnd - texX), end - bodyEnd, force);
 }
 
 }  // namespace
@@ -405,34 +408,22 @@ uint64_t FastPathDraws() { return g_fastDraws; }
 
 bool BuildAlphaRuns(const TextureView& t, AlphaRuns* out) {
   if (t.format != D3DFMT_A8R8G8B8 || t.width <= 0 || t.height <= 0) return false;
-  constexpr int kBlock = AlphaRuns::kBlock;
   try {
     out->width = t.width;
     out->height = t.height;
     out->rowFirst.assign(static_cast<size_t>(t.height) + 1, 0);
     out->runs.clear();
-    const int blocks = (t.width + kBlock - 1) / kBlock;
     for (int y = 0; y < t.height; ++y) {
       out->rowFirst[y] = static_cast<uint32_t>(out->runs.size());
       const uint8_t* row = t.bits + static_cast<size_t>(y) * t.pitch;
       uint32_t current = 0;
-      for (int b = 0; b < blocks; ++b) {
-        uint32_t all = 0xFF, any = 0;
-        bool binary = true;
-        for (int x = b * kBlock; x < std::min(t.width, (b + 1) * kBlock); ++x) {
-          const uint32_t a = row[4 * static_cast<size_t>(x) + 3];
-          all &= a;
-          any |= a;
-          binary = binary && (a == 0 || a == 0xFF);
-        }
-        const uint32_t kind = all == 0xFF ? AlphaRuns::kOpaque
-                              : any == 0  ? AlphaRuns::kClear
-                              : binary    ? AlphaRuns::kBinary
-                                          : AlphaRuns::kMixed;
-        if (b > 0 && kind != current) out->runs.push_back(static_cast<uint32_t>(b) << 2 | current);
+      for (int x = 0; x < t.width; ++x) {
+        const uint32_t a = row[4 * static_cast<size_t>(x) + 3];
+        const uint32_t kind = a == 0xFF ? AlphaRuns::kOpaque : a == 0 ? AlphaRuns::kClear : AlphaRuns::kMixed;
+        if (x > 0 && kind != current) out->runs.push_back(static_cast<uint32_t>(x) << 2 | current);
         current = kind;
       }
-      out->runs.push_back(static_cast<uint32_t>(blocks) << 2 | current);
+      out->runs.push_back(static_cast<uint32_t>(t.width) << 2 | current);
     }
     out->rowFirst[t.height] = static_cast<uint32_t>(out->runs.size());
   } catch (const std::bad_alloc&) {

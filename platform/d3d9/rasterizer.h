@@ -28,17 +28,15 @@ struct RenderTarget {
   bool hasAlpha = false;
 };
 
-// Where an A8R8G8B8 level's texels are all opaque, all clear or mixed, in
-// runs of aligned blocks of four texels per row, so that source-alpha
-// blending can copy opaque runs and pass over clear ones without looking at
-// each texel again. Valid only while the level's texels stay as they were.
+// Where an A8R8G8B8 level's texels are opaque, clear or partly transparent,
+// as runs of texels per row, so that source-alpha blending can copy opaque
+// runs and pass over clear ones without looking at each texel again. Valid
+// only while the level's texels stay as they were.
 struct AlphaRuns {
-  // kBinary: every texel of the block is opaque or clear, not all alike.
-  static constexpr uint32_t kClear = 0, kOpaque = 1, kMixed = 2, kBinary = 3;
-  static constexpr int kBlock = 4;
+  static constexpr uint32_t kClear = 0, kOpaque = 1, kMixed = 2;
   int width = 0, height = 0;
   std::vector<uint32_t> rowFirst;  // height + 1 indices into `runs`
-  std::vector<uint32_t> runs;      // per row in order: end block << 2 | class
+  std::vector<uint32_t> runs;      // per row in order: end texel << 2 | class
 };
 
 // The top level of a texture as the sampler sees it.

@@ -7,6 +7,10 @@
 #include <map>
 #include <numbers>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace dsound {
 namespace {
 
@@ -311,8 +315,23 @@ void Mixer::MixLocked(int16_t* out, int frames) {
     if (v->playing) RenderVoice(*v, acc, frames);
   }
   // Saturate instead of wrapping when the sum leaves the 16-bit range, then
-  // round half away from zero (plain arithmetic, so the loop vectorises).
-  for (size_t i = 0; i < count; ++i) {
+  // round half away from zero. The sum is always finite (every sample is
+  // within -1..1), so the vector minimum and maximum clamp exactly as the
+  // comparisons do, without a branch on each sample's sign.
+  size_t i = 0;
+#if defined(__SSE2__)
+  const __m128 scale = _mm_set1_ps(32768.0f), lo = _mm_set1_ps(-32768.0f), hi = _mm_set1_ps(32767.0f);
+  const __m128 half = _mm_set1_ps(0.5f), zero = _mm_setzero_ps();
+  auto convert = [&](const float* a) {
+    __m128 x = _mm_min_ps(_mm_max_ps(_mm_mul_ps(_mm_loadu_ps(a), scale), lo), hi);
+    const __m128 h = _mm_or_ps(half, _mm_and_ps(_mm_cmplt_ps(x, zero), _mm_set1_ps(-0.0f)));  // -0.5 below zero
+    return _mm_cvttps_epi32(_mm_add_ps(x, h));
+  };
+  for (; i + 8 <= count; i += 8) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packs_epi32(convert(acc + i), convert(acc + i + 4)));
+  }
+#endif
+  for (; i < count; ++i) {
     float x = acc[i] * 32768.0f;
     x = x < -32768.0f ? -32768.0f : (x > 32767.0f ? 32767.0f : x);
     out[i] = static_cast<int16_t>(static_cast<int32_t>(x + (x < 0.0f ? -0.5f : 0.5f)));
