@@ -4,9 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -298,62 +295,6 @@ TEST_F(SdlHostTest, AudioPullsFromTheSourceOrReportsNoDevice) {
   host::SdlHost h2;
   EXPECT_FALSE(h2.OpenAudio(host::AudioFormat{44100, 2}, &source));
   EXPECT_FALSE(h2.AudioError().empty()) << "the reason is kept";
-}
-
-// Fullscreen on a real X display: the window becomes the screen's size and
-// goes back to its own.
-TEST(SdlHostXvfb, FullscreenTogglesToTheScreenSizeAndBack) {
-  int fds[2];
-  ASSERT_EQ(pipe(fds), 0);
-  pid_t server = fork();
-  if (server == 0) {
-    close(fds[0]);
-    const std::string fd = std::to_string(fds[1]);
-    execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1920x1080x24", "-nolisten", "tcp",
-           static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  close(fds[1]);
-  std::string number;
-  char c;
-  while (read(fds[0], &c, 1) == 1 && c != '\n') number += c;
-  close(fds[0]);
-  if (number.empty()) {
-    waitpid(server, nullptr, 0);
-    GTEST_SKIP() << "Xvfb is not available";
-  }
-  setenv("DISPLAY", (":" + number).c_str(), 1);
-  setenv("SDL_VIDEODRIVER", "x11", 1);
-  setenv("SDL_AUDIODRIVER", "dummy", 1);
-  {
-    host::SdlHost h;
-    ASSERT_TRUE(h.Ok());
-    ASSERT_TRUE(h.CreateWindow("VELMORA", 100, 100, 800, 640));
-    h.ShowWindow(true);
-    std::vector<uint32_t> frame(800 * 640, 0x3366CC);
-    h.Present(frame.data(), 800, 640, 800 * 4);
-    h.SleepMs(200);
-    int w = 0, hgt = 0;
-    h.WindowSize(&w, &hgt);
-    EXPECT_EQ(w, 800);
-    EXPECT_EQ(hgt, 640);
-    h.SetFullscreen(true);
-    h.SleepMs(300);
-    EXPECT_TRUE(h.Fullscreen());
-    h.WindowSize(&w, &hgt);
-    EXPECT_EQ(w, 1920);
-    EXPECT_EQ(hgt, 1080);
-    h.SetFullscreen(false);
-    h.SleepMs(300);
-    EXPECT_FALSE(h.Fullscreen());
-    h.WindowSize(&w, &hgt);
-    EXPECT_EQ(w, 800);
-    EXPECT_EQ(hgt, 640);
-    h.DestroyWindow();
-  }
-  unsetenv("SDL_VIDEODRIVER");
-  kill(server, SIGTERM);
-  waitpid(server, nullptr, 0);
 }
 
 }  // namespace

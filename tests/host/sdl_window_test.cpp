@@ -1,12 +1,15 @@
 // The SDL host's window on a real X display (Xvfb, whose only OpenGL is
 // Mesa's CPU rasteriser): frames reach the window pixel for pixel and
 // sharply scaled, a frame equal to the one on screen is not sent again but
-// the window still shows it after an expose, and waiting for events does
-// not wake the thread in between.
+// the window still shows it after an expose, waiting for events does not
+// wake the thread in between, and fullscreen covers the screen and goes
+// back.
 #include "host/sdl/sdl_host.h"
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -19,7 +22,17 @@
 #include "tests/e2e/xvfb_session.h"
 #include <X11/Xutil.h>
 
+// SDL's X11 video opens the session bus, and libdbus keeps a buffer to the
+// end of the process (see sdl_host_test.cpp).
 extern "C" const char* __lsan_default_suppressions() { return "leak:libdbus-1.so\nleak:libubsan.so\n"; }
+
+#if defined(__SANITIZE_ADDRESS__)
+// Mesa's OpenGL driver, loaded with a window and unloaded with it, leaves a
+// block that only its unloaded code pointed at: the leak checker can then
+// neither count it as reachable nor name the code to suppress it. In this
+// process libraries stay loaded, so the driver's blocks stay its own.
+extern "C" int dlclose(void*) { return 0; }
+#endif
 
 namespace {
 
@@ -199,6 +212,62 @@ TEST_F(SdlWindowXvfb, EqualFramesAreNotSentAgainButExposesShowTheLastOne) {
     EXPECT_LT(switches, 5) << "woke between events";
   }
   h.DestroyWindow();
+}
+
+// Fullscreen on a real X display: the window becomes the screen's size and
+// goes back to its own.
+TEST(SdlHostXvfb, FullscreenTogglesToTheScreenSizeAndBack) {
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  pid_t server = fork();
+  if (server == 0) {
+    close(fds[0]);
+    const std::string fd = std::to_string(fds[1]);
+    execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1920x1080x24", "-nolisten", "tcp",
+           static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(fds[1]);
+  std::string number;
+  char c;
+  while (read(fds[0], &c, 1) == 1 && c != '\n') number += c;
+  close(fds[0]);
+  if (number.empty()) {
+    waitpid(server, nullptr, 0);
+    GTEST_SKIP() << "Xvfb is not available";
+  }
+  setenv("DISPLAY", (":" + number).c_str(), 1);
+  setenv("SDL_VIDEODRIVER", "x11", 1);
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
+  {
+    host::SdlHost h;
+    ASSERT_TRUE(h.Ok());
+    ASSERT_TRUE(h.CreateWindow("VELMORA", 100, 100, 800, 640));
+    h.ShowWindow(true);
+    std::vector<uint32_t> frame(800 * 640, 0x3366CC);
+    h.Present(frame.data(), 800, 640, 800 * 4);
+    h.SleepMs(200);
+    int w = 0, hgt = 0;
+    h.WindowSize(&w, &hgt);
+    EXPECT_EQ(w, 800);
+    EXPECT_EQ(hgt, 640);
+    h.SetFullscreen(true);
+    h.SleepMs(300);
+    EXPECT_TRUE(h.Fullscreen());
+    h.WindowSize(&w, &hgt);
+    EXPECT_EQ(w, 1920);
+    EXPECT_EQ(hgt, 1080);
+    h.SetFullscreen(false);
+    h.SleepMs(300);
+    EXPECT_FALSE(h.Fullscreen());
+    h.WindowSize(&w, &hgt);
+    EXPECT_EQ(w, 800);
+    EXPECT_EQ(hgt, 640);
+    h.DestroyWindow();
+  }
+  unsetenv("SDL_VIDEODRIVER");
+  kill(server, SIGTERM);
+  waitpid(server, nullptr, 0);
 }
 
 }  // namespace
