@@ -412,6 +412,10 @@ bool SdlHost::CreateWindow(const std::string& titleUtf8, int x, int y, int width
       impl_->lastError = SDL_GetError();
       return false;
     }
+    impl_->renderer = SDL_CreateRenderer(impl_->window, -1, SDL_RENDERER_SOFTWARE);
+    // A display without window surfaces of its own (Wayland) offers only
+    // OpenGL after all.
+    if (impl_->renderer == nullptr) impl_->renderer = SDL_CreateRenderer(impl_->window, -1, SDL_RENDERER_ACCELERATED);
   }
   if (impl_->renderer == nullptr) impl_->renderer = SDL_CreateRenderer(impl_->window, -1, SDL_RENDERER_SOFTWARE);
   if (impl_->renderer == nullptr) {
