@@ -709,6 +709,18 @@ void SdlHost::CloseAudio() {
   impl_->source = nullptr;
 }
 
+bool SdlHost::SilentAudioOutput() {
+  // Only SDL_AUDIODRIVER can choose the dummy driver (SDL never falls back
+  // to it); where it might have, ask SDL which driver the list came to.
+  const char* wanted = SDL_GetHint(SDL_HINT_AUDIODRIVER);
+  if (wanted == nullptr || SDL_strcasestr(wanted, "dummy") == nullptr) return false;
+  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
+  const char* driver = SDL_GetCurrentAudioDriver();
+  const bool silent = driver != nullptr && SDL_strcasecmp(driver, "dummy") == 0;
+  SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  return silent;
+}
+
 int SdlHost::AudioBufferFrames() { return impl_->audioFrames; }
 
 bool SdlHost::AudioFailed() const { return impl_->audioFailed; }

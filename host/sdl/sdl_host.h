@@ -72,6 +72,10 @@ class SdlHost : public Host {
   void KeyboardState(uint8_t keys[kKeyCount]) override;
   bool OpenAudio(const AudioFormat& format, AudioSource* source) override;
   void CloseAudio() override;
+  // True when SDL's audio driver is its dummy one, which throws every sample
+  // away: the mixer then keeps time by the clock instead of a thread pulling
+  // silence every buffer.
+  bool SilentAudioOutput() override;
   int AudioBufferFrames() override;
   DialogAnswer MessageBox(const MessageBoxRequest& request) override;
   void DebugOutput(const char* text) override;

@@ -290,6 +290,16 @@ TEST_F(SdlHostTest, AudioPullsFromTheSourceOrReportsNoDevice) {
     h.SleepMs(200);
     h.CloseAudio();
   }
+  // The dummy driver plays nothing: the host says so, and the mixer keeps
+  // time without a thread pulling silence. Every other driver is pulled
+  // from, also when a list of them comes to the dummy one only at its end.
+  EXPECT_TRUE(h.SilentAudioOutput());
+  setenv("SDL_AUDIODRIVER", "none-such,dummy", 1);
+  EXPECT_TRUE(h.SilentAudioOutput());
+  setenv("SDL_AUDIODRIVER", "disk", 1);
+  EXPECT_FALSE(h.SilentAudioOutput());
+  unsetenv("SDL_AUDIODRIVER");
+  EXPECT_FALSE(h.SilentAudioOutput()) << "SDL never picks the dummy driver by itself";
   // With no output device at all the host says so instead of failing later.
   setenv("SDL_AUDIODRIVER", "none-such", 1);
   host::SdlHost h2;
