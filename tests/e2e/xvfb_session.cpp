@@ -63,7 +63,12 @@ pid_t StartProgram(const std::string& display, const std::string& path, const st
   if (pid == 0) {
     if (!cwd.empty() && chdir(cwd.c_str()) != 0) _exit(126);
     setenv("DISPLAY", display.c_str(), 1);
-    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    // Silent by default; VELMORA_E2E_AUDIODRIVER picks another driver, e.g.
+    // "disk" (into /dev/null) for an output whose thread pulls samples as a
+    // sound card's would.
+    const char* audio = getenv("VELMORA_E2E_AUDIODRIVER");
+    setenv("SDL_AUDIODRIVER", audio && *audio ? audio : "dummy", 1);
+    setenv("SDL_DISKAUDIOFILE", "/dev/null", 0);
     // The X11 and GL drivers that SDL loads keep a few allocations until the
     // process ends; in sanitizer builds that is not the game's leak to report.
     setenv("ASAN_OPTIONS", "detect_leaks=0", 1);

@@ -35,7 +35,8 @@ class XvfbSession {
 Window FindWindow(Display* d, Window w, const char* title);
 
 // Starts the real program (the file `path`) on the display in folder `cwd`
-// (the test's own when empty) with silent audio; its process id.
+// (the test's own when empty) with silent audio (or SDL's audio driver
+// VELMORA_E2E_AUDIODRIVER); its process id.
 pid_t StartProgram(const std::string& display, const std::string& path, const std::string& cwd = {});
 
 // Polls for the program's viewable window for up to `ms`; 0 if none came.
