@@ -36,8 +36,6 @@
 namespace gfx {
 namespace {
 
-constexpr int kJpegQuality = 90;
-
 using Bytes = std::vector<BYTE>;
 
 template <typename T>
@@ -232,6 +230,8 @@ Bytes EncodePpm(const Picture& p) {
 }
 
 #if VELMORA_IMAGE_LIBRARIES
+constexpr int kJpegQuality = 90;
+
 HRESULT EncodePng(const Picture& p, Bytes* out) {
   const int channels = p.grey ? 1 : p.alpha ? 4 : 3;
   Bytes rows(size_t(p.width) * p.height * channels);
