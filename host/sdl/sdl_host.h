@@ -8,10 +8,13 @@
 // stick hold the arrow keys in the keyboard state, A or Start is the space
 // bar and Back is Escape as window messages; keyboard state read globally through
 // X11 (XQueryKeymap) where the display is X11, else from the focused window;
-// audio through SDL's callback; blocking message boxes; cursor and icon
-// pictures; the profile from an ini file (see profile_ini.h). Where OpenGL
-// is only a CPU rasteriser, frames are copied into the window's surface
-// instead (see renderer_choice.h); a GPU keeps the accelerated renderer.
+// audio through SDL's callback (none on SDL's dummy driver, which hears
+// nothing: the mixer keeps time by the clock); blocking message boxes;
+// cursor and icon pictures; the profile from an ini file (see
+// profile_ini.h). Where OpenGL is only a CPU rasteriser, frames are copied
+// into the window's surface instead (see renderer_choice.h); a GPU keeps
+// the accelerated renderer. A frame equal to the one on screen is not sent
+// again, and waiting wakes only for events and deadlines.
 // Environment: VELMORA_DEBUG_OUTPUT=1 prints debugger output to standard
 // error; VELMORA_D3D_PROFILE names the Direct3D device profile.
 // Depends on: SDL2, X11 (optional at run time).
