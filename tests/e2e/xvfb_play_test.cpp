@@ -33,10 +33,7 @@ namespace {
 
 using std::chrono::milliseconds;
 
-struct Frame {
-  int width = 0, height = 0;
-  std::vector<uint32_t> rgb;  // 0x00RRGGBB
-};
+using Frame = WindowPixels;
 
 // Mean absolute channel difference of two same-sized regions.
 double Difference(const Frame& a, int ax, int ay, const Frame& b, int bx, int by, int w, int h) {
@@ -51,21 +48,6 @@ double Difference(const Frame& a, int ax, int ay, const Frame& b, int bx, int by
   return sum / (3.0 * w * h);
 }
 
-Frame Capture(Display* d, Window w) {
-  Frame f;
-  XWindowAttributes a;
-  if (!XGetWindowAttributes(d, w, &a)) return f;
-  XImage* image = XGetImage(d, w, 0, 0, a.width, a.height, AllPlanes, ZPixmap);
-  if (!image) return f;
-  f.width = a.width;
-  f.height = a.height;
-  f.rgb.resize(static_cast<size_t>(f.width) * f.height);
-  for (int y = 0; y < f.height; ++y) {
-    for (int x = 0; x < f.width; ++x) f.rgb[static_cast<size_t>(y) * f.width + x] = XGetPixel(image, x, y) & 0xFFFFFF;
-  }
-  XDestroyImage(image);
-  return f;
-}
 
 // CPU ticks (user + system) of a process's threads so far, by role: the
 // main thread, SDL's audio thread, the OpenGL driver's threads, the rest.
@@ -221,7 +203,7 @@ TEST(Xvfb, TitleCardSpaceArrowAndEscape) {
   auto waitFor = [&](auto good, int ms) {
     Frame f;
     for (int waited = 0; waited <= ms; waited += 100) {
-      f = Capture(d, w);
+      f = CaptureWindow(d, w);
       if (f.width == 800 && f.height == 640 && good(f)) break;
       std::this_thread::sleep_for(milliseconds(100));
     }
@@ -242,7 +224,7 @@ TEST(Xvfb, TitleCardSpaceArrowAndEscape) {
   CpuWindow titleCpu(game);
   std::this_thread::sleep_for(std::chrono::seconds(CpuWindowSeconds()));
   const double titleShare = titleCpu.Stop();
-  EXPECT_LT(titleDifference(Capture(d, w)), 4.0) << "still the title card";
+  EXPECT_LT(titleDifference(CaptureWindow(d, w)), 4.0) << "still the title card";
 
   press(XK_space, true);
   press(XK_space, false);

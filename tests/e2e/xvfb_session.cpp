@@ -10,6 +10,8 @@
 #include <cstring>
 #include <thread>
 
+#include <X11/Xutil.h>
+
 XvfbSession::~XvfbSession() {
   if (display_) XCloseDisplay(display_);
   if (server_ > 0) {
@@ -38,6 +40,23 @@ bool XvfbSession::Start(const char* screen) {
   name_ = ":" + number;
   display_ = XOpenDisplay(name_.c_str());
   return display_ != nullptr;
+}
+
+WindowPixels CaptureWindow(Display* d, Window w) {
+  WindowPixels c;
+  XWindowAttributes a;
+  XSync(d, False);
+  if (!XGetWindowAttributes(d, w, &a)) return c;
+  XImage* image = XGetImage(d, w, 0, 0, a.width, a.height, AllPlanes, ZPixmap);
+  if (!image) return c;
+  c.width = a.width;
+  c.height = a.height;
+  c.rgb.resize(static_cast<size_t>(c.width) * c.height);
+  for (int y = 0; y < c.height; ++y) {
+    for (int x = 0; x < c.width; ++x) c.rgb[static_cast<size_t>(y) * c.width + x] = XGetPixel(image, x, y) & 0xFFFFFF;
+  }
+  XDestroyImage(image);
+  return c;
 }
 
 Window FindWindow(Display* d, Window w, const char* title) {

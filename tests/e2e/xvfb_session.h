@@ -5,7 +5,9 @@
 
 #include <sys/types.h>
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 // Last in every includer: Xlib's macros (None, Bool, Status...) would break
 // headers after it.
@@ -30,6 +32,17 @@ class XvfbSession {
   std::string name_;
   Display* display_ = nullptr;
 };
+
+// A window's pixels as 0x00RRGGBB, top row first; empty when it cannot be
+// read.
+struct WindowPixels {
+  int width = 0, height = 0;
+  std::vector<uint32_t> rgb;
+  uint32_t At(int x, int y) const { return rgb[static_cast<size_t>(y) * width + x]; }
+};
+
+// Reads window `w` back from the server, after everything sent so far.
+WindowPixels CaptureWindow(Display* d, Window w);
 
 // The first viewable window under `w` whose title is `title`, or 0.
 Window FindWindow(Display* d, Window w, const char* title);

@@ -8,9 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <cstdlib>
@@ -65,28 +62,7 @@ std::vector<uint32_t> Blocks() {
   return f;
 }
 
-struct Capture {
-  int width = 0, height = 0;
-  std::vector<uint32_t> rgb;
-  uint32_t At(int x, int y) const { return rgb[static_cast<size_t>(y) * width + x]; }
-};
-
-Capture Grab(Display* d, Window w) {
-  Capture c;
-  XWindowAttributes a;
-  XSync(d, False);
-  if (!XGetWindowAttributes(d, w, &a)) return c;
-  XImage* image = XGetImage(d, w, 0, 0, a.width, a.height, AllPlanes, ZPixmap);
-  if (!image) return c;
-  c.width = a.width;
-  c.height = a.height;
-  c.rgb.resize(static_cast<size_t>(c.width) * c.height);
-  for (int y = 0; y < c.height; ++y) {
-    for (int x = 0; x < c.width; ++x) c.rgb[static_cast<size_t>(y) * c.width + x] = XGetPixel(image, x, y) & 0xFFFFFF;
-  }
-  XDestroyImage(image);
-  return c;
-}
+using Capture = WindowPixels;
 
 // Lets the host handle what the window system sent (resizes, exposes).
 void Settle(host::SdlHost& h) {
@@ -131,7 +107,7 @@ TEST_F(SdlWindowXvfb, FramesReachTheWindowExactlyAndScaledSharply) {
   const Window w = WaitForWindow(d, "VELMORA", 5000);
   ASSERT_NE(w, 0u);
 
-  Capture c = Grab(d, w);
+  Capture c = CaptureWindow(d, w);
   ASSERT_EQ(c.width, kW);
   ASSERT_EQ(c.height, kH);
   int wrong = 0;
@@ -143,7 +119,7 @@ TEST_F(SdlWindowXvfb, FramesReachTheWindowExactlyAndScaledSharply) {
   // Twice the size: every pixel a 2 x 2 block, no blur.
   h.MoveWindow(0, 0, 2 * kW, 2 * kH);
   Settle(h);
-  c = Grab(d, w);
+  c = CaptureWindow(d, w);
   ASSERT_EQ(c.width, 2 * kW);
   wrong = 0;
   for (int y = 0; y < 2 * kH; ++y) {
@@ -157,7 +133,7 @@ TEST_F(SdlWindowXvfb, FramesReachTheWindowExactlyAndScaledSharply) {
   h.Present(blocks.data(), kW, kH, kW * 4);
   h.MoveWindow(0, 0, 1900, 1440);
   Settle(h);
-  c = Grab(d, w);
+  c = CaptureWindow(d, w);
   ASSERT_EQ(c.width, 1900);
   ASSERT_EQ(c.height, 1440);
   const int left = (1900 - 1800) / 2;
@@ -196,7 +172,7 @@ TEST_F(SdlWindowXvfb, EqualFramesAreNotSentAgainButExposesShowTheLastOne) {
   h.ShowWindow(true);
   Settle(h);
   EXPECT_GT(h.FramesShown(), shown);
-  const Capture c = Grab(d, w);
+  const Capture c = CaptureWindow(d, w);
   ASSERT_EQ(c.width, kW);
   EXPECT_EQ(c.At(150, 100), BlockColour(1, 1)) << "the last frame, shown again";
   EXPECT_EQ(c.At(750, 600), BlockColour(7, 7));
@@ -217,26 +193,9 @@ TEST_F(SdlWindowXvfb, EqualFramesAreNotSentAgainButExposesShowTheLastOne) {
 // Fullscreen on a real X display: the window becomes the screen's size and
 // goes back to its own.
 TEST(SdlHostXvfb, FullscreenTogglesToTheScreenSizeAndBack) {
-  int fds[2];
-  ASSERT_EQ(pipe(fds), 0);
-  pid_t server = fork();
-  if (server == 0) {
-    close(fds[0]);
-    const std::string fd = std::to_string(fds[1]);
-    execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1920x1080x24", "-nolisten", "tcp",
-           static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  close(fds[1]);
-  std::string number;
-  char c;
-  while (read(fds[0], &c, 1) == 1 && c != '\n') number += c;
-  close(fds[0]);
-  if (number.empty()) {
-    waitpid(server, nullptr, 0);
-    GTEST_SKIP() << "Xvfb is not available";
-  }
-  setenv("DISPLAY", (":" + number).c_str(), 1);
+  XvfbSession x;
+  if (!x.Start("1920x1080x24")) GTEST_SKIP() << "Xvfb is not available";
+  setenv("DISPLAY", x.name().c_str(), 1);
   setenv("SDL_VIDEODRIVER", "x11", 1);
   setenv("SDL_AUDIODRIVER", "dummy", 1);
   {
@@ -266,8 +225,6 @@ TEST(SdlHostXvfb, FullscreenTogglesToTheScreenSizeAndBack) {
     h.DestroyWindow();
   }
   unsetenv("SDL_VIDEODRIVER");
-  kill(server, SIGTERM);
-  waitpid(server, nullptr, 0);
 }
 
 }  // namespace
