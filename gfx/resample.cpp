@@ -56,6 +56,8 @@ bool RawCopy(const ImageView& dest, const ImageView& src) {
     return false;
   }
   if (IsPalettised(src.format) && !SamePalette(dest, src)) return false;
+  // Nothing to move for an empty rectangle, whose views may hold no pixels.
+  if (src.rowBytes == 0) return true;
   for (UINT z = 0; z < src.depth; ++z) {
     for (UINT y = 0; y < src.height; ++y) {
       std::memmove(const_cast<BYTE*>(RowPointer(dest, y, z)), RowPointer(src, y, z), src.rowBytes);
