@@ -33,6 +33,13 @@ void EnterProgramFolder() {
   std::filesystem::current_path(std::filesystem::read_symlink("/proc/self/exe", ec).parent_path(), ec);
 }
 
+// Leaves the process as a new one finds it, for whatever runs next: no
+// window class, timer or quit message left, the game on its title card.
+void ForgetTheRun() {
+  platform::ResetWin32State();
+  ResetGameStateForNewProcess();
+}
+
 void BM_Startup(benchmark::State& state) {
   EnterProgramFolder();
   for (auto _ : state) {
@@ -44,8 +51,7 @@ void BM_Startup(benchmark::State& state) {
     const int code = entry::RunProgram(h, "");
     if (code != 0 || h.FrameCount() != 1) state.SkipWithError("start-up did not reach the first frame");
     state.PauseTiming();
-    platform::ResetWin32State();
-    ResetGameStateForNewProcess();
+    ForgetTheRun();
     state.ResumeTiming();
   }
 }
@@ -82,10 +88,7 @@ void BM_Tick(benchmark::State& state) {
   ReleaseGraphicsAndInput();
   ReleaseSound();
   DestroyWindow(mainWindow);
-  // BM_Startup, which may run next in this process, must start as a new
-  // process would: no window class or quit message left, on the title card.
-  platform::ResetWin32State();
-  ResetGameStateForNewProcess();
+  ForgetTheRun();  // BM_Startup may run next in this process
   host::SetCurrent(nullptr);
 }
 BENCHMARK(BM_Tick)->Name("BM_Tick/play")->Unit(benchmark::kMicrosecond);
