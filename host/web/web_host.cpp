@@ -20,6 +20,7 @@
 #include "host/web/dom_keys.h"
 #include "host/web/page_layout.h"
 #include "host/web/page_query.h"
+#include "host/shown_frame.h"
 
 // The page glue, web_host.js.
 extern "C" {
@@ -49,7 +50,9 @@ namespace host {
 namespace {
 
 constexpr const char* kCanvas = "#canvas";
-constexpr int kAudioBufferFrames = 1024;  // about 23 ms at 44100 Hz
+// The page mixes this many frames at a time (about 46 ms at 44100 Hz): its
+// thread wakes for sound about 22 times a second.
+constexpr int kAudioBufferFrames = 2048;
 constexpr int kMaxMixFrames = 16384;
 constexpr int kDropChunkFrames = 4096;
 
@@ -230,6 +233,7 @@ void WebHost::DesktopSize(int* width, int* height) {
 bool WebHost::CreateWindow(const std::string& titleUtf8, int, int, int, int) {
   if (windowExists_) return false;
   windowExists_ = true;
+  shown_.clear();
   velmora_web_set_title(titleUtf8.c_str());
   emscripten_set_canvas_element_size(kCanvas, kClientWidth, kClientHeight);
   Relayout();
@@ -247,6 +251,7 @@ void WebHost::MoveWindow(int, int, int, int) {
 void WebHost::DestroyWindow() {
   if (!windowExists_) return;
   windowExists_ = false;
+  shown_.clear();
   velmora_web_show_canvas(0);
 }
 
@@ -255,6 +260,14 @@ void WebHost::Present(const uint32_t* pixels, int width, int height, int pitchBy
       pitchBytes < width * 4) {
     return;
   }
+  // The canvas keeps its picture: a frame equal to it is counted as shown
+  // but not converted and uploaded again.
+  if (SameFrame(shown_, shownWidth_, pixels, width, height, pitchBytes)) {
+    velmora_web_present(nullptr, width, height);
+    return;
+  }
+  KeepFrame(&shown_, pixels, width, height, pitchBytes);
+  shownWidth_ = width;
   rgba_.resize(static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
   web::XrgbToRgba(pixels, width, height, pitchBytes, rgba_.data());
   velmora_web_present(rgba_.data(), width, height);
