@@ -25,8 +25,6 @@ Usage: browser_test.py --web-dir DIR --replay VELMORA_REPLAY --work DIR
 """
 import argparse
 import base64
-import functools
-import http.server
 import json
 import os
 import shutil
@@ -34,7 +32,6 @@ import struct
 import subprocess
 import sys
 import tempfile
-import threading
 import time
 import zlib
 
@@ -42,10 +39,10 @@ SKIP = 77
 SEED_TIME = 1700000000
 WIDTH, HEIGHT = 800, 640
 CELL = 88
-WEB_FILES = ("velmora.html", "velmora.js", "velmora.wasm", "velmora.data")
+WEB_FILES = ("velmora.html", "velmora.js", "velmora.wasm", "page.js")
 CHROMIUM_FLAGS = ("--headless", "--no-sandbox", "--disable-gpu", "--disable-background-networking",
                   "--disable-component-update", "--no-first-run", "--disable-sync", "--disable-quic",
-                  "--window-size=1024,900")
+                  "--window-size=900,800")
 
 
 def skip(reason):
@@ -135,15 +132,10 @@ def compare(name, browser_rgb, reference_png):
 
 
 def serve(directory):
-    handler = functools.partial(QuietHandler, directory=directory)
-    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
-    threading.Thread(target=server.serve_forever, daemon=True).start()
-    return server
-
-
-class QuietHandler(http.server.SimpleHTTPRequestHandler):
-    def log_message(self, *args):
-        pass
+    """The build served as scripts/serve-web.sh serves it (precompressed)."""
+    sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts"))
+    import web_server
+    return web_server.serve(directory)
 
 
 # Reads the frame count and the canvas in one go: the page cannot present
