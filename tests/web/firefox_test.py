@@ -81,7 +81,7 @@ async def title_card(port, url):
             if time.monotonic() > deadline:
                 bt.fail("Firefox's remote agent did not start within 60 s")
             await asyncio.sleep(0.2)
-    async with ws:
+    try:
         b = Bidi(ws)
         await b.call("session.new", {"capabilities": {}})
         tree = await b.call("browsingContext.getTree", {})
@@ -99,6 +99,8 @@ async def title_card(port, url):
             await asyncio.sleep(0.05)
         shot = await b.call("browsingContext.captureScreenshot", {"context": context})
         return json.loads(value), base64.b64decode(shot["data"])
+    finally:
+        await ws.close()
 
 
 def main():
@@ -117,6 +119,13 @@ def main():
     try:
         import websockets  # noqa: F401
     except ImportError:
+        # Debian's package belongs to the system's Python, which another
+        # python3 earlier on PATH cannot see.
+        system = "/usr/bin/python3"
+        if os.path.realpath(sys.executable) != os.path.realpath(system) and os.path.exists(system) and \
+                not os.environ.get("VELMORA_BROWSER_TEST_REEXEC"):
+            os.environ["VELMORA_BROWSER_TEST_REEXEC"] = "1"
+            os.execv(system, [system] + sys.argv)
         bt.skip("python3-websockets is not installed (scripts/setup.sh web installs it)")
     os.makedirs(args.work, exist_ok=True)
 
