@@ -42,7 +42,7 @@ CELL = 88
 WEB_FILES = ("velmora.html", "velmora.js", "velmora.wasm", "page.js")
 CHROMIUM_FLAGS = ("--headless", "--no-sandbox", "--disable-gpu", "--disable-background-networking",
                   "--disable-component-update", "--no-first-run", "--disable-sync", "--disable-quic",
-                  "--window-size=900,800")
+                  "--window-size=900,900")
 
 
 def skip(reason):
