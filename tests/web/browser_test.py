@@ -58,20 +58,31 @@ def fail(reason):
     sys.exit(1)
 
 
+def under_system_python():
+    """Runs this script again under the system's Python, once: Debian's
+    python3-selenium and python3-websockets belong to it, and another
+    python3 earlier on PATH cannot see them. Returns only where it cannot."""
+    system = "/usr/bin/python3"
+    if os.path.realpath(sys.executable) != os.path.realpath(system) and os.path.exists(system) and \
+            not os.environ.get("VELMORA_BROWSER_TEST_REEXEC"):
+        os.environ["VELMORA_BROWSER_TEST_REEXEC"] = "1"
+        os.execv(system, [system] + sys.argv)
+
+
 def import_selenium():
     try:
         import selenium  # noqa: F401
         return
     except ImportError:
         pass
-    # Debian's python3-selenium belongs to the system's Python; another
-    # python3 earlier on PATH cannot see it.
-    system = "/usr/bin/python3"
-    if os.path.realpath(sys.executable) != os.path.realpath(system) and os.path.exists(system) and \
-            not os.environ.get("VELMORA_BROWSER_TEST_REEXEC"):
-        os.environ["VELMORA_BROWSER_TEST_REEXEC"] = "1"
-        os.execv(system, [system] + sys.argv)
+    under_system_python()
     skip("python3-selenium is not installed (scripts/setup.sh web installs it)")
+
+
+def print_console(driver):
+    """What the page said on its console explains most failures."""
+    for entry in driver.get_log("browser"):
+        print(f"browser console: {entry['level']}: {entry['message']}")
 
 
 def read_png_rgb(path):
@@ -263,9 +274,7 @@ def main():
         dialog_and_mouse_session(driver, base, args)
     except SystemExit as stop:
         if stop.code != 0:
-            # What the page said on its console explains most failures.
-            for entry in driver.get_log("browser"):
-                print(f"browser console: {entry['level']}: {entry['message']}")
+            print_console(driver)
         raise
     finally:
         driver.quit()

@@ -29,17 +29,9 @@ import browser_test as bt  # noqa: E402
 if os.environ.get("VELMORA_REQUIRE_ALL") == "1":
     os.environ["VELMORA_BROWSER_TEST_REQUIRED"] = "1"
 
-READ = """(() => {
-  const m = window.Module && window.Module.velmora;
-  if (!m || m.frames < 1) return '';
-  const c = document.getElementById('canvas');
-  const d = c.getContext('2d').getImageData(0, 0, c.width, c.height).data;
-  const rgb = new Uint8Array(c.width * c.height * 3);
-  for (let i = 0, j = 0; i < d.length; i += 4, j += 3) { rgb[j] = d[i]; rgb[j + 1] = d[i + 1]; rgb[j + 2] = d[i + 2]; }
-  let s = '';
-  for (let i = 0; i < rgb.length; i += 0x8000) s += String.fromCharCode.apply(null, rgb.subarray(i, i + 0x8000));
-  return JSON.stringify({frames: m.frames, width: c.width, height: c.height, rgb: btoa(s)});
-})()"""
+# The canvas as browser_test reads it, once the first frame is there, as JSON.
+READ = ("(() => { if (!window.Module || !Module.velmora || Module.velmora.frames < 1) return '';"
+        " return JSON.stringify((() => {" + bt.READ_CANVAS + "})()); })()")
 
 
 def free_port():
@@ -119,13 +111,7 @@ def main():
     try:
         import websockets  # noqa: F401
     except ImportError:
-        # Debian's package belongs to the system's Python, which another
-        # python3 earlier on PATH cannot see.
-        system = "/usr/bin/python3"
-        if os.path.realpath(sys.executable) != os.path.realpath(system) and os.path.exists(system) and \
-                not os.environ.get("VELMORA_BROWSER_TEST_REEXEC"):
-            os.environ["VELMORA_BROWSER_TEST_REEXEC"] = "1"
-            os.execv(system, [system] + sys.argv)
+        bt.under_system_python()
         bt.skip("python3-websockets is not installed (scripts/setup.sh web installs it)")
     os.makedirs(args.work, exist_ok=True)
 

@@ -232,8 +232,7 @@ def phone_session(args, base):
                 play_by_touch(driver, page, lay, args)
     except SystemExit as stop:
         if stop.code != 0 and driver is not None:
-            for entry in driver.get_log("browser"):
-                print(f"browser console: {entry['level']}: {entry['message']}")
+            bt.print_console(driver)
         raise
     finally:
         close(driver)
@@ -333,8 +332,7 @@ def play_again_and_offline_session(args, base, server):
         print(f"offline: the service worker kept {sorted(kept)}")
     except SystemExit as stop:
         if stop.code != 0:
-            for entry in driver.get_log("browser"):
-                print(f"browser console: {entry['level']}: {entry['message']}")
+            bt.print_console(driver)
         raise
     finally:
         close(driver)
