@@ -44,6 +44,8 @@ int velmora_web_message_box(const char* textUtf8, const char* captionUtf8, const
 int velmora_web_dialog_open();
 void velmora_web_debug(const char* text);
 void velmora_web_ended(int exitCode, const char* reasonUtf8);
+// page_layout.js
+void velmora_page_show_canvas(double cssWidth, double cssHeight, int whole);
 }
 
 namespace host {
@@ -216,7 +218,7 @@ void WebHost::Relayout() {
   double availW = 0, availH = 0;
   velmora_web_available_size(&availW, &availH);
   const web::CanvasSize size = web::SharpCanvasSize(availW, availH, emscripten_get_device_pixel_ratio());
-  emscripten_set_element_css_size(kCanvas, size.cssWidth, size.cssHeight);
+  velmora_page_show_canvas(size.cssWidth, size.cssHeight, size.whole ? 1 : 0);
 }
 
 void WebHost::DesktopSize(int* width, int* height) {

@@ -214,7 +214,6 @@ mergeInto(LibraryManager.library, {
   velmora_web_ended: function(exitCode, reason) {
     VW.state().exitCode = exitCode;
     document.body.setAttribute('data-state', 'ended');
-    VW.status('VELMORA has ended (exit code ' + exitCode + ')' + (reason ? ': ' + UTF8ToString(reason) : '') +
-              '. Reload the page to play again.');
+    VW.status('VELMORA has ended (exit code ' + exitCode + ')' + (reason ? ': ' + UTF8ToString(reason) : '') + '.');
   },
 });
