@@ -13,7 +13,7 @@ import sys
 def skipped(log_text):
     """(test name, reason) for each skipped test of a LastTest.log."""
     found = []
-    for block in re.split(r"\n-{20,}\n(?=\d+/\d+ Testing: )", log_text):
+    for block in re.split(r"\n(?=\d+/\d+ Testing: )", log_text):
         m = re.search(r"^\d+/\d+ Testing: (.+)$", block, re.M)
         if not m:
             continue
