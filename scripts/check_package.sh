@@ -49,8 +49,12 @@ cleanup() {
 }
 trap cleanup EXIT
 dpkg-deb -x "$deb" "$root"
-launcher=$root/usr/bin/velmora
-[ -x "$launcher" ] || { echo "check_package: the package has no usr/bin/velmora" >&2; exit 1; }
+# Debian puts games' launchers in /usr/games; a plain install in /usr/bin.
+launcher=
+for candidate in "$root/usr/games/velmora" "$root/usr/bin/velmora"; do
+  [ -x "$candidate" ] && { launcher=$candidate; break; }
+done
+[ -n "$launcher" ] || { echo "check_package: the package has no usr/games/velmora or usr/bin/velmora" >&2; exit 1; }
 
 display=:$((200 + RANDOM % 300))
 Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
