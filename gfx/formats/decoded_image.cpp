@@ -29,6 +29,34 @@ void DestroyDecodedImage(DecodedImage* image) {
   delete image;
 }
 
+void DescribePicture(DecodedImage* image, D3DFORMAT format, UINT width, UINT height, UINT rowPitch, UINT slicePitch,
+                     UINT depth, D3DRESOURCETYPE type) {
+  image->format = format;
+  image->width = width;
+  image->height = height;
+  image->depth = depth;
+  image->rowPitch = rowPitch;
+  image->slicePitch = slicePitch;
+  image->resourceType = type;
+}
+
+BYTE* AllocatePixels(DecodedImage* image, size_t bytes, bool zeroed) {
+  BYTE* pixels = zeroed ? AllocateZeroedImageBytes(bytes) : AllocateImageBytes(bytes);
+  if (pixels == nullptr) return nullptr;
+  image->pixels = pixels;
+  image->pixelsOwned = true;
+  return pixels;
+}
+
+PALETTEENTRY* AllocatePalette(DecodedImage* image, PALETTEENTRY fill) {
+  auto* palette = reinterpret_cast<PALETTEENTRY*>(AllocateImageBytes(256 * sizeof(PALETTEENTRY)));
+  if (palette == nullptr) return nullptr;
+  for (UINT i = 0; i < 256; ++i) palette[i] = fill;
+  image->palette = palette;
+  image->paletteOwned = true;
+  return palette;
+}
+
 BYTE* AllocateImageBytes(size_t bytes) {
   if (AllocationFails()) return nullptr;
   if (bytes == 0) bytes = 1;  // a valid, freeable pointer for empty images

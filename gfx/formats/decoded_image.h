@@ -3,7 +3,9 @@
 //
 // Provides: gfx::DecodedImage (format, pixels and palette, owned or borrowed,
 // size, rectangle, pitches, load-pixels flag, resource type, file format, and
-// chained levels and faces), ClearDecodedImage / DestroyDecodedImage, and the
+// chained levels and faces), ClearDecodedImage / DestroyDecodedImage,
+// ImageGuard (clears at scope exit), the decoders' shared description and
+// allocation steps (DescribePicture, AllocatePixels, AllocatePalette), and the
 // library's buffer allocator (AllocateImageBytes / FreeImageBytes) that every
 // owned pixel and palette buffer comes from.
 // Depends on: windows.h, d3d9.h, gfx/gfx.h.
@@ -55,6 +57,30 @@ void ClearDecodedImage(DecodedImage* image);
 
 // Clears a heap-allocated image (made with new) and deletes it.
 void DestroyDecodedImage(DecodedImage* image);
+
+// Clears an image (on the stack of a call) when the call leaves, however it
+// leaves.
+struct ImageGuard {
+  explicit ImageGuard(DecodedImage* guarded) : image(guarded) {}
+  ImageGuard(const ImageGuard&) = delete;
+  ImageGuard& operator=(const ImageGuard&) = delete;
+  ~ImageGuard() { ClearDecodedImage(image); }
+  DecodedImage* image;
+};
+
+// What every decoder writes first: the picture's format and size, its row
+// and slice pitches, its depth and resource type. Pixels and palette are
+// left as they are.
+void DescribePicture(DecodedImage* image, D3DFORMAT format, UINT width, UINT height, UINT rowPitch, UINT slicePitch,
+                     UINT depth = 1, D3DRESOURCETYPE type = D3DRTYPE_TEXTURE);
+
+// An owned pixel buffer of `bytes` for the image (zero-filled when asked),
+// or null, the image unchanged, when the memory cannot be had.
+BYTE* AllocatePixels(DecodedImage* image, size_t bytes, bool zeroed = false);
+
+// An owned palette of 256 entries for the image, each set to `fill`, or
+// null, the image unchanged, when the memory cannot be had.
+PALETTEENTRY* AllocatePalette(DecodedImage* image, PALETTEENTRY fill);
 
 // The library's own buffers. Returns null when the memory cannot be had
 // (or when the allocation hook says so); never throws.
