@@ -114,9 +114,5 @@ HRESULT WINAPI D3DXFilterTexture(LPDIRECT3DBASETEXTURE9 pBaseTexture, const PALE
 
 }  // extern "C"
 
-#if __has_include("gfx/sprite/sprite.h")
-#include "gfx/sprite/sprite.h"
-#endif
-#if __has_include("gfx/image_files.h")
 #include "gfx/image_files.h"
-#endif
+#include "gfx/sprite/sprite.h"

@@ -1,12 +1,16 @@
 // image_libraries_absent.cpp — PNG and JPEG in a build without libspng and
-// libjpeg-turbo (the browser build).
+// libjpeg-turbo (the browser build). gfx/CMakeLists.txt builds this file
+// instead of the PNG and JPEG readers and writers; nothing else differs.
 //
 // Provides: DecodePng, DecodeJpeg and DecodeJpegInto that recognise their
 // format by its signature and refuse it by name, so the loader's later tries
-// and its messages stay as they are elsewhere.
-// Depends on: gfx/formats/image_decoders.h, gfx/debug_report.h.
+// and its messages stay as they are elsewhere; EncodePng and EncodeJpeg
+// that say the format cannot be written.
+// Depends on: gfx/formats/image_decoders.h, gfx/formats/image_writers.h,
+// gfx/debug_report.h.
 #include "gfx/debug_report.h"
 #include "gfx/formats/image_decoders.h"
+#include "gfx/formats/image_writers.h"
 
 namespace gfx {
 
@@ -22,6 +26,16 @@ HRESULT DecodePng(DecodedImage*, const BYTE* data, size_t size) {
   if (!LooksLikePng(data, size)) return E_FAIL;
   DebugReport(0, "PNG images are not supported");
   return E_FAIL;
+}
+
+HRESULT EncodePng(const Picture&, Bytes*) {
+  DebugReport(0, "PNG files cannot be written by this build");
+  return E_NOTIMPL;
+}
+
+HRESULT EncodeJpeg(const Picture&, Bytes*) {
+  DebugReport(0, "JPEG files cannot be written by this build");
+  return E_NOTIMPL;
 }
 
 }  // namespace gfx
