@@ -41,15 +41,23 @@ UINT BitLength(uint64_t v) {
 
 uint64_t Half(uint64_t v) { return v > 1 ? v / 2 : 1; }
 
-}  // namespace
+// What the headers say, as this reader takes it.
+struct DdsShape {
+  D3DFORMAT format = D3DFMT_UNKNOWN;
+  uint64_t width = 0, height = 0, depth = 1;
+  UINT levels = 1;
+  UINT faces = 1;
+  bool cube = false, volume = false;
+  size_t pixelOffset = kDdsHeaderBytes;
+};
 
-HRESULT DecodeDds(DecodedImage* image, const BYTE* data, size_t size) {
-  if (size < kDdsHeaderBytes || std::memcmp(data, "DDS ", 4) != 0) return E_FAIL;
+// The 124-byte header and, behind a "DX10" code, the extended header.
+HRESULT ReadHeaders(const BYTE* data, size_t size, DdsShape* shape, DWORD* faceFlags) {
   const BYTE* h = data + 4;
   if (Read32(h) != 124) return Refuse("header size is not 124");
   const DWORD flags = Read32(h + 4);
-  const uint64_t height = Read32(h + 8);
-  const uint64_t width = Read32(h + 12);
+  shape->height = Read32(h + 8);
+  shape->width = Read32(h + 12);
   const uint64_t headerDepth = Read32(h + 20);
   const DWORD mipCount = Read32(h + 24);
   DdsPixelFormat pf;
@@ -63,94 +71,109 @@ HRESULT DecodeDds(DecodedImage* image, const BYTE* data, size_t size) {
   const DWORD caps = Read32(h + 104);
   const DWORD caps2 = Read32(h + 108);
 
-  size_t offset = kDdsHeaderBytes;
-  D3DFORMAT format = D3DFMT_UNKNOWN;
-  bool cube = (caps2 & kDdsCaps2Cube) != 0;
-  bool volume = (caps2 & kDdsCaps2Volume) != 0 && (flags & kDdsdDepth) != 0;
-  DWORD faceFlags = caps2 & kDdsCaps2AllFaces;
+  shape->cube = (caps2 & kDdsCaps2Cube) != 0;
+  shape->volume = (caps2 & kDdsCaps2Volume) != 0 && (flags & kDdsdDepth) != 0;
+  *faceFlags = caps2 & kDdsCaps2AllFaces;
   if ((pf.flags & kDdpfFourCC) && pf.fourCC == MAKEFOURCC('D', 'X', '1', '0')) {
     if (size < kDdsHeaderBytes + kDdsExtendedBytes) return Refuse("extended header truncated");
     const BYTE* x = data + kDdsHeaderBytes;
-    format = FormatFromDxgi(Read32(x));
+    shape->format = FormatFromDxgi(Read32(x));
     const DWORD dimension = Read32(x + 4);
     const DWORD misc = Read32(x + 8);
     const DWORD arraySize = Read32(x + 12);
     if (arraySize != 1) return Refuse("texture arrays are not supported");
-    cube = (misc & 0x4) != 0;
-    if (cube) faceFlags = kDdsCaps2AllFaces;
-    volume = dimension == 4;
-    offset += kDdsExtendedBytes;
+    shape->cube = (misc & 0x4) != 0;
+    if (shape->cube) *faceFlags = kDdsCaps2AllFaces;
+    shape->volume = dimension == 4;
+    shape->pixelOffset += kDdsExtendedBytes;
   } else {
-    format = FormatFromDds(pf);
+    shape->format = FormatFromDds(pf);
   }
-  if (format == D3DFMT_UNKNOWN) return Refuse("unsupported pixel format");
-  if (cube && volume) return Refuse("both a cube map and a volume");
-  if (width == 0 || height == 0) return Refuse("zero width or height");
-  const uint64_t depth = volume ? headerDepth : 1;
-  if (depth == 0) return Refuse("zero depth");
-  if (cube && width != height) return Refuse("cube faces are not square");
+  shape->depth = shape->volume ? headerDepth : 1;
+  if (mipCount > 0 && ((flags & kDdsdMipMapCount) || (caps & kDdsCapsMipMap))) shape->levels = mipCount;
+  return S_OK;
+}
 
-  const UINT fullChain = BitLength(volume ? std::max({width, height, depth}) : std::max(width, height));
-  UINT levels = 1;
-  if (mipCount > 0 && ((flags & kDdsdMipMapCount) || (caps & kDdsCapsMipMap))) levels = mipCount;
-  if (levels > fullChain) return Refuse("more mip levels than the size allows");
-
-  UINT faces = 1;
-  if (cube) {
-    faces = 0;
-    for (DWORD bit = 0x400; bit <= 0x8000; bit <<= 1) faces += (faceFlags & bit) ? 1 : 0;
-    if (faces == 0) return Refuse("cube map without faces");
+// The format, sizes, level count and faces make a texture this reader takes.
+HRESULT CheckShape(DWORD faceFlags, DdsShape* shape) {
+  if (shape->format == D3DFMT_UNKNOWN) return Refuse("unsupported pixel format");
+  if (shape->cube && shape->volume) return Refuse("both a cube map and a volume");
+  if (shape->width == 0 || shape->height == 0) return Refuse("zero width or height");
+  if (shape->depth == 0) return Refuse("zero depth");
+  if (shape->cube && shape->width != shape->height) return Refuse("cube faces are not square");
+  const uint64_t longest = shape->volume ? std::max({shape->width, shape->height, shape->depth})
+                                         : std::max(shape->width, shape->height);
+  if (shape->levels > BitLength(longest)) return Refuse("more mip levels than the size allows");
+  if (shape->cube) {
+    shape->faces = 0;
+    for (DWORD bit = 0x400; bit <= 0x8000; bit <<= 1) shape->faces += (faceFlags & bit) ? 1 : 0;
+    if (shape->faces == 0) return Refuse("cube map without faces");
   }
+  return S_OK;
+}
 
-  // Check that every level of every face is there before describing any.
+// Every level of every face is in the data, before any is described.
+HRESULT CheckChainFits(const DdsShape& shape, size_t size) {
   uint64_t total = 0;
-  {
-    uint64_t w = width, hgt = height, d = depth;
-    for (UINT i = 0; i < levels; ++i) {
-      LevelLayout layout;
-      if (!LayoutOf(format, w, hgt, &layout)) return Refuse("unsupported pixel format");
-      if (!DecodedSizeFits(layout.rowPitch, layout.rows, d, 1)) return Refuse("image too large");
-      total += layout.rowPitch * layout.rows * d;
-      w = Half(w), hgt = Half(hgt), d = Half(d);
-    }
+  uint64_t w = shape.width, hgt = shape.height, d = shape.depth;
+  for (UINT i = 0; i < shape.levels; ++i) {
+    LevelLayout layout;
+    if (!LayoutOf(shape.format, w, hgt, &layout)) return Refuse("unsupported pixel format");
+    if (!DecodedSizeFits(layout.rowPitch, layout.rows, d, 1)) return Refuse("image too large");
+    total += layout.rowPitch * layout.rows * d;
+    w = Half(w), hgt = Half(hgt), d = Half(d);
   }
-  if (total * faces > kMaxDecodedBytes) return Refuse("image too large");
-  if (size - offset < total * faces) return Refuse("pixel data truncated");
+  if (total * shape.faces > kMaxDecodedBytes) return Refuse("image too large");
+  if (size - shape.pixelOffset < total * shape.faces) return Refuse("pixel data truncated");
+  return S_OK;
+}
 
-  const D3DRESOURCETYPE type = cube ? D3DRTYPE_CUBETEXTURE : volume ? D3DRTYPE_VOLUMETEXTURE : D3DRTYPE_TEXTURE;
-  const bool loadPixels = image->loadPixels;
-  const BYTE* next = data + offset;
-  DecodedImage* faceImage = image;
-  for (UINT f = 0; f < faces; ++f) {
-    if (f > 0) {
-      faceImage->nextFace = new (std::nothrow) DecodedImage;
-      if (faceImage->nextFace == nullptr) return E_OUTOFMEMORY;
-      faceImage = faceImage->nextFace;
-      faceImage->loadPixels = loadPixels;
-    }
-    DecodedImage* level = faceImage;
-    uint64_t w = width, hgt = height, d = depth;
-    for (UINT i = 0; i < levels; ++i) {
-      if (i > 0) {
-        level->nextLevel = new (std::nothrow) DecodedImage;
-        if (level->nextLevel == nullptr) return E_OUTOFMEMORY;
-        level = level->nextLevel;
-        level->loadPixels = loadPixels;
-      }
-      LevelLayout layout;
-      LayoutOf(format, w, hgt, &layout);
-      level->format = format;
-      level->width = static_cast<UINT>(w);
-      level->height = static_cast<UINT>(hgt);
-      level->depth = static_cast<UINT>(d);
-      level->rowPitch = static_cast<UINT>(layout.rowPitch);
-      level->slicePitch = static_cast<UINT>(layout.rowPitch * layout.rows);
-      level->resourceType = type;
-      level->fileFormat = D3DXIFF_DDS;
-      if (loadPixels) level->pixels = next;  // borrowed, never written
-      next += layout.rowPitch * layout.rows * d;
-      w = Half(w), hgt = Half(hgt), d = Half(d);
-    }
+// The next image of a chain (a face or a level), wanting pixels as the
+// first does.
+DecodedImage* Chained(DecodedImage** slot, bool loadPixels) {
+  *slot = new (std::nothrow) DecodedImage;
+  if (*slot != nullptr) (*slot)->loadPixels = loadPixels;
+  return *slot;
+}
+
+// One face's levels, each borrowing its bytes from `*next` onwards.
+HRESULT DescribeFace(const DdsShape& shape, DecodedImage* face, const BYTE** next) {
+  const D3DRESOURCETYPE type =
+      shape.cube ? D3DRTYPE_CUBETEXTURE : shape.volume ? D3DRTYPE_VOLUMETEXTURE : D3DRTYPE_TEXTURE;
+  DecodedImage* level = face;
+  uint64_t w = shape.width, hgt = shape.height, d = shape.depth;
+  for (UINT i = 0; i < shape.levels; ++i) {
+    if (i > 0 && (level = Chained(&level->nextLevel, face->loadPixels)) == nullptr) return E_OUTOFMEMORY;
+    LevelLayout layout;
+    LayoutOf(shape.format, w, hgt, &layout);
+    DescribePicture(level, shape.format, static_cast<UINT>(w), static_cast<UINT>(hgt),
+                    static_cast<UINT>(layout.rowPitch), static_cast<UINT>(layout.rowPitch * layout.rows),
+                    static_cast<UINT>(d), type);
+    level->fileFormat = D3DXIFF_DDS;
+    if (level->loadPixels) level->pixels = *next;  // borrowed, never written
+    *next += layout.rowPitch * layout.rows * d;
+    w = Half(w), hgt = Half(hgt), d = Half(d);
+  }
+  return S_OK;
+}
+
+}  // namespace
+
+HRESULT DecodeDds(DecodedImage* image, const BYTE* data, size_t size) {
+  if (size < kDdsHeaderBytes || std::memcmp(data, "DDS ", 4) != 0) return E_FAIL;
+  DdsShape shape;
+  DWORD faceFlags = 0;
+  HRESULT hr = ReadHeaders(data, size, &shape, &faceFlags);
+  if (SUCCEEDED(hr)) hr = CheckShape(faceFlags, &shape);
+  if (SUCCEEDED(hr)) hr = CheckChainFits(shape, size);
+  if (FAILED(hr)) return hr;
+
+  const BYTE* next = data + shape.pixelOffset;
+  DecodedImage* face = image;
+  for (UINT f = 0; f < shape.faces; ++f) {
+    if (f > 0 && (face = Chained(&face->nextFace, image->loadPixels)) == nullptr) return E_OUTOFMEMORY;
+    hr = DescribeFace(shape, face, &next);
+    if (FAILED(hr)) return hr;
   }
   return S_OK;
 }

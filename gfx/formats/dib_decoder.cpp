@@ -391,31 +391,15 @@ void DetectAlpha(const BYTE* data, Layout* l) {
   }
 }
 
-void DescribeImage(const Layout& l, DecodedImage* image) {
-  image->format = l.format;
-  image->width = static_cast<UINT>(l.width);
-  image->height = l.height;
-  image->depth = 1;
-  image->rowPitch = static_cast<UINT>(l.rowPitch);
-  image->slicePitch = 0;
-  image->resourceType = D3DRTYPE_TEXTURE;
-}
-
 // The colour table as 256 palette entries, opaque white past its end.
 HRESULT BuildPalette(const Layout& l, const BYTE* data, DecodedImage* image) {
-  PALETTEENTRY* palette = reinterpret_cast<PALETTEENTRY*>(AllocateImageBytes(256 * sizeof(PALETTEENTRY)));
+  PALETTEENTRY* palette = AllocatePalette(image, PALETTEENTRY{255, 255, 255, 255});
   if (palette == nullptr) return E_OUTOFMEMORY;
-  image->palette = palette;
-  image->paletteOwned = true;
   // Entries beyond the 256 a palette holds are ignored.
   const size_t used = l.colourCount < 256 ? static_cast<size_t>(l.colourCount) : 256;
-  for (size_t i = 0; i < 256; ++i) {
-    if (i < used) {
-      const BYTE* e = data + l.tableStart + i * l.entrySize;
-      palette[i] = PALETTEENTRY{e[2], e[1], e[0], 255};
-    } else {
-      palette[i] = PALETTEENTRY{255, 255, 255, 255};
-    }
+  for (size_t i = 0; i < used; ++i) {
+    const BYTE* e = data + l.tableStart + i * l.entrySize;
+    palette[i] = PALETTEENTRY{e[2], e[1], e[0], 255};
   }
   return S_OK;
 }
@@ -435,11 +419,8 @@ HRESULT PlacePixels(const Layout& l, const BYTE* data, size_t size, DecodedImage
   // Run-length pictures start as index 0 everywhere; padded rows keep their
   // fill bytes defined.
   const bool zeroed = !uncompressed || l.rowPitch != l.decodedRow;
-  BYTE* out =
-      zeroed ? AllocateZeroedImageBytes(static_cast<size_t>(total)) : AllocateImageBytes(static_cast<size_t>(total));
+  BYTE* out = AllocatePixels(image, static_cast<size_t>(total), zeroed);
   if (out == nullptr) return E_OUTOFMEMORY;
-  image->pixels = out;
-  image->pixelsOwned = true;
 
   if (uncompressed) {
     DecodeRows(l, data, size, out);
@@ -460,7 +441,8 @@ HRESULT Decode(DecodedImage* image, const BYTE* data, size_t size, uint64_t pixe
   if (FAILED(hr)) return hr;
   DetectAlpha(data, &l);
 
-  DescribeImage(l, image);
+  // The picture's rows are all there is: no slice pitch.
+  DescribePicture(image, l.format, static_cast<UINT>(l.width), l.height, static_cast<UINT>(l.rowPitch), 0);
   if (!image->loadPixels) return S_OK;
   if (l.format == D3DFMT_P8 && FAILED(hr = BuildPalette(l, data, image))) return hr;
   return PlacePixels(l, data, size, image);

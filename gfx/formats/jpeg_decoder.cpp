@@ -107,13 +107,7 @@ HRESULT Decode(jpeg_decompress_struct* cinfo, ErrorManager* errors, DecodedImage
     DebugReport(0, "JPEG: image too large");
     return E_FAIL;
   }
-  image->format = grey ? D3DFMT_L8 : D3DFMT_X8R8G8B8;
-  image->width = width;
-  image->height = height;
-  image->depth = 1;
-  image->rowPitch = width * bytes;
-  image->slicePitch = image->rowPitch * height;
-  image->resourceType = D3DRTYPE_TEXTURE;
+  DescribePicture(image, grey ? D3DFMT_L8 : D3DFMT_X8R8G8B8, width, height, width * bytes, width * bytes * height);
   if (!image->loadPixels) return S_OK;
 
   BYTE* out = nullptr;
@@ -122,10 +116,8 @@ HRESULT Decode(jpeg_decompress_struct* cinfo, ErrorManager* errors, DecodedImage
     out = target->pixels;
     pitch = target->pitch;
   } else {
-    out = AllocateImageBytes(image->slicePitch);
+    out = AllocatePixels(image, image->slicePitch);
     if (out == nullptr) return E_OUTOFMEMORY;
-    image->pixels = out;
-    image->pixelsOwned = true;
   }
   jpeg_start_decompress(cinfo);
   if (cinfo->output_components != static_cast<int>(bytes) || cinfo->output_width != width ||

@@ -118,13 +118,8 @@ HRESULT DecodePng(DecodedImage* image, const BYTE* data, size_t size) {
   const uint64_t pictureBytes = uint64_t{ihdr.width} * ihdr.height * plan.bytes;
   spng_set_chunk_limits(ctx.get(), size, size + pictureBytes);
 
-  image->format = plan.format;
-  image->width = ihdr.width;
-  image->height = ihdr.height;
-  image->depth = 1;
-  image->rowPitch = ihdr.width * plan.bytes;
-  image->slicePitch = image->rowPitch * ihdr.height;
-  image->resourceType = D3DRTYPE_TEXTURE;
+  DescribePicture(image, plan.format, ihdr.width, ihdr.height, ihdr.width * plan.bytes,
+                  ihdr.width * plan.bytes * ihdr.height);
   if (!image->loadPixels) return S_OK;
 
   size_t decodedBytes = 0;
@@ -132,20 +127,15 @@ HRESULT DecodePng(DecodedImage* image, const BYTE* data, size_t size) {
   if (r != 0) return Refuse(r);
   if (decodedBytes != pictureBytes) return Refuse(SPNG_EOVERFLOW);
 
-  BYTE* out = AllocateImageBytes(size_t(pictureBytes));
+  BYTE* out = AllocatePixels(image, size_t(pictureBytes));
   if (out == nullptr) return E_OUTOFMEMORY;
-  image->pixels = out;
-  image->pixelsOwned = true;
 
   if (plan.format == D3DFMT_P8) {
     spng_plte plte{};
     r = spng_get_plte(ctx.get(), &plte);
     if (r != 0) return Refuse(r);
-    PALETTEENTRY* palette = reinterpret_cast<PALETTEENTRY*>(AllocateImageBytes(256 * sizeof(PALETTEENTRY)));
+    PALETTEENTRY* palette = AllocatePalette(image, PALETTEENTRY{0, 0, 0, 255});
     if (palette == nullptr) return E_OUTOFMEMORY;
-    image->palette = palette;
-    image->paletteOwned = true;
-    for (UINT i = 0; i < 256; ++i) palette[i] = PALETTEENTRY{0, 0, 0, 255};
     for (UINT i = 0; i < plte.n_entries && i < 256; ++i) {
       palette[i] = PALETTEENTRY{plte.entries[i].red, plte.entries[i].green, plte.entries[i].blue, 255};
     }

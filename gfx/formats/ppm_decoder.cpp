@@ -70,74 +70,62 @@ HRESULT Refuse(const char* why) {
   return E_FAIL;
 }
 
-}  // namespace
-
-HRESULT DecodePpm(DecodedImage* image, const BYTE* data, size_t size) {
-  if (size < 2 || data[0] != 'P' || (data[1] != '3' && data[1] != '6')) return E_FAIL;
-  const bool text = data[1] == '3';
-
-  Reader reader(data, size, 2);
-  uint32_t width = 0, height = 0, maxval = 0;
-  uint32_t* fields[3] = {&width, &height, &maxval};
+// Width, height and maxval, each after whitespace or comments; then a
+// comment may follow maxval, and exactly one whitespace byte ends the header.
+HRESULT ReadHeader(Reader* reader, uint32_t* width, uint32_t* height, uint32_t* maxval) {
+  uint32_t* fields[3] = {width, height, maxval};
   for (uint32_t* field : fields) {
     // The magic number and every field end at whitespace or a comment.
-    if (!reader.AtDelimiter()) return Refuse("malformed header");
-    reader.SkipSpace(true);
-    if (!reader.Number(field == &maxval ? 65535u : 0xFFFFFFFFu, field)) return Refuse("malformed header");
+    if (!reader->AtDelimiter()) return Refuse("malformed header");
+    reader->SkipSpace(true);
+    if (!reader->Number(field == maxval ? 65535u : 0xFFFFFFFFu, field)) return Refuse("malformed header");
   }
-  if (width == 0 || height == 0 || maxval == 0) return Refuse("zero width, height or maxval");
-  // A comment may follow maxval; then exactly one whitespace byte.
-  if (reader.AtDelimiter() && !reader.AtSpace()) reader.SkipComment();
-  if (!reader.AtSpace()) return Refuse("malformed header");
-  reader.Advance();
+  if (*width == 0 || *height == 0 || *maxval == 0) return Refuse("zero width, height or maxval");
+  if (reader->AtDelimiter() && !reader->AtSpace()) reader->SkipComment();
+  if (!reader->AtSpace()) return Refuse("malformed header");
+  reader->Advance();
+  return S_OK;
+}
 
-  const bool wide = maxval > 255;
-  const UINT pixelBytes = wide ? 6 : 3;
-  if (!DecodedSizeFits(width, height, 1, pixelBytes)) return Refuse("image too large");
-  const uint64_t samples = uint64_t{width} * height * 3;
-  if (!text) {
-    const uint64_t needed = samples * (maxval > 255 ? 2 : 1);
-    if (size - reader.Position() < needed) return Refuse("pixel data truncated");
-  } else if (size - reader.Position() < samples) {
-    // Every text sample takes at least one digit: refuse early what
-    // cannot hold the picture.
-    return Refuse("pixel data truncated");
-  }
+// Reads every sample, scales it to 8 or 16 bits, and stores the pixels.
+class SampleReader {
+ public:
+  SampleReader(Reader* reader, const BYTE* raw, bool text, uint32_t maxval)
+      : reader_(reader), raw_(raw), text_(text), maxval_(maxval), target_(maxval > 255 ? 65535u : 255u) {}
 
-  image->format = wide ? kFormatR16G16B16 : D3DFMT_R8G8B8;
-  image->width = width;
-  image->height = height;
-  image->depth = 1;
-  image->rowPitch = width * pixelBytes;
-  image->slicePitch = image->rowPitch * height;
-  image->resourceType = D3DRTYPE_TEXTURE;
-  if (!image->loadPixels) return S_OK;
-
-  BYTE* out = AllocateImageBytes(size_t(image->slicePitch));
-  if (out == nullptr) return E_OUTOFMEMORY;
-  image->pixels = out;
-  image->pixelsOwned = true;
-
-  const BYTE* raw = data + reader.Position();
-  size_t rawPos = 0;
-  // Scales a sample to the stored range with rounding; maxval 255 and
+  // One sample scaled to the stored range with rounding; maxval 255 and
   // 65535 pass unchanged.
-  const uint32_t target = wide ? 65535u : 255u;
+  HRESULT Next(uint32_t* sample) {
+    uint32_t v = 0;
+    if (text_) {
+      reader_->SkipSpace(false);
+      if (!reader_->Number(65535u, &v)) return Refuse("malformed or truncated sample");
+    } else if (maxval_ > 255) {
+      v = (uint32_t{raw_[rawPos_]} << 8) | raw_[rawPos_ + 1];
+      rawPos_ += 2;
+    } else {
+      v = raw_[rawPos_++];
+    }
+    if (v > maxval_) return Refuse("sample above maxval");
+    *sample = maxval_ == target_ ? v : static_cast<uint32_t>((uint64_t{v} * target_ + maxval_ / 2) / maxval_);
+    return S_OK;
+  }
+
+ private:
+  Reader* reader_;
+  const BYTE* raw_;
+  size_t rawPos_ = 0;
+  bool text_;
+  uint32_t maxval_;
+  uint32_t target_;
+};
+
+HRESULT ReadPixels(SampleReader* samples, uint64_t pixels, bool wide, BYTE* out) {
   uint32_t channel[3];
-  for (uint64_t p = 0; p < samples / 3; ++p) {
+  for (uint64_t p = 0; p < pixels; ++p) {
     for (uint32_t& c : channel) {
-      uint32_t v = 0;
-      if (text) {
-        reader.SkipSpace(false);
-        if (!reader.Number(65535u, &v)) return Refuse("malformed or truncated sample");
-      } else if (maxval > 255) {
-        v = (uint32_t{raw[rawPos]} << 8) | raw[rawPos + 1];
-        rawPos += 2;
-      } else {
-        v = raw[rawPos++];
-      }
-      if (v > maxval) return Refuse("sample above maxval");
-      c = maxval == target ? v : static_cast<uint32_t>((uint64_t{v} * target + maxval / 2) / maxval);
+      const HRESULT hr = samples->Next(&c);
+      if (FAILED(hr)) return hr;
     }
     if (wide) {
       BYTE* q = out + p * 6;
@@ -153,6 +141,34 @@ HRESULT DecodePpm(DecodedImage* image, const BYTE* data, size_t size) {
     }
   }
   return S_OK;
+}
+
+}  // namespace
+
+HRESULT DecodePpm(DecodedImage* image, const BYTE* data, size_t size) {
+  if (size < 2 || data[0] != 'P' || (data[1] != '3' && data[1] != '6')) return E_FAIL;
+  const bool text = data[1] == '3';
+  Reader reader(data, size, 2);
+  uint32_t width = 0, height = 0, maxval = 0;
+  HRESULT hr = ReadHeader(&reader, &width, &height, &maxval);
+  if (FAILED(hr)) return hr;
+
+  const bool wide = maxval > 255;
+  const UINT pixelBytes = wide ? 6 : 3;
+  if (!DecodedSizeFits(width, height, 1, pixelBytes)) return Refuse("image too large");
+  const uint64_t samples = uint64_t{width} * height * 3;
+  // Every text sample takes at least one digit: refuse early what cannot
+  // hold the picture.
+  const uint64_t needed = text ? samples : samples * (wide ? 2 : 1);
+  if (size - reader.Position() < needed) return Refuse("pixel data truncated");
+
+  DescribePicture(image, wide ? kFormatR16G16B16 : D3DFMT_R8G8B8, width, height, width * pixelBytes,
+                  width * pixelBytes * height);
+  if (!image->loadPixels) return S_OK;
+  BYTE* out = AllocatePixels(image, size_t(image->slicePitch));
+  if (out == nullptr) return E_OUTOFMEMORY;
+  SampleReader sampleReader(&reader, data + reader.Position(), text, maxval);
+  return ReadPixels(&sampleReader, samples / 3, wide, out);
 }
 
 }  // namespace gfx

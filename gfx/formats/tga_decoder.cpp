@@ -43,141 +43,166 @@ PALETTEENTRY MapEntry(const BYTE* p, UINT bits, bool alpha) {
   }
 }
 
-}  // namespace
+// The 18-byte header, and what follows from it.
+struct TgaHeader {
+  BYTE idLength = 0;
+  BYTE mapType = 0;
+  BYTE imageType = 0;
+  UINT mapFirst = 0;
+  UINT mapLength = 0;
+  UINT mapEntryBits = 0;
+  UINT width = 0;
+  UINT height = 0;
+  UINT pixelBits = 0;
+  BYTE descriptor = 0;
 
-HRESULT DecodeTga(DecodedImage* image, const BYTE* data, size_t size) {
-  if (size <= 17) return E_FAIL;
-  const BYTE idLength = data[0];
-  const BYTE mapType = data[1];
-  const BYTE imageType = data[2];
-  const UINT mapFirst = Read16(data + 3);
-  const UINT mapLength = Read16(data + 5);
-  const UINT mapEntryBits = data[7];
-  const UINT width = Read16(data + 12);
-  const UINT height = Read16(data + 14);
-  const UINT pixelBits = data[16];
-  const BYTE descriptor = data[17];
+  UINT Kind() const { return imageType & 3; }  // 1 colour-mapped, 2 true colour, 3 grey
+  bool Rle() const { return (imageType & 0x08) != 0; }
+  UINT AlphaBits() const { return descriptor & 0x0F; }
+  bool RightToLeft() const { return (descriptor & 0x10) != 0; }
+  bool TopDown() const { return (descriptor & 0x20) != 0; }
+  UINT PixelBytes() const { return (pixelBits + 7) / 8; }
+  UINT MapEntryBytes() const { return mapType == 1 ? (mapEntryBits + 7) / 8 : 0; }
+  uint64_t MapStart() const { return kHeaderSize + uint64_t{idLength}; }
+  uint64_t PixelStart() const { return MapStart() + uint64_t{mapLength} * MapEntryBytes(); }
+};
 
-  // The acceptance test: a TGA has no signature, so the header itself must
-  // describe an image this reader takes. Nothing is reported on a mismatch
-  // (every bitmap resource reaches this test).
-  if (mapType > 1) return E_FAIL;
-  if (mapType == 1 && mapEntryBits != 15 && mapEntryBits != 16 && mapEntryBits != 24 && mapEntryBits != 32)
-    return E_FAIL;
-  if ((imageType & ~0x0B) != 0) return E_FAIL;
-  const UINT kind = imageType & 3;
+TgaHeader ReadHeader(const BYTE* data) {
+  TgaHeader h;
+  h.idLength = data[0];
+  h.mapType = data[1];
+  h.imageType = data[2];
+  h.mapFirst = Read16(data + 3);
+  h.mapLength = Read16(data + 5);
+  h.mapEntryBits = data[7];
+  h.width = Read16(data + 12);
+  h.height = Read16(data + 14);
+  h.pixelBits = data[16];
+  h.descriptor = data[17];
+  return h;
+}
+
+// The acceptance test: a TGA has no signature, so the header itself must
+// describe an image this reader takes. Nothing is reported on a mismatch
+// (every bitmap resource reaches this test).
+bool Accepts(const TgaHeader& h) {
+  if (h.mapType > 1) return false;
+  if (h.mapType == 1 && h.mapEntryBits != 15 && h.mapEntryBits != 16 && h.mapEntryBits != 24 && h.mapEntryBits != 32)
+    return false;
+  if ((h.imageType & ~0x0B) != 0) return false;
   bool depthOk = false;
-  if (kind == 1) depthOk = mapType == 1 && pixelBits == 8;
-  if (kind == 2) depthOk = pixelBits == 15 || pixelBits == 16 || pixelBits == 24 || pixelBits == 32;
-  if (kind == 3) depthOk = pixelBits == 8;
-  if (!depthOk || width == 0 || height == 0) return E_FAIL;
+  if (h.Kind() == 1) depthOk = h.mapType == 1 && h.pixelBits == 8;
+  if (h.Kind() == 2) depthOk = h.pixelBits == 15 || h.pixelBits == 16 || h.pixelBits == 24 || h.pixelBits == 32;
+  if (h.Kind() == 3) depthOk = h.pixelBits == 8;
+  return depthOk && h.width != 0 && h.height != 0;
+}
 
-  const bool rle = (imageType & 0x08) != 0;
-  const UINT alphaBits = descriptor & 0x0F;
-  const bool rightToLeft = (descriptor & 0x10) != 0;
-  const bool topDown = (descriptor & 0x20) != 0;
-  const UINT pixelBytes = (pixelBits + 7) / 8;
-  const UINT mapEntryBytes = mapType == 1 ? (mapEntryBits + 7) / 8 : 0;
-
-  // Where the colour map and the pixels start (64-bit, then checked).
-  const uint64_t mapStart = kHeaderSize + uint64_t{idLength};
-  const uint64_t pixelStart = mapStart + uint64_t{mapLength} * mapEntryBytes;
-  if (pixelStart > size) return Refuse("colour map runs past the end of the data");
-
-  D3DFORMAT format = D3DFMT_UNKNOWN;
-  UINT outBytes = pixelBytes;
-  switch (kind) {
+D3DFORMAT FormatOf(const TgaHeader& h) {
+  switch (h.Kind()) {
     case 1:
-      format = D3DFMT_P8;
-      break;
+      return D3DFMT_P8;
     case 3:
-      format = D3DFMT_L8;
-      break;
+      return D3DFMT_L8;
     default:
-      if (pixelBits == 15) format = D3DFMT_X1R5G5B5;
-      if (pixelBits == 16) format = alphaBits != 0 ? D3DFMT_A1R5G5B5 : D3DFMT_X1R5G5B5;
-      if (pixelBits == 24) format = D3DFMT_R8G8B8;
-      if (pixelBits == 32) format = alphaBits != 0 ? D3DFMT_A8R8G8B8 : D3DFMT_X8R8G8B8;
-      break;
+      if (h.pixelBits == 15) return D3DFMT_X1R5G5B5;
+      if (h.pixelBits == 16) return h.AlphaBits() != 0 ? D3DFMT_A1R5G5B5 : D3DFMT_X1R5G5B5;
+      if (h.pixelBits == 24) return D3DFMT_R8G8B8;
+      return h.AlphaBits() != 0 ? D3DFMT_A8R8G8B8 : D3DFMT_X8R8G8B8;
   }
-  if (!DecodedSizeFits(width, height, 1, outBytes)) return Refuse("image too large");
-  const uint64_t pixelCount = uint64_t{width} * height;
-  if (!rle && size - pixelStart < pixelCount * pixelBytes) return Refuse("pixel data truncated");
+}
 
-  image->format = format;
-  image->width = width;
-  image->height = height;
-  image->depth = 1;
-  image->rowPitch = width * outBytes;
-  image->slicePitch = image->rowPitch * height;
-  image->resourceType = D3DRTYPE_TEXTURE;
-  if (!image->loadPixels) return S_OK;
-
-  if (kind == 1) {
-    PALETTEENTRY* palette = reinterpret_cast<PALETTEENTRY*>(AllocateImageBytes(256 * sizeof(PALETTEENTRY)));
-    if (palette == nullptr) return E_OUTOFMEMORY;
-    image->palette = palette;
-    image->paletteOwned = true;
-    // Indices the map does not cover read as opaque black.
-    for (UINT i = 0; i < 256; ++i) palette[i] = PALETTEENTRY{0, 0, 0, 255};
-    for (UINT i = 0; i < mapLength; ++i) {
-      const uint64_t index = uint64_t{mapFirst} + i;
-      if (index > 255) break;
-      palette[index] = MapEntry(data + mapStart + uint64_t{i} * mapEntryBytes, mapEntryBits, alphaBits != 0);
-    }
+// The colour map as a 256-entry palette; indices the map does not cover
+// read as opaque black.
+HRESULT ReadColourMap(const TgaHeader& h, const BYTE* data, DecodedImage* image) {
+  PALETTEENTRY* palette = AllocatePalette(image, PALETTEENTRY{0, 0, 0, 255});
+  if (palette == nullptr) return E_OUTOFMEMORY;
+  for (UINT i = 0; i < h.mapLength; ++i) {
+    const uint64_t index = uint64_t{h.mapFirst} + i;
+    if (index > 255) break;
+    palette[index] = MapEntry(data + h.MapStart() + uint64_t{i} * h.MapEntryBytes(), h.mapEntryBits, h.AlphaBits() != 0);
   }
+  return S_OK;
+}
 
-  BYTE* out = AllocateImageBytes(image->slicePitch);
-  if (out == nullptr) return E_OUTOFMEMORY;
-  image->pixels = out;
-  image->pixelsOwned = true;
+// Pixels arrive in stored order; each goes to its place in the top-down,
+// left-to-right picture.
+class PixelPlacer {
+ public:
+  PixelPlacer(const TgaHeader& h, BYTE* out, UINT rowPitch) : h_(h), out_(out), rowPitch_(rowPitch) {}
 
-  // Pixels arrive in stored order; each goes to its place in the top-down,
-  // left-to-right picture.
-  uint64_t stored = 0;
-  auto place = [&](const BYTE* pixel) {
-    const UINT row = static_cast<UINT>(stored / width);
-    const UINT column = static_cast<UINT>(stored % width);
-    const UINT y = topDown ? row : height - 1 - row;
-    const UINT x = rightToLeft ? width - 1 - column : column;
-    BYTE* q = out + size_t(y) * image->rowPitch + size_t(x) * outBytes;
+  bool Done() const { return stored_ >= Count(); }
+  uint64_t Count() const { return uint64_t{h_.width} * h_.height; }
+
+  void Place(const BYTE* pixel) {
+    const UINT row = static_cast<UINT>(stored_ / h_.width);
+    const UINT column = static_cast<UINT>(stored_ % h_.width);
+    const UINT y = h_.TopDown() ? row : h_.height - 1 - row;
+    const UINT x = h_.RightToLeft() ? h_.width - 1 - column : column;
+    BYTE* q = out_ + size_t(y) * rowPitch_ + size_t(x) * h_.PixelBytes();
     // A 15-bit pixel's top bit is not alpha: keep it clear.
-    if (pixelBits == 15) {
+    if (h_.pixelBits == 15) {
       q[0] = pixel[0];
       q[1] = pixel[1] & 0x7F;
     } else {
-      std::memcpy(q, pixel, outBytes);
+      std::memcpy(q, pixel, h_.PixelBytes());
     }
-    ++stored;
-  };
-
-  const BYTE* pos = data + pixelStart;
-  const BYTE* end = data + size;
-  if (!rle) {
-    while (stored < pixelCount) {
-      place(pos);
-      pos += pixelBytes;
-    }
-    return S_OK;
+    ++stored_;
   }
-  // Packets may run across rows; one that runs past the picture is cut.
-  while (stored < pixelCount) {
+
+ private:
+  const TgaHeader& h_;
+  BYTE* out_;
+  UINT rowPitch_;
+  uint64_t stored_ = 0;
+};
+
+// Packets may run across rows; one that runs past the picture is cut.
+HRESULT ReadRunLengthPixels(const BYTE* pos, const BYTE* end, UINT pixelBytes, PixelPlacer* placer) {
+  while (!placer->Done()) {
     if (pos >= end) return Refuse("run-length data truncated");
     const BYTE header = *pos++;
     const UINT count = (header & 0x7F) + 1u;
     if (header & 0x80) {
       if (end - pos < static_cast<ptrdiff_t>(pixelBytes)) return Refuse("run-length data truncated");
-      for (UINT i = 0; i < count && stored < pixelCount; ++i) place(pos);
+      for (UINT i = 0; i < count && !placer->Done(); ++i) placer->Place(pos);
       pos += pixelBytes;
     } else {
-      if (static_cast<uint64_t>(end - pos) < uint64_t{count} * pixelBytes)
-        return Refuse("run-length data truncated");
-      for (UINT i = 0; i < count && stored < pixelCount; ++i) {
-        place(pos);
+      if (static_cast<uint64_t>(end - pos) < uint64_t{count} * pixelBytes) return Refuse("run-length data truncated");
+      for (UINT i = 0; i < count && !placer->Done(); ++i) {
+        placer->Place(pos);
         pos += pixelBytes;
       }
     }
   }
+  return S_OK;
+}
+
+}  // namespace
+
+HRESULT DecodeTga(DecodedImage* image, const BYTE* data, size_t size) {
+  if (size <= 17) return E_FAIL;
+  const TgaHeader h = ReadHeader(data);
+  if (!Accepts(h)) return E_FAIL;
+  const uint64_t pixelStart = h.PixelStart();
+  if (pixelStart > size) return Refuse("colour map runs past the end of the data");
+  const UINT pixelBytes = h.PixelBytes();
+  if (!DecodedSizeFits(h.width, h.height, 1, pixelBytes)) return Refuse("image too large");
+  const uint64_t pixelCount = uint64_t{h.width} * h.height;
+  if (!h.Rle() && size - pixelStart < pixelCount * pixelBytes) return Refuse("pixel data truncated");
+
+  DescribePicture(image, FormatOf(h), h.width, h.height, h.width * pixelBytes, h.width * pixelBytes * h.height);
+  if (!image->loadPixels) return S_OK;
+  if (h.Kind() == 1) {
+    const HRESULT hr = ReadColourMap(h, data, image);
+    if (FAILED(hr)) return hr;
+  }
+  BYTE* out = AllocatePixels(image, image->slicePitch);
+  if (out == nullptr) return E_OUTOFMEMORY;
+
+  PixelPlacer placer(h, out, image->rowPitch);
+  const BYTE* pos = data + pixelStart;
+  if (h.Rle()) return ReadRunLengthPixels(pos, data + size, pixelBytes, &placer);
+  for (; !placer.Done(); pos += pixelBytes) placer.Place(pos);
   return S_OK;
 }
 
