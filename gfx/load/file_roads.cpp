@@ -5,11 +5,12 @@
 // forms share the image loader with texture creation, so every file is
 // recognised and decoded in one place.
 // Depends on: gfx/image_files.h, gfx/load/image_loader.h, gfx/load/file_access.h,
-// gfx/debug_report.h.
+// gfx/load/call_checks.h, gfx/debug_report.h.
 #include <string>
 #include <vector>
 
 #include "gfx/debug_report.h"
+#include "gfx/load/call_checks.h"
 #include "gfx/load/file_access.h"
 #include "gfx/image_files.h"
 #include "gfx/load/image_loader.h"
@@ -17,18 +18,11 @@
 namespace gfx {
 namespace {
 
-struct ImageGuard {
-  DecodedImage* image;
-  ~ImageGuard() { ClearDecodedImage(image); }
-};
-
 // The memory entries take a 32-bit size.
 HRESULT ReadFileForRoad(const char* path, std::vector<BYTE>* bytes) {
-  if (path == nullptr) {
-    DebugReport(0, "pSrcFile pointer is invalid");
-    return D3DERR_INVALIDCALL;
-  }
-  HRESULT hr = ReadWholeFile(path, bytes);
+  HRESULT hr = RequirePointer(path, "pSrcFile");
+  if (FAILED(hr)) return hr;
+  hr = ReadWholeFile(path, bytes);
   if (FAILED(hr)) return hr;
   if (bytes->empty()) {
     DebugReport(0, "File '%s' is empty", path);
@@ -47,19 +41,14 @@ using namespace gfx;
 
 extern "C" HRESULT WINAPI D3DXGetImageInfoFromFileInMemory(LPCVOID pSrcData, UINT SrcDataSize,
                                                            D3DXIMAGE_INFO* pSrcInfo) {
-  if (pSrcData == nullptr || SrcDataSize == 0) {
-    DebugReport(0, "Source image data (pvSrcData or cbSrcData) is invalid");
-    return D3DERR_INVALIDCALL;
-  }
-  if (pSrcInfo == nullptr) {
-    DebugReport(0, "pSrcInfo pointer is invalid");
-    return D3DERR_INVALIDCALL;
-  }
+  HRESULT hr = RequireSourceData(pSrcData, SrcDataSize);
+  if (SUCCEEDED(hr)) hr = RequirePointer(pSrcInfo, "pSrcInfo");
+  if (FAILED(hr)) return hr;
   DecodedImage image;
   image.loadPixels = false;
   ImageGuard guard{&image};
   D3DXIMAGE_INFO info{};
-  HRESULT hr = LoadImageFromMemory(pSrcData, SrcDataSize, &info, &image);
+  hr = LoadImageFromMemory(pSrcData, SrcDataSize, &info, &image);
   if (FAILED(hr)) return hr;
   *pSrcInfo = info;
   return S_OK;
@@ -82,29 +71,21 @@ extern "C" HRESULT WINAPI D3DXLoadSurfaceFromFileInMemory(LPDIRECT3DSURFACE9 pDe
                                                           LPCVOID pSrcData, UINT SrcDataSize, const RECT* pSrcRect,
                                                           DWORD Filter, D3DCOLOR ColorKey,
                                                           D3DXIMAGE_INFO* pSrcInfo) {
-  if (pDestSurface == nullptr) {
-    DebugReport(0, "pDestSurface pointer is invalid");
-    return D3DERR_INVALIDCALL;
-  }
-  if (pSrcData == nullptr || SrcDataSize == 0) {
-    DebugReport(0, "Source image data (pvSrcData or cbSrcData) is invalid");
-    return D3DERR_INVALIDCALL;
-  }
+  HRESULT hr = RequirePointer(pDestSurface, "pDestSurface");
+  if (SUCCEEDED(hr)) hr = RequireSourceData(pSrcData, SrcDataSize);
+  if (FAILED(hr)) return hr;
   DecodedImage image;
   ImageGuard guard{&image};
   D3DXIMAGE_INFO info{};
-  HRESULT hr = LoadImageFromMemory(pSrcData, SrcDataSize, &info, &image);
+  hr = LoadImageFromMemory(pSrcData, SrcDataSize, &info, &image);
   if (FAILED(hr)) return hr;
 
   // The rectangle is the caller's to choose, but only inside the picture.
   RECT source{0, 0, static_cast<LONG>(image.width), static_cast<LONG>(image.height)};
   if (pSrcRect != nullptr) {
     source = *pSrcRect;
-    if (source.left < 0 || source.top < 0 || source.left > source.right || source.top > source.bottom ||
-        static_cast<UINT>(source.right) > image.width || static_cast<UINT>(source.bottom) > image.height) {
-      DebugReport(0, "Invalid rect");
-      return D3DERR_INVALIDCALL;
-    }
+    hr = RequireRectWithin(source, image.width, image.height);
+    if (FAILED(hr)) return hr;
   }
   hr = D3DXLoadSurfaceFromMemory(pDestSurface, pDestPalette, pDestRect, image.pixels, image.format, image.rowPitch,
                                  image.palette, &source, Filter, ColorKey);
@@ -116,12 +97,10 @@ extern "C" HRESULT WINAPI D3DXLoadSurfaceFromFileInMemory(LPDIRECT3DSURFACE9 pDe
 extern "C" HRESULT WINAPI D3DXLoadSurfaceFromFileA(LPDIRECT3DSURFACE9 pDestSurface, const PALETTEENTRY* pDestPalette,
                                                    const RECT* pDestRect, LPCSTR pSrcFile, const RECT* pSrcRect,
                                                    DWORD Filter, D3DCOLOR ColorKey, D3DXIMAGE_INFO* pSrcInfo) {
-  if (pDestSurface == nullptr) {
-    DebugReport(0, "pDestSurface pointer is invalid");
-    return D3DERR_INVALIDCALL;
-  }
+  HRESULT hr = RequirePointer(pDestSurface, "pDestSurface");
+  if (FAILED(hr)) return hr;
   std::vector<BYTE> bytes;
-  HRESULT hr = ReadFileForRoad(pSrcFile, &bytes);
+  hr = ReadFileForRoad(pSrcFile, &bytes);
   if (FAILED(hr)) return hr;
   return D3DXLoadSurfaceFromFileInMemory(pDestSurface, pDestPalette, pDestRect, bytes.data(),
                                          static_cast<UINT>(bytes.size()), pSrcRect, Filter, ColorKey, pSrcInfo);
@@ -147,16 +126,10 @@ extern "C" HRESULT WINAPI D3DXCreateTextureFromFileExA(LPDIRECT3DDEVICE9 pDevice
                                                        D3DPOOL Pool, DWORD Filter, DWORD MipFilter,
                                                        D3DCOLOR ColorKey, D3DXIMAGE_INFO* pSrcInfo,
                                                        PALETTEENTRY* pPalette, LPDIRECT3DTEXTURE9* ppTexture) {
-  if (pDevice == nullptr) {
-    DebugReport(0, "pDevice pointer is invalid");
-    return D3DERR_INVALIDCALL;
-  }
-  if (ppTexture == nullptr) {
-    DebugReport(0, "Texture pointer is invalid");
-    return D3DERR_INVALIDCALL;
-  }
+  HRESULT hr = RequireDeviceAndTexture(pDevice, ppTexture);
+  if (FAILED(hr)) return hr;
   std::vector<BYTE> bytes;
-  HRESULT hr = ReadFileForRoad(pSrcFile, &bytes);
+  hr = ReadFileForRoad(pSrcFile, &bytes);
   if (FAILED(hr)) return hr;
   return D3DXCreateTextureFromFileInMemoryEx(pDevice, bytes.data(), static_cast<UINT>(bytes.size()), Width, Height,
                                              MipLevels, Usage, Format, Pool, Filter, MipFilter, ColorKey, pSrcInfo,

@@ -4,21 +4,27 @@
 // both sides as image views and hands them to the dispatcher. A surface that
 // cannot be locked is written through a one-level copy in the system-memory
 // (or scratch) pool, whose rectangle is copied back with UpdateSurface.
-// Depends on: gfx/gfx.h, gfx/pixels/resample.h, gfx/debug_report.h; d3d9.h
+// Depends on: gfx/gfx.h, gfx/pixels/resample.h, gfx/load/call_checks.h,
+// gfx/debug_report.h; d3d9.h
 // (surface GetDesc, LockRect, UnlockRect, GetDevice, GetContainer; device
 // CreateTexture, GetRenderTargetData, UpdateSurface).
 #include <algorithm>
 #include <cstdint>
 #include <new>
 
+#include <com_object.h>
+
 #include "gfx/pixels/block_codec.h"
 #include "gfx/debug_report.h"
+#include "gfx/load/call_checks.h"
 #include "gfx/gfx.h"
 #include "gfx/pixels/pixel_codec.h"
 #include "gfx/pixels/resample.h"
 
 namespace gfx {
 namespace {
+
+using platform::ComRef;
 
 void SetPalette(ImageView* view, const PALETTEENTRY* entries) {
   view->paletteEntries = entries;
@@ -44,29 +50,13 @@ class Muted {
   bool previous_;
 };
 
-template <typename T>
-void SafeRelease(T*& p) {
-  if (p != nullptr) {
-    p->Release();
-    p = nullptr;
-  }
-}
-
 // Step 1: the pointers the call cannot do without, and a source rectangle
 // that is not inverted.
 HRESULT CheckArguments(IDirect3DSurface9* destSurface, LPCVOID srcMemory, const RECT* srcRect) {
-  if (destSurface == nullptr) {
-    DebugReport(0, "pDestSurface pointer is invalid");
-    return D3DERR_INVALIDCALL;
-  }
-  if (srcMemory == nullptr) {
-    DebugReport(0, "pSrcMemory pointer is invalid");
-    return D3DERR_INVALIDCALL;
-  }
-  if (srcRect == nullptr) {
-    DebugReport(0, "pSrcRect pointer is invalid");
-    return D3DERR_INVALIDCALL;
-  }
+  HRESULT hr = RequirePointer(destSurface, "pDestSurface");
+  if (SUCCEEDED(hr)) hr = RequirePointer(srcMemory, "pSrcMemory");
+  if (SUCCEEDED(hr)) hr = RequirePointer(srcRect, "pSrcRect");
+  if (FAILED(hr)) return hr;
   // An inverted source rectangle would describe a picture billions of
   // pixels wide; refuse it like an inverted destination.
   if (srcRect->left < 0 || srcRect->top < 0 || srcRect->right < srcRect->left || srcRect->bottom < srcRect->top) {
@@ -85,14 +75,14 @@ struct LockedDestination {
   bool whole = false;
   D3DLOCKED_RECT locked{};
   IDirect3DSurface9* target = nullptr;  // what is locked and written
-  IDirect3DDevice9* device = nullptr;
-  IDirect3DTexture9* copyTexture = nullptr;
-  IDirect3DSurface9* copySurface = nullptr;
+  ComRef<IDirect3DDevice9> device;
+  ComRef<IDirect3DTexture9> copyTexture;
+  ComRef<IDirect3DSurface9> copySurface;
 
   void ReleaseCopy() {
-    SafeRelease(copySurface);
-    SafeRelease(copyTexture);
-    SafeRelease(device);
+    copySurface.Reset();
+    copyTexture.Reset();
+    device.Reset();
   }
 };
 
@@ -107,13 +97,9 @@ HRESULT MeasureDestination(IDirect3DSurface9* surface, const RECT* destRect, Loc
   const D3DSURFACE_DESC& desc = d->desc;
   d->rect = RECT{0, 0, static_cast<LONG>(desc.Width), static_cast<LONG>(desc.Height)};
   if (destRect != nullptr) {
-    const RECT& r = *destRect;
-    if (r.left < 0 || r.left > r.right || uint64_t(r.right) > desc.Width || r.top < 0 || r.top > r.bottom ||
-        uint64_t(r.bottom) > desc.Height) {
-      DebugReport(0, "Invalid rect");
-      return D3DERR_INVALIDCALL;
-    }
-    d->rect = r;
+    hr = RequireRectWithin(*destRect, desc.Width, desc.Height);
+    if (FAILED(hr)) return hr;
+    d->rect = *destRect;
   }
   d->whole = d->rect.left == 0 && d->rect.top == 0 && uint64_t(d->rect.right) == desc.Width &&
              uint64_t(d->rect.bottom) == desc.Height;
@@ -156,13 +142,14 @@ HRESULT LockCopy(IDirect3DSurface9* surface, LockedDestination* d) {
   HRESULT made;
   {
     Muted muted;
-    made = surface->GetDevice(&d->device);
+    made = surface->GetDevice(d->device.Slot());
     if (SUCCEEDED(made)) {
       D3DPOOL pool = d->desc.Pool == D3DPOOL_SCRATCH ? D3DPOOL_SCRATCH : D3DPOOL_SYSTEMMEM;
       made =
-          d->device->CreateTexture(d->desc.Width, d->desc.Height, 1, 0, d->desc.Format, pool, &d->copyTexture, nullptr);
+          d->device->CreateTexture(d->desc.Width, d->desc.Height, 1, 0, d->desc.Format, pool, d->copyTexture.Slot(),
+                                   nullptr);
     }
-    if (SUCCEEDED(made)) made = d->copyTexture->GetSurfaceLevel(0, &d->copySurface);
+    if (SUCCEEDED(made)) made = d->copyTexture->GetSurfaceLevel(0, d->copySurface.Slot());
   }
   // Written in part, the copy first takes the surface's pixels, so what is
   // copied back outside the rectangle (whole blocks around it) is what was
@@ -172,7 +159,7 @@ HRESULT LockCopy(IDirect3DSurface9* surface, LockedDestination* d) {
     Muted muted;
     const bool widened = d->lockRect.left != d->rect.left || d->lockRect.top != d->rect.top ||
                          d->lockRect.right != d->rect.right || d->lockRect.bottom != d->rect.bottom;
-    HRESULT filled = d->device->GetRenderTargetData(surface, d->copySurface);
+    HRESULT filled = d->device->GetRenderTargetData(surface, d->copySurface.Get());
     if (FAILED(filled) && widened) made = filled;
   }
   if (FAILED(made)) {
@@ -190,7 +177,7 @@ HRESULT LockCopy(IDirect3DSurface9* surface, LockedDestination* d) {
     d->ReleaseCopy();
     return hr;
   }
-  d->target = d->copySurface;
+  d->target = d->copySurface.Get();
   return S_OK;
 }
 
@@ -267,13 +254,13 @@ HRESULT UnlockDestination(IDirect3DSurface9* surface, LockedDestination* d, HRES
     Muted muted;
     d->target->UnlockRect();
   }
-  if (d->copySurface != nullptr) {
+  if (d->copySurface) {
     // Whole blocks go back: the locked rectangle.
     POINT corner{d->lockRect.left, d->lockRect.top};
     HRESULT copied;
     {
       Muted muted;
-      copied = d->device->UpdateSurface(d->copySurface, &d->lockRect, surface, &corner);
+      copied = d->device->UpdateSurface(d->copySurface.Get(), &d->lockRect, surface, &corner);
     }
     if (FAILED(copied)) {
       DebugReport(0, "Update of vidmem texture failed");

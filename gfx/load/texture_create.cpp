@@ -1,12 +1,13 @@
 // texture_create.cpp — textures with their mip chains from images held in
 // memory or in a module's resources.
 //
-// Road: resource bytes (resource_reader) -> decoded image (image_loader) ->
-// colour key spent on the palette, palette relabelling, format choice ->
-// size and filter defaults -> requirements check (format_rules) -> texture
-// (plus a system-memory staging texture for the default pool) -> every
-// level loaded from the image, or the later levels made by the mip
-// generator (filter_texture) -> hand-over.
+// Road, one stage a function: validate -> decode (image_loader; resource
+// bytes come from resource_reader) -> colour key spent on the palette and
+// format choice -> create (size and filter defaults, requirements check of
+// format_rules, texture plus a system-memory staging texture for the
+// default pool) -> the JPEG shortcut -> fill (every level loaded from the
+// image, or the later levels made by the mip generator of filter_texture)
+// -> hand-over.
 // Every object made on the way is released on every failure; the caller's
 // out-pointers (texture, image description, palette) are written only when
 // the whole call succeeds.
@@ -21,7 +22,10 @@
 #include <array>
 #include <vector>
 
+#include <com_object.h>
+
 #include "gfx/debug_report.h"
+#include "gfx/load/call_checks.h"
 #include "gfx/pixels/filter_texture.h"
 #include "gfx/load/format_rules.h"
 #include "gfx/formats/image_decoders.h"
@@ -46,33 +50,7 @@ UINT DefaultTextureSize(UINT requested, UINT imageSize) {
 namespace {
 
 using Palette = std::array<PALETTEENTRY, 256>;
-
-// Releases a COM object at scope exit unless handed over.
-template <typename T>
-class Held {
- public:
-  Held() = default;
-  Held(const Held&) = delete;
-  Held& operator=(const Held&) = delete;
-  ~Held() {
-    if (p_) p_->Release();
-  }
-  T** Slot() { return &p_; }
-  T* Get() const { return p_; }
-  T* Detach() {
-    T* p = p_;
-    p_ = nullptr;
-    return p;
-  }
-
- private:
-  T* p_ = nullptr;
-};
-
-struct ImageGuard {
-  DecodedImage* image;
-  ~ImageGuard() { ClearDecodedImage(image); }
-};
+using platform::ComRef;
 
 bool SameEntry(const PALETTEENTRY& a, const PALETTEENTRY& b) {
   return a.peRed == b.peRed && a.peGreen == b.peGreen && a.peBlue == b.peBlue && a.peFlags == b.peFlags;
@@ -125,7 +103,7 @@ bool IsPalettised(D3DFORMAT format) { return format == D3DFMT_P8 || format == D3
 // level's size.
 HRESULT LoadLevel(IDirect3DTexture9* texture, UINT level, const DecodedImage& image, const PALETTEENTRY* destPalette,
                   const PALETTEENTRY* srcPalette, DWORD filter, D3DCOLOR colorKey) {
-  Held<IDirect3DSurface9> surface;
+  ComRef<IDirect3DSurface9> surface;
   HRESULT hr = texture->GetSurfaceLevel(level, surface.Slot());
   if (FAILED(hr)) return hr;
   HRESULT copied = S_OK;
@@ -134,6 +112,166 @@ HRESULT LoadLevel(IDirect3DTexture9* texture, UINT level, const DecodedImage& im
                     static_cast<LONG>(image.rect.right), static_cast<LONG>(image.rect.bottom)};
   return D3DXLoadSurfaceFromMemory(surface.Get(), destPalette, nullptr, image.pixels, image.format, image.rowPitch,
                                    srcPalette, &source, filter, colorKey);
+}
+
+// One texture request as it goes down the road: the caller's arguments,
+// settled to their defaults on the way.
+struct TextureRequest {
+  IDirect3DDevice9* device;
+  const void* data;
+  UINT size;
+  UINT width, height, mipLevels;
+  DWORD usage;
+  D3DFORMAT format;
+  D3DPOOL pool;
+  DWORD filter, mipFilter;
+  D3DCOLOR colorKey;
+};
+
+// The texture made, and its system-memory twin when the texture is in the
+// default pool (which cannot be locked).
+struct MadeTexture {
+  ComRef<IDirect3DTexture9> texture;
+  ComRef<IDirect3DTexture9> staging;
+  IDirect3DTexture9* Target() const { return staging ? staging.Get() : texture.Get(); }
+};
+
+// Validate: the pointers and size the road cannot do without.
+HRESULT ValidateRequest(const TextureRequest& r, LPDIRECT3DTEXTURE9* ppTexture) {
+  HRESULT hr = RequirePointer(r.device, "pDevice");
+  if (SUCCEEDED(hr)) hr = RequirePointer(r.data, "pvSrcData");
+  if (SUCCEEDED(hr) && r.size == 0) {
+    DebugReport(0, "cbSrcData value is invalid");
+    hr = D3DERR_INVALIDCALL;
+  }
+  if (SUCCEEDED(hr)) hr = RequirePointer(ppTexture, "Texture");
+  return hr;
+}
+
+// Decode. A JPEG that goes unconverted into a one-level texture is
+// decoded straight into it later (FillFromJpeg): here it is only described.
+HRESULT DecodeSource(const TextureRequest& r, DecodedImage* image, D3DXIMAGE_INFO* info) {
+  image->loadPixels = !MayDecodeIntoLevel(r.data, r.size, r.mipLevels, r.filter, r.colorKey);
+  return LoadImageFromMemory(r.data, r.size, info, image);
+}
+
+// The colour key is spent on the palette: 256 comparisons instead of one
+// per pixel. The image's own palette is never written; the working copy
+// is what the levels are loaded with. A palette that reads the same as a
+// plain format relabels the image.
+void SpendKeyOnPalette(TextureRequest* r, DecodedImage* image, Palette* working) {
+  if (image->palette == nullptr) {
+    working->fill(PALETTEENTRY{255, 255, 255, 255});
+    return;
+  }
+  const D3DCOLOR key = r->colorKey;
+  const PALETTEENTRY keyEntry{static_cast<BYTE>(key >> 16), static_cast<BYTE>(key >> 8), static_cast<BYTE>(key),
+                              static_cast<BYTE>(key >> 24)};
+  for (UINT i = 0; i < 256; ++i) {
+    (*working)[i] = image->palette[i];
+    if (SameEntry((*working)[i], keyEntry)) (*working)[i] = PALETTEENTRY{0, 0, 0, 0};
+  }
+  r->colorKey = 0;
+  if (r->format != D3DFMT_P8 && image->format == D3DFMT_P8) {
+    if (IsGreyRamp(*working))
+      image->format = D3DFMT_L8;
+    else if (IsR3G3B2Cube(*working))
+      image->format = D3DFMT_R3G3B2;
+  }
+}
+
+// Choose format: the caller's, or the image's; a palettised format without
+// a palette to go with it becomes 32-bit colour.
+void ChooseTextureFormat(TextureRequest* r, const DecodedImage& image, const Palette& working,
+                         const PALETTEENTRY* callerPalette) {
+  if (r->format == D3DFMT_UNKNOWN) r->format = ChooseFormat(image, r->colorKey, r->pool);
+  if (!IsPalettised(r->format) || (callerPalette != nullptr && image.palette != nullptr)) return;
+  if (r->format == D3DFMT_A8P8) {
+    r->format = D3DFMT_A8R8G8B8;
+    return;
+  }
+  bool translucent = false;
+  for (const PALETTEENTRY& e : working) translucent = translucent || e.peFlags != 255;
+  r->format = translucent ? D3DFMT_A8R8G8B8 : D3DFMT_X8R8G8B8;
+}
+
+// Create: sizes and filters take their defaults, the device's requirements
+// settle them, then the texture (and its staging twin) is made.
+HRESULT CreateTexture(TextureRequest* r, const DecodedImage& image, MadeTexture* made) {
+  UINT width = DefaultTextureSize(r->width, image.width);
+  UINT height = DefaultTextureSize(r->height, image.height);
+  UINT levels = r->mipLevels;
+  if (r->filter == D3DX_DEFAULT) r->filter = D3DX_FILTER_TRIANGLE | D3DX_FILTER_DITHER;
+  if (r->mipFilter == D3DX_DEFAULT) r->mipFilter = D3DX_FILTER_BOX;
+  HRESULT hr =
+      CheckRequirements(r->device, &width, &height, nullptr, &levels, r->usage, &r->format, r->pool, D3DRTYPE_TEXTURE);
+  if (FAILED(hr)) return hr;
+
+  hr = r->device->CreateTexture(width, height, levels, r->usage & 0xFFE07FFF, r->format, r->pool,
+                                made->texture.Slot(), nullptr);
+  if (FAILED(hr) || !made->texture) {
+    DebugReport(0, "Failed trying to create texture");
+    return FAILED(hr) ? hr : E_FAIL;
+  }
+  if (r->pool == D3DPOOL_DEFAULT && (r->usage & D3DUSAGE_DYNAMIC) == 0) {
+    hr = r->device->CreateTexture(width, height, levels, 0, r->format, D3DPOOL_SYSTEMMEM, made->staging.Slot(),
+                                  nullptr);
+    if (FAILED(hr) || !made->staging) {
+      DebugReport(0, "Failed trying to create texture");
+      return FAILED(hr) ? hr : E_FAIL;
+    }
+  }
+  return S_OK;
+}
+
+// The JPEG shortcut: a JPEG only described so far is decoded straight into
+// the level; where that cannot be, it is decoded the usual way now.
+HRESULT FillFromJpeg(const TextureRequest& r, IDirect3DTexture9* target, DecodedImage* image, bool* filled) {
+  *filled = false;
+  if (image->loadPixels || DecodeIntoLevel(target, r.data, r.size, *image, filled)) return S_OK;
+  image->loadPixels = true;
+  return LoadImageFromMemory(r.data, r.size, nullptr, image);
+}
+
+// Fill: every level from the image's own levels; the further ones either
+// resampled from the last image level (never from the level above) or
+// made by the mip generator.
+HRESULT FillLevels(const TextureRequest& r, IDirect3DTexture9* target, const DecodedImage& image,
+                   const Palette& working, bool filled) {
+  std::vector<const DecodedImage*> imageLevels;
+  for (const DecodedImage* level = &image; level != nullptr; level = level->nextLevel) imageLevels.push_back(level);
+  const UINT n = static_cast<UINT>(imageLevels.size());
+  const UINT count = target->GetLevelCount();
+  const PALETTEENTRY* destPalette = IsPalettised(r.format) ? working.data() : nullptr;
+  const bool generateMips =
+      FilterKind(r.filter) == 1 || FilterKind(r.mipFilter) == 2 || FilterKind(r.mipFilter) == 5;
+
+  for (UINT i = filled ? count : 0; i < n && i < count; ++i) {
+    HRESULT hr = LoadLevel(target, i, *imageLevels[i], destPalette, working.data(), r.filter, r.colorKey);
+    if (FAILED(hr)) return hr;
+  }
+  if (generateMips) return n < count ? FilterTextureLevels(target, working.data(), n - 1, r.mipFilter) : S_OK;
+  for (UINT i = n; i < count; ++i) {
+    HRESULT hr = LoadLevel(target, i, *imageLevels[n - 1], destPalette, working.data(), r.filter, r.colorKey);
+    if (FAILED(hr)) return hr;
+  }
+  return S_OK;
+}
+
+// Hand over: the staging twin copied across, then the caller's
+// out-pointers, written only now that the whole call has succeeded.
+HRESULT HandOver(const TextureRequest& r, MadeTexture* made, const Palette& working, const D3DXIMAGE_INFO& info,
+                 D3DXIMAGE_INFO* pSrcInfo, PALETTEENTRY* pPalette, LPDIRECT3DTEXTURE9* ppTexture) {
+  if (made->staging) {
+    HRESULT hr = r.device->UpdateTexture(made->staging.Get(), made->texture.Get());
+    if (FAILED(hr)) return hr;
+  }
+  if (pPalette != nullptr) {
+    for (UINT i = 0; i < 256; ++i) pPalette[i] = working[i];
+  }
+  if (pSrcInfo != nullptr) *pSrcInfo = info;
+  *ppTexture = made->texture.Detach();
+  return S_OK;
 }
 
 }  // namespace
@@ -147,137 +285,31 @@ extern "C" HRESULT WINAPI D3DXCreateTextureFromFileInMemoryEx(LPDIRECT3DDEVICE9 
                                                               D3DPOOL Pool, DWORD Filter, DWORD MipFilter,
                                                               D3DCOLOR ColorKey, D3DXIMAGE_INFO* pSrcInfo,
                                                               PALETTEENTRY* pPalette, LPDIRECT3DTEXTURE9* ppTexture) {
-  if (pDevice == nullptr) {
-    DebugReport(0, "pDevice pointer is invalid");
-    return D3DERR_INVALIDCALL;
-  }
-  if (pSrcData == nullptr) {
-    DebugReport(0, "pvSrcData pointer is invalid");
-    return D3DERR_INVALIDCALL;
-  }
-  if (SrcDataSize == 0) {
-    DebugReport(0, "cbSrcData value is invalid");
-    return D3DERR_INVALIDCALL;
-  }
-  if (ppTexture == nullptr) {
-    DebugReport(0, "Texture pointer is invalid");
-    return D3DERR_INVALIDCALL;
-  }
-  if (Usage == D3DX_DEFAULT) Usage = 0;
+  TextureRequest request{pDevice, pSrcData, SrcDataSize, Width,     Height,  MipLevels,
+                         Usage,   Format,   Pool,        Filter,    MipFilter, ColorKey};
+  HRESULT hr = ValidateRequest(request, ppTexture);
+  if (FAILED(hr)) return hr;
+  if (request.usage == D3DX_DEFAULT) request.usage = 0;
 
   DecodedImage image;
-  ImageGuard imageGuard{&image};
-  // A JPEG that goes unconverted into a one-level texture is decoded
-  // straight into it below: here it is only described.
-  image.loadPixels = !MayDecodeIntoLevel(pSrcData, SrcDataSize, MipLevels, Filter, ColorKey);
+  ImageGuard imageGuard(&image);
   D3DXIMAGE_INFO info{};
-  HRESULT hr = LoadImageFromMemory(pSrcData, SrcDataSize, &info, &image);
+  hr = DecodeSource(request, &image, &info);
   if (FAILED(hr)) return hr;
 
-  // The colour key is spent on the palette: 256 comparisons instead of one
-  // per pixel. The image's own palette is never written; the working copy
-  // is what the levels are loaded with.
   Palette working;
-  const bool hasPalette = image.palette != nullptr;
-  if (hasPalette) {
-    const PALETTEENTRY key{static_cast<BYTE>(ColorKey >> 16), static_cast<BYTE>(ColorKey >> 8),
-                           static_cast<BYTE>(ColorKey), static_cast<BYTE>(ColorKey >> 24)};
-    for (UINT i = 0; i < 256; ++i) {
-      working[i] = image.palette[i];
-      if (SameEntry(working[i], key)) working[i] = PALETTEENTRY{0, 0, 0, 0};
-    }
-    ColorKey = 0;
+  SpendKeyOnPalette(&request, &image, &working);
+  ChooseTextureFormat(&request, image, working, pPalette);
 
-    if (Format != D3DFMT_P8 && image.format == D3DFMT_P8) {
-      if (IsGreyRamp(working))
-        image.format = D3DFMT_L8;
-      else if (IsR3G3B2Cube(working))
-        image.format = D3DFMT_R3G3B2;
-    }
-  } else {
-    working.fill(PALETTEENTRY{255, 255, 255, 255});
-  }
-
-  if (Format == D3DFMT_UNKNOWN) Format = ChooseFormat(image, ColorKey, Pool);
-  if (IsPalettised(Format) && !(pPalette != nullptr && hasPalette)) {
-    if (Format == D3DFMT_A8P8) {
-      Format = D3DFMT_A8R8G8B8;
-    } else {
-      bool translucent = false;
-      for (const PALETTEENTRY& e : working) translucent = translucent || e.peFlags != 255;
-      Format = translucent ? D3DFMT_A8R8G8B8 : D3DFMT_X8R8G8B8;
-    }
-  }
-
-  UINT width = DefaultTextureSize(Width, image.width);
-  UINT height = DefaultTextureSize(Height, image.height);
-  UINT levels = MipLevels;
-  if (Filter == D3DX_DEFAULT) Filter = D3DX_FILTER_TRIANGLE | D3DX_FILTER_DITHER;
-  if (MipFilter == D3DX_DEFAULT) MipFilter = D3DX_FILTER_BOX;
-
-  hr = CheckRequirements(pDevice, &width, &height, nullptr, &levels, Usage, &Format, Pool, D3DRTYPE_TEXTURE);
+  MadeTexture made;
+  hr = CreateTexture(&request, image, &made);
   if (FAILED(hr)) return hr;
 
-  Held<IDirect3DTexture9> texture;
-  hr = pDevice->CreateTexture(width, height, levels, Usage & 0xFFE07FFF, Format, Pool, texture.Slot(), nullptr);
-  if (FAILED(hr) || texture.Get() == nullptr) {
-    DebugReport(0, "Failed trying to create texture");
-    return FAILED(hr) ? hr : E_FAIL;
-  }
-  // Default-pool textures cannot be locked: fill a system-memory twin and
-  // copy it across at the end.
-  Held<IDirect3DTexture9> staging;
-  if (Pool == D3DPOOL_DEFAULT && (Usage & D3DUSAGE_DYNAMIC) == 0) {
-    hr = pDevice->CreateTexture(width, height, levels, 0, Format, D3DPOOL_SYSTEMMEM, staging.Slot(), nullptr);
-    if (FAILED(hr) || staging.Get() == nullptr) {
-      DebugReport(0, "Failed trying to create texture");
-      return FAILED(hr) ? hr : E_FAIL;
-    }
-  }
-  IDirect3DTexture9* target = staging.Get() ? staging.Get() : texture.Get();
   bool filled = false;
-  if (!image.loadPixels && !DecodeIntoLevel(target, pSrcData, SrcDataSize, image, &filled)) {
-    image.loadPixels = true;
-    hr = LoadImageFromMemory(pSrcData, SrcDataSize, nullptr, &image);
-    if (FAILED(hr)) return hr;
-  }
-
-  // The image's own levels (one for a bitmap).
-  std::vector<const DecodedImage*> imageLevels;
-  for (const DecodedImage* level = &image; level != nullptr; level = level->nextLevel) imageLevels.push_back(level);
-  const UINT n = static_cast<UINT>(imageLevels.size());
-  const UINT count = target->GetLevelCount();
-  const PALETTEENTRY* destPalette = IsPalettised(Format) ? working.data() : nullptr;
-  const bool generateMips =
-      FilterKind(Filter) == 1 || FilterKind(MipFilter) == 2 || FilterKind(MipFilter) == 5;
-
-  for (UINT i = filled ? count : 0; i < n && i < count; ++i) {
-    hr = LoadLevel(target, i, *imageLevels[i], destPalette, working.data(), Filter, ColorKey);
-    if (FAILED(hr)) return hr;
-  }
-  if (!generateMips) {
-    // Each further level is resampled straight from the last image level,
-    // never from the level above it.
-    for (UINT i = n; i < count; ++i) {
-      hr = LoadLevel(target, i, *imageLevels[n - 1], destPalette, working.data(), Filter, ColorKey);
-      if (FAILED(hr)) return hr;
-    }
-  } else if (n < count) {
-    hr = FilterTextureLevels(target, working.data(), n - 1, MipFilter);
-    if (FAILED(hr)) return hr;
-  }
-
-  if (staging.Get() != nullptr) {
-    hr = pDevice->UpdateTexture(staging.Get(), texture.Get());
-    if (FAILED(hr)) return hr;
-  }
-
-  if (pPalette != nullptr) {
-    for (UINT i = 0; i < 256; ++i) pPalette[i] = working[i];
-  }
-  if (pSrcInfo != nullptr) *pSrcInfo = info;
-  *ppTexture = texture.Detach();
-  return S_OK;
+  hr = FillFromJpeg(request, made.Target(), &image, &filled);
+  if (SUCCEEDED(hr)) hr = FillLevels(request, made.Target(), image, working, filled);
+  if (FAILED(hr)) return hr;
+  return HandOver(request, &made, working, info, pSrcInfo, pPalette, ppTexture);
 }
 
 namespace {
@@ -286,16 +318,10 @@ HRESULT CreateFromResource(LPDIRECT3DDEVICE9 pDevice, HMODULE hSrcModule, const 
                            UINT Width, UINT Height, UINT MipLevels, DWORD Usage, D3DFORMAT Format, D3DPOOL Pool,
                            DWORD Filter, DWORD MipFilter, D3DCOLOR ColorKey, D3DXIMAGE_INFO* pSrcInfo,
                            PALETTEENTRY* pPalette, LPDIRECT3DTEXTURE9* ppTexture) {
-  if (pDevice == nullptr) {
-    DebugReport(0, "pDevice pointer is invalid");
-    return D3DERR_INVALIDCALL;
-  }
-  if (ppTexture == nullptr) {
-    DebugReport(0, "Texture pointer is invalid");
-    return D3DERR_INVALIDCALL;
-  }
+  HRESULT hr = RequireDeviceAndTexture(pDevice, ppTexture);
+  if (FAILED(hr)) return hr;
   ResourceView view;
-  HRESULT hr = ReadResource(hSrcModule, pSrcResource, true, wide, &view);
+  hr = ReadResource(hSrcModule, pSrcResource, true, wide, &view);
   if (FAILED(hr)) return hr;
   return D3DXCreateTextureFromFileInMemoryEx(pDevice, view.bytes, view.size, Width, Height, MipLevels, Usage, Format,
                                              Pool, Filter, MipFilter, ColorKey, pSrcInfo, pPalette, ppTexture);
