@@ -77,7 +77,10 @@ bool IsR3G3B2Cube(const Palette& palette) {
 
 // The format a texture asks for when the caller left it open: the image's
 // own, widened by an alpha bit when a colour key still has to be expressed.
-// The decoders' 16-bit intermediates stand for their 8-bit counterparts.
+// The decoders' 16-bit intermediates stand for their 8-bit counterparts, so
+// a keyed 16-bit-per-channel RGB picture asks for A8R8G8B8 as an 8-bit one
+// does. Read by its own description it would find no alpha row to widen to
+// and end as X8R8G8B8, where the key it was given could never show.
 D3DFORMAT ChooseFormat(const DecodedImage& image, D3DCOLOR colorKey, D3DPOOL pool) {
   D3DFORMAT format = ReportedFormat(image.format);
   if (colorKey != 0) {
@@ -112,6 +115,17 @@ HRESULT LoadLevel(IDirect3DTexture9* texture, UINT level, const DecodedImage& im
                     static_cast<LONG>(image.rect.right), static_cast<LONG>(image.rect.bottom)};
   return D3DXLoadSurfaceFromMemory(surface.Get(), destPalette, nullptr, image.pixels, image.format, image.rowPitch,
                                    srcPalette, &source, filter, colorKey);
+}
+
+// A JPEG bound for the decode-into-level shortcut is only described until
+// its texture exists. When settling or creating that texture fails, the
+// body is decoded before the failure is reported, so a corrupt file gets
+// the answer of the usual order (decode, then create): the decoder's error.
+HRESULT DecodeFirstAnswer(HRESULT failure, DecodedImage* image, const void* data, UINT size) {
+  if (image->loadPixels) return failure;
+  image->loadPixels = true;
+  const HRESULT decoded = LoadImageFromMemory(data, size, nullptr, image);
+  return FAILED(decoded) ? decoded : failure;
 }
 
 // One texture request as it goes down the road: the caller's arguments,
@@ -303,7 +317,7 @@ extern "C" HRESULT WINAPI D3DXCreateTextureFromFileInMemoryEx(LPDIRECT3DDEVICE9 
 
   MadeTexture made;
   hr = CreateTexture(&request, image, &made);
-  if (FAILED(hr)) return hr;
+  if (FAILED(hr)) return DecodeFirstAnswer(hr, &image, pSrcData, SrcDataSize);
 
   bool filled = false;
   hr = FillFromJpeg(request, made.Target(), &image, &filled);
