@@ -34,7 +34,7 @@ endfunction()
 # velmora_layer_includes(TARGET PUBLIC|PRIVATE|INTERFACE PATH...): an include
 # root in the build tree holding only the listed source files and folders (as
 # symbolic links), so includes keep their root-relative spelling
-# ("gfx/sprite.h") while every folder the target may not see is simply
+# ("gfx/sprite/sprite.h") while every folder the target may not see is simply
 # absent and a wrong include fails to compile.
 # A PRIVATE view gets a root of its own, so it never leaks to users.
 function(velmora_layer_includes target scope)

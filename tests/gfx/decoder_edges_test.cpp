@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "gfx/image_decoders.h"
+#include "gfx/formats/image_decoders.h"
 #include "host/headless/headless_host.h"
 #include "tests/gfx/image_fixtures.h"
 

@@ -54,7 +54,13 @@ class ImageTool : public ::testing::Test {
       const Result r = RunTool({"convert", (DataFolder() / folder / e.file).string(), out});
       if (e.Refused()) {
         EXPECT_EQ(r.code, 1);
-        EXPECT_NE(r.err.find("failed: 0x88760B59"), std::string::npos) << r.err;
+        // The library's own message and a reason in words, never a bare code.
+        EXPECT_NE(r.err.find("velmora-image: reading " + (DataFolder() / folder / e.file).string() + " failed: "),
+                  std::string::npos)
+            << r.err;
+        EXPECT_NE(r.err.find("(not an image file the library reads"), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.find("0x"), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.find("D3DX: "), std::string::npos) << r.err;
         EXPECT_FALSE(fs::exists(out));
         ++*bad;
         continue;
@@ -97,7 +103,26 @@ TEST_F(ImageTool, InfoPrintsOneLinePerFileAndFailsOnABadOne) {
   r = RunTool({"info", (DataFolder() / "dds" / "cube.dds").string(), (folder_ / "missing.png").string()});
   EXPECT_EQ(r.code, 1);
   EXPECT_NE(r.out.find("cube texture"), std::string::npos);
-  EXPECT_NE(r.err.find("D3DX: Failed to open file"), std::string::npos) << r.err;
+  const std::string missing = (folder_ / "missing.png").string();
+  EXPECT_NE(r.err.find("velmora-image: reading " + missing + " failed: Failed to open file '" + missing +
+                       "': No such file or directory (not an image file the library reads, or it cannot be read)\n"),
+            std::string::npos)
+      << r.err;
+}
+
+TEST_F(ImageTool, AFailedWriteSaysWhatTheLibrarySaidAndWhy) {
+  // A folder where the file should go: the library cannot create it.
+  const std::string in = (DataFolder() / "png" / "gen-c6-d8.png").string();
+  const std::string out = (folder_ / "taken.bmp").string();
+  fs::create_directories(out);
+  const Result r = RunTool({"convert", in, out});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("velmora-image: writing " + out + " failed: Failed to create file '" + out + "': "),
+            std::string::npos)
+      << r.err;
+  EXPECT_NE(r.err.find("(the library could not do it)\n"), std::string::npos) << r.err;
+  // Messages of the read that succeeded are not repeated.
+  EXPECT_EQ(r.err.find("reading"), std::string::npos) << r.err;
 }
 
 // The header of a PNG whose last IDAT carries a wrong CRC reads well; the

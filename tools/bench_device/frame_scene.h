@@ -7,7 +7,7 @@
 
 #include <d3d9.h>
 
-#include "gfx/sprite.h"
+#include "gfx/sprite/sprite.h"
 #include "host/headless/headless_host.h"
 
 #include <cstdint>
