@@ -1,20 +1,26 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Velmora needs to build, test and play.
-# Run as root it installs what is missing; otherwise it prints the command.
-# `scripts/setup.sh web` adds the browser build's toolchain (emscripten) and
-# what the browser test drives (Chromium, its driver, python3-selenium).
+# Installs the Debian packages Velmora needs. Run as root it installs what
+# is missing; otherwise it prints the command.
+#   scripts/setup.sh          everything a developer needs: build, test, package
+#   scripts/setup.sh player   only what the player preset builds (./play.sh)
+#   scripts/setup.sh web      adds the browser build's toolchain (emscripten)
+#                             and what the browser test drives (Chromium,
+#                             its driver, python3-selenium)
 set -euo pipefail
-packages=(cmake g++ clang libclang-rt-14-dev make pkg-config libsdl2-dev libx11-dev libgtest-dev libgmock-dev
-          libbenchmark-dev libpixman-1-dev libstb-dev xvfb xauth libxtst6 python3 libspng-dev libjpeg62-turbo-dev
-          libturbojpeg0-dev desktop-file-utils appstream dpkg-dev file)
+player=(cmake g++ make pkg-config libsdl2-dev libx11-dev libspng-dev libjpeg62-turbo-dev libturbojpeg0-dev libstb-dev)
+developer=("${player[@]}" clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev libpixman-1-dev
+           xvfb xauth xfonts-base libxtst6 python3 desktop-file-utils appstream dpkg-dev file lintian zip unzip)
 case "${1:-}" in
-  "") ;;
-  web) packages+=(emscripten chromium chromium-driver python3-selenium) ;;
-  *) echo "usage: scripts/setup.sh [web]" >&2; exit 2 ;;
+  "") packages=("${developer[@]}") ;;
+  player) packages=("${player[@]}") ;;
+  web) packages=("${developer[@]}" emscripten chromium chromium-driver python3-selenium) ;;
+  *) echo "usage: scripts/setup.sh [player | web]" >&2; exit 2 ;;
 esac
+# One query for every package: this runs before each ./play.sh.
+installed=$(dpkg-query -W -f='${Package} ${Status}\n' "${packages[@]}" 2>/dev/null | awk '/install ok installed/ {print $1}')
 missing=()
 for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  grep -qx -- "$p" <<<"$installed" || missing+=("$p")
 done
 if [ ${#missing[@]} -eq 0 ]; then exit 0; fi
 if [ "$(id -u)" -eq 0 ]; then
