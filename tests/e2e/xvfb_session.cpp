@@ -60,10 +60,10 @@ WindowPixels CaptureWindow(Display* d, Window w) {
 }
 
 Window FindWindow(Display* d, Window w, const char* title) {
-  char* name = nullptr;
-  if (XFetchName(d, w, &name) && name) {
-    const bool match = std::strcmp(name, title) == 0;
-    XFree(name);
+  XTextProperty name{};
+  if (XGetWMName(d, w, &name) && name.value) {
+    const bool match = std::string(reinterpret_cast<const char*>(name.value), name.nitems) == title;
+    XFree(name.value);
     XWindowAttributes a;
     if (match && XGetWindowAttributes(d, w, &a) && a.map_state == IsViewable) return w;
   }
@@ -127,4 +127,11 @@ bool XTest::Load() {
 void XTest::Press(Display* d, unsigned long keysym, bool down) const {
   fakeKey(d, XKeysymToKeycode(d, keysym), down, 0);
   XSync(d, False);
+}
+
+void XTest::Tap(Display* d, Window w, unsigned long keysym) const {
+  XSetInputFocus(d, w, RevertToParent, CurrentTime);
+  XSync(d, False);
+  Press(d, keysym, true);
+  Press(d, keysym, false);
 }

@@ -187,10 +187,7 @@ TEST_F(Installed, MovedTreeStartsFromAnotherFolderAndQuitsOnEscape) {
   EXPECT_EQ(a.width, 800);
   EXPECT_EQ(a.height, 640);
 
-  XSetInputFocus(d, w, RevertToParent, CurrentTime);
-  XSync(d, False);
-  xtest.Press(d, XK_Escape, true);
-  xtest.Press(d, XK_Escape, false);
+  xtest.Tap(d, w, XK_Escape);
   int status = 0;
   ASSERT_TRUE(WaitForExit(game, &status, 10000)) << "Escape did not end the program";
   ASSERT_TRUE(WIFEXITED(status));

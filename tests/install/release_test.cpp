@@ -142,10 +142,7 @@ TEST_F(Release, TarballUnpackedAnywhereShowsTheTitleCardFromAnotherFolder) {
   EXPECT_EQ(marginNotWhite, 0);
   EXPECT_LT(boardWhite, 792 * 616 / 2) << "the board is mostly drawn";
 
-  XSetInputFocus(d, w, RevertToParent, CurrentTime);
-  XSync(d, False);
-  xtest.Press(d, XK_Escape, true);
-  xtest.Press(d, XK_Escape, false);
+  xtest.Tap(d, w, XK_Escape);
   int status = 0;
   ASSERT_TRUE(WaitForExit(game, &status, 10000)) << "Escape did not end the program";
   ASSERT_TRUE(WIFEXITED(status));

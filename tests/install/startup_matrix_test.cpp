@@ -21,7 +21,6 @@
 #include "tests/install/process_run.h"
 // Last: Xlib's macros would break the headers above.
 #include "tests/e2e/xvfb_session.h"
-#include <X11/Xutil.h>
 #include <X11/keysym.h>
 
 namespace {
@@ -49,35 +48,6 @@ std::string DeadDisplay() {
     const std::string number = std::to_string(n);
     if (!fs::exists(fs::path("/tmp/.X11-unix") / ("X" + number))) return std::string(":").append(number);
   }
-}
-
-// The viewable window titled `title` in any encoding of its name (SDL's
-// dialogs name themselves in UTF-8, which XFetchName does not return).
-Window FindTitled(Display* d, Window w, const std::string& title) {
-  XTextProperty name{};
-  if (XGetWMName(d, w, &name) && name.value) {
-    const bool match = std::string(reinterpret_cast<const char*>(name.value), name.nitems) == title;
-    XFree(name.value);
-    XWindowAttributes a;
-    if (match && XGetWindowAttributes(d, w, &a) && a.map_state == IsViewable) return w;
-  }
-  Window root, parent, *children = nullptr;
-  unsigned count = 0;
-  Window found = 0;
-  if (XQueryTree(d, w, &root, &parent, &children, &count)) {
-    for (unsigned i = 0; i < count && !found; ++i) found = FindTitled(d, children[i], title);
-    if (children) XFree(children);
-  }
-  return found;
-}
-
-Window WaitForTitled(Display* d, const std::string& title, int ms) {
-  Window w = 0;
-  for (int waited = 0; waited < ms && !w; waited += 100) {
-    usleep(100000);
-    w = FindTitled(d, DefaultRootWindow(d), title);
-  }
-  return w;
 }
 
 bool HasPlaybackDevice() {
@@ -192,10 +162,7 @@ TEST_F(StartupMatrix, WithoutAudioTheProgramEndsWithMinusOneAndTheLauncherPlaysS
   Display* d = x.display();
   const Window window = WaitForWindow(d, "VELMORA", 20000);
   ASSERT_NE(window, 0u) << "no VELMORA window; stderr: " << l.err();
-  XSetInputFocus(d, window, RevertToParent, CurrentTime);
-  XSync(d, False);
-  xtest.Press(d, XK_Escape, true);
-  xtest.Press(d, XK_Escape, false);
+  xtest.Tap(d, window, XK_Escape);
   ASSERT_TRUE(l.Wait(10000)) << "Escape did not end the game";
   Figure("installed launcher, no audio output (window, then Escape)", l);
   EXPECT_EQ(l.status(), 0);
@@ -214,7 +181,7 @@ TEST_F(StartupMatrix, StartedWithoutATerminalAFailedStartShowsWhyInADialog) {
   fs::create_directories(empty);
   Process p(kBin / "velmora", {}, empty.string(),
             Bare({{"DISPLAY", x.name()}, {"SDL_AUDIODRIVER", std::string("dummy")}}), Scratch());
-  const Window dialog = WaitForTitled(d, "Velmora cannot start", 20000);
+  const Window dialog = WaitForWindow(d, "Velmora cannot start", 20000);
   ASSERT_NE(dialog, 0u) << "no dialog; stderr: " << p.err();
 
   const WindowPixels screen = CaptureWindow(d, DefaultRootWindow(d));
@@ -231,10 +198,7 @@ TEST_F(StartupMatrix, StartedWithoutATerminalAFailedStartShowsWhyInADialog) {
   for (const auto& [c, n] : colours) most = std::max(most, n);
   EXPECT_LT(most, box.rgb.size() * 99 / 100) << "an empty dialog";
 
-  XSetInputFocus(d, dialog, RevertToParent, CurrentTime);
-  XSync(d, False);
-  xtest.Press(d, XK_Return, true);
-  xtest.Press(d, XK_Return, false);
+  xtest.Tap(d, dialog, XK_Return);
   ASSERT_TRUE(p.Wait(10000)) << "Return did not close the dialog";
   Figure("no sound cues, started without a terminal (dialog, then Return)", p);
   EXPECT_EQ(p.status(), 255);
