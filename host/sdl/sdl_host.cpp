@@ -21,6 +21,7 @@
 #include "host/sdl/profile_ini.h"
 #include "host/shown_frame.h"
 #include "host/sdl/renderer_choice.h"
+#include "host/sdl/startup_checks.h"
 #include "host/sdl/x11_keymap.h"
 #include "host/sdl/x11_window.h"
 
@@ -50,6 +51,7 @@ struct SdlHost::Impl {
   std::map<SDL_JoystickID, SDL_GameController*> pads;  // open gamepads, by instance
   bool audioFailed = false;
   std::string audioError;
+  std::string failedSubsystem;  // SDL's part that did not start, if any
   std::string lastError;
   // Cursors made so far, by picture; the platform switches between the
   // class arrow and the game's cursor often, and each switch reaches here.
@@ -171,13 +173,16 @@ SdlHost::SdlHost() : impl_(std::make_unique<Impl>()) {
   // the executable is called; a player's own setting wins.
   setenv("SDL_VIDEO_X11_WMCLASS", kWindowClass, 0);
   setenv("SDL_VIDEO_WAYLAND_WMCLASS", kWindowClass, 0);
-  ok_ = SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS | SDL_INIT_TIMER) == 0;
-  if (!ok_) impl_->lastError = SDL_GetError();
-  impl_->startTicks = SDL_GetTicks64();
   const char* dbg = std::getenv("VELMORA_DEBUG_OUTPUT");
   impl_->debugToStderr = dbg != nullptr && dbg[0] != '\0' && dbg[0] != '0';
+  const sdl::SdlStart started = sdl::StartSdl(impl_->debugToStderr);
+  ok_ = started.ok;
+  if (!ok_) impl_->lastError = started.reason;
+  impl_->failedSubsystem = started.subsystem;
+  impl_->startTicks = SDL_GetTicks64();
   if (ok_) SDL_StopTextInput();  // keys only; no input-method windows
   // Gamepads arrive as device-added events, also those present at start.
+  sdl::QuietStderr quiet(impl_->debugToStderr);
   if (ok_ && SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) == 0) SDL_GameControllerEventState(SDL_ENABLE);
   const char* driver = ok_ ? SDL_GetCurrentVideoDriver() : nullptr;
   if (driver != nullptr && std::strcmp(driver, "x11") == 0) impl_->display = sdl::OpenKeymapDisplay();
@@ -381,6 +386,7 @@ bool SdlHost::CreateWindow(const std::string& titleUtf8, int x, int y, int width
   if (!ok_ || impl_->window) return false;
   width = std::max(width, 1);
   height = std::max(height, 1);
+  sdl::QuietStderr quiet(impl_->debugToStderr);  // OpenGL drivers' chatter
   impl_->window = SDL_CreateWindow(titleUtf8.c_str(), x, y, width, height, kWindowFlags);
   if (impl_->window == nullptr) {
     impl_->lastError = SDL_GetError();
@@ -657,6 +663,7 @@ bool SdlHost::OpenAudio(const AudioFormat& format, AudioSource* source) {
   CloseAudio();
   impl_->audioError.clear();
   impl_->audioFailed = false;
+  sdl::QuietStderr quiet(impl_->debugToStderr);  // sound libraries' chatter
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
     impl_->audioFailed = true;
     impl_->audioError = SDL_GetError();
@@ -709,6 +716,7 @@ bool SdlHost::SilentAudioOutput() {
 int SdlHost::AudioBufferFrames() { return impl_->audioFrames; }
 
 bool SdlHost::AudioFailed() const { return impl_->audioFailed; }
+std::string SdlHost::FailedSubsystem() const { return impl_->failedSubsystem; }
 std::string SdlHost::AudioError() const { return impl_->audioError; }
 
 std::string SdlHost::LastError() const {
