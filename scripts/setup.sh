@@ -5,7 +5,7 @@
 # what the browser test drives (Chromium, its driver, python3-selenium).
 set -euo pipefail
 packages=(cmake g++ clang libclang-rt-14-dev make pkg-config libsdl2-dev libx11-dev libgtest-dev libgmock-dev
-          libbenchmark-dev libpixman-1-dev libstb-dev xvfb xauth libxtst6 python3 libspng-dev libjpeg62-turbo-dev
+          libbenchmark-dev libpixman-1-dev libstb-dev xvfb xauth libxtst6 python3 libspng-dev libdeflate-dev libjpeg62-turbo-dev
           libturbojpeg0-dev desktop-file-utils appstream dpkg-dev file)
 case "${1:-}" in
   "") ;;
