@@ -207,8 +207,11 @@ void UnfilterPixels(const BYTE* in, BYTE* out, const BYTE* prior, size_t bytes) 
   const __m128i low = _mm_set1_epi16(0xFF);
   __m128i a = _mm_setzero_si128(), c = _mm_setzero_si128();
   for (size_t i = 0; i < bytes; i += kBpp) {
-    const __m128i b = LoadPixel<kBpp>(prior + i);
-    __m128i x = LoadPixel<kBpp>(in + i);
+    // 3-byte pixels are read four bytes at a time (the fourth lane is never
+    // stored) except at the row's end: a 3-byte read stalls on the copy.
+    const bool wide = i + 4 <= bytes;
+    const __m128i b = wide ? LoadPixel<4>(prior + i) : LoadPixel<kBpp>(prior + i);
+    __m128i x = wide ? LoadPixel<4>(in + i) : LoadPixel<kBpp>(in + i);
     if constexpr (kFilter == 1) {
       x = _mm_add_epi16(x, a);
     } else if constexpr (kFilter == 3) {
