@@ -206,7 +206,7 @@ TEST(PngWholeStream, FilesTheFastPathCannotJudgeAreJudgedByLibspng) {
   Picture stray = Random(2, 8, 4, 0, 10);
   stray.afterStream = {1, 2, 3};
   Picture shortStream = Random(6, 8, 4, 0, 11);
-  shortStream.filtered.resize(shortStream.filtered.size() - (8 * 4 + 1));
+  shortStream.filtered = Bytes(shortStream.filtered.begin(), shortStream.filtered.end() - (8 * 4 + 1));
   for (const Picture& p : {badFilter, stray, shortStream}) ExpectSameAsByRows(Encode(p));
   EXPECT_EQ(Decode(gfx::DecodePng, Encode(badFilter)).hr, E_FAIL);
   EXPECT_EQ(Decode(gfx::DecodePng, Encode(shortStream)).hr, E_FAIL);
