@@ -12,16 +12,19 @@ function(velmora_test name)
 endfunction()
 
 # velmora_fuzz_target(NAME SOURCE LIBS ...): with VELMORA_FUZZ a libFuzzer
-# binary; always a CTest that replays every file kept in
+# binary; always a CTest, fuzz_regress.NAME, that replays every file kept in
 # tests/fuzz/regressions/NAME/ and the seed corpus tests/fuzz/corpus/NAME/
-# through the same entry point (under the sanitizers in the asan preset).
+# through the same entry point (under the sanitizers in the asan preset). The replays of
+# all targets share one program (velmora_fuzz_regress_program, called once
+# the whole test tree is declared): each entry point is compiled under a
+# name of its own and chosen by the first argument.
 function(velmora_fuzz_target name source)
   cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
-  set(corpus ${PROJECT_SOURCE_DIR}/tests/fuzz/regressions/${name})
-  add_executable(${name}_regress ${source} ${PROJECT_SOURCE_DIR}/tests/fuzz/replay_main.cpp)
-  target_link_libraries(${name}_regress PRIVATE ${ARG_LIBS})
-  target_include_directories(${name}_regress PRIVATE ${PROJECT_SOURCE_DIR})
-  add_test(NAME fuzz_regress.${name} COMMAND ${name}_regress ${corpus} ${PROJECT_SOURCE_DIR}/tests/fuzz/corpus/${name})
+  add_library(${name}_entry OBJECT ${source})
+  target_compile_definitions(${name}_entry PRIVATE LLVMFuzzerTestOneInput=velmora_fuzz_${name})
+  target_link_libraries(${name}_entry PUBLIC ${ARG_LIBS})
+  target_include_directories(${name}_entry PRIVATE ${PROJECT_SOURCE_DIR})
+  set_property(GLOBAL APPEND PROPERTY VELMORA_FUZZ_TARGETS ${name})
   if(VELMORA_FUZZ)
     add_executable(${name} ${source})
     target_link_libraries(${name} PRIVATE ${ARG_LIBS})
@@ -29,6 +32,24 @@ function(velmora_fuzz_target name source)
     target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
     target_link_options(${name} PRIVATE -fsanitize=fuzzer)
   endif()
+endfunction()
+
+# The one program behind every fuzz_regress.NAME test.
+function(velmora_fuzz_regress_program)
+  get_property(names GLOBAL PROPERTY VELMORA_FUZZ_TARGETS)
+  set(table "// Generated: the fuzz entry points the regression replays can run.\n")
+  foreach(name ${names})
+    string(APPEND table "VELMORA_FUZZ_ENTRY(${name})\n")
+  endforeach()
+  file(CONFIGURE OUTPUT ${PROJECT_BINARY_DIR}/fuzz/fuzz_entries.h CONTENT "${table}")
+  add_executable(fuzz_regress ${PROJECT_SOURCE_DIR}/tests/fuzz/replay_main.cpp)
+  target_include_directories(fuzz_regress PRIVATE ${PROJECT_BINARY_DIR}/fuzz)
+  foreach(name ${names})
+    target_link_libraries(fuzz_regress PRIVATE ${name}_entry)
+    add_test(NAME fuzz_regress.${name}
+             COMMAND fuzz_regress ${name} ${PROJECT_SOURCE_DIR}/tests/fuzz/regressions/${name}
+                     ${PROJECT_SOURCE_DIR}/tests/fuzz/corpus/${name})
+  endforeach()
 endfunction()
 
 # velmora_layer_includes(TARGET PUBLIC|PRIVATE|INTERFACE PATH...): an include

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Runs the performance benchmarks side by side and prints their medians.
 
-    scripts/perf_figures.py [--bin build/release/bin] [--before OTHER/bin]
+    scripts/perf_figures.py [--bin build/bench/bin] [--before OTHER/bin]
                             [--repetitions 10] [--rounds 3]
 
 Every benchmark runs with interleaved repetitions; with --before, the same
@@ -82,7 +82,7 @@ def fmt(ms):
 
 def main():
     ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    ap.add_argument("--bin", default="build/release/bin")
+    ap.add_argument("--bin", default="build/bench/bin")
     ap.add_argument("--before")
     ap.add_argument("--repetitions", type=int, default=10)
     ap.add_argument("--rounds", type=int, default=3)

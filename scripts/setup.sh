@@ -12,7 +12,8 @@
 #   scripts/setup.sh ci       those and what .ci/run's other steps use (the
 #                             X utilities that find and drive the window)
 set -euo pipefail
-player=(cmake g++ make pkg-config libsdl2-dev libx11-dev libspng-dev libjpeg62-turbo-dev libturbojpeg0-dev libstb-dev)
+player=(cmake g++ make pkg-config libsdl2-dev libx11-dev libspng-dev libdeflate-dev libjpeg62-turbo-dev libturbojpeg0-dev
+        libstb-dev)
 developer=("${player[@]}" clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev libpixman-1-dev
            xvfb xauth xfonts-base libxtst6 python3 desktop-file-utils appstream dpkg-dev file lintian zip unzip)
 web=(emscripten brotli binaryen nodejs chromium chromium-driver python3-selenium firefox-esr python3-websockets)

@@ -39,6 +39,9 @@ HRESULT DecodePpm(DecodedImage* image, const BYTE* data, size_t size);
 HRESULT DecodeDds(DecodedImage* image, const BYTE* data, size_t size);
 HRESULT DecodeJpeg(DecodedImage* image, const BYTE* data, size_t size);
 HRESULT DecodePng(DecodedImage* image, const BYTE* data, size_t size);
+// The same through libspng's row-by-row decoding alone: what DecodePng
+// falls back on, kept callable so the two can be compared.
+HRESULT DecodePngByRows(DecodedImage* image, const BYTE* data, size_t size);
 HRESULT DecodeTga(DecodedImage* image, const BYTE* data, size_t size);
 
 // Decodes a colour JPEG of exactly width x height straight into `pixels`

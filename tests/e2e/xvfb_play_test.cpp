@@ -103,6 +103,8 @@ class CpuWindow {
     return Share(end_.Total() - start_.Total());
   }
   double wall() const { return wall_; }
+  // The stopped window's share in percent.
+  double Share() const { return Share(end_.Total() - start_.Total()); }
   std::string Report(const char* what) const {
     char text[256];
     std::snprintf(text, sizeof text,
@@ -169,86 +171,109 @@ Frame HeadlessTitleFrame() {
   return f;
 }
 
-TEST(Xvfb, TitleCardSpaceArrowAndEscape) {
-  XTest xtest;
-  if (!xtest.Load()) VELMORA_SKIP() << "libXtst.so.6 is not installed (see scripts/setup.sh)";
-  if (access("velmora", X_OK) != 0) VELMORA_SKIP() << "the game was not built (no SDL host)";
+// The real program under Xvfb, driven by XTest key presses: the window and
+// the title frame it must show, and the helpers the test's stages share.
+class XvfbPlay : public ::testing::Test {
+ protected:
+  // Everything up to a focused 800 x 640 window; skips without XTest, the
+  // program or Xvfb.
+  void Launch() {
+    if (!xtest_.Load()) VELMORA_SKIP() << "libXtst.so.6 is not installed (see scripts/setup.sh)";
+    if (access("velmora", X_OK) != 0) VELMORA_SKIP() << "the game was not built (no SDL host)";
+    title_ = HeadlessTitleFrame();
+    ASSERT_EQ(title_.width, 800);
+    ASSERT_EQ(title_.height, 640);
+    if (!x_.Start()) VELMORA_SKIP() << "Xvfb is not available";
+    d_ = x_.display();
+    game_ = StartProgram(x_.name(), "./velmora");
+    ASSERT_GT(game_, 0);
+    w_ = WaitForWindow(d_, "VELMORA", 20000);
+    ASSERT_NE(w_, 0u) << "no VELMORA window appeared";
+    XWindowAttributes a;
+    XGetWindowAttributes(d_, w_, &a);
+    EXPECT_EQ(a.width, 800);
+    EXPECT_EQ(a.height, 640);
+    // Pointer over the window and focus on it, as a player's would be.
+    int wx = 0, wy = 0;
+    Window child;
+    XTranslateCoordinates(d_, w_, DefaultRootWindow(d_), 0, 0, &wx, &wy, &child);
+    xtest_.fakeMotion(d_, -1, wx + 400, wy + 620, 0);
+    XSetInputFocus(d_, w_, RevertToParent, CurrentTime);
+    XSync(d_, False);
+  }
 
-  const Frame title = HeadlessTitleFrame();
-  ASSERT_EQ(title.width, 800);
-  ASSERT_EQ(title.height, 640);
-
-  XvfbSession x;
-  if (!x.Start()) VELMORA_SKIP() << "Xvfb is not available";
-  Display* d = x.display();
-
-  const pid_t game = StartProgram(x.name(), "./velmora");
-  ASSERT_GT(game, 0);
-  const Window w = WaitForWindow(d, "VELMORA", 20000);
-  ASSERT_NE(w, 0u) << "no VELMORA window appeared";
-  XWindowAttributes a;
-  XGetWindowAttributes(d, w, &a);
-  EXPECT_EQ(a.width, 800);
-  EXPECT_EQ(a.height, 640);
-  // Pointer over the window and focus on it, as a player's would be.
-  int wx = 0, wy = 0;
-  Window child;
-  XTranslateCoordinates(d, w, DefaultRootWindow(d), 0, 0, &wx, &wy, &child);
-  xtest.fakeMotion(d, -1, wx + 400, wy + 620, 0);
-  XSetInputFocus(d, w, RevertToParent, CurrentTime);
-  XSync(d, False);
-
-  auto press = [&](KeySym key, bool down) { xtest.Press(d, key, down); };
+  void Tap(KeySym key) {
+    xtest_.Press(d_, key, true);
+    xtest_.Press(d_, key, false);
+  }
 
   // Polls the window until `good` holds for a capture or the time is up.
-  auto waitFor = [&](auto good, int ms) {
+  template <typename Good>
+  Frame WaitFor(Good good, int ms) {
     Frame f;
     for (int waited = 0; waited <= ms; waited += 100) {
-      f = CaptureWindow(d, w);
+      f = CaptureWindow(d_, w_);
       if (f.width == 800 && f.height == 640 && good(f)) break;
       std::this_thread::sleep_for(milliseconds(100));
     }
     return f;
-  };
-  auto titleDifference = [&](const Frame& f) { return Difference(f, 0, 0, title, 0, 0, 800, 640); };
-
-  // The title card, from the first tick on (start-up may take a moment).
-  const Frame onTitle = waitFor([&](const Frame& f) { return titleDifference(f) < 4.0; }, 15000);
-  if (getenv("VELMORA_E2E_DUMP")) {
-    host::WritePng("/tmp/e2e-title.png", onTitle.rgb.data(), onTitle.width, onTitle.height, onTitle.width * 4);
   }
-  ASSERT_EQ(onTitle.width, 800);
-  ASSERT_LT(titleDifference(onTitle), 4.0) << "the window shows the title card";
 
-  // Idle on the title card: nothing but the game's timer and its music.
-  std::this_thread::sleep_for(milliseconds(1000));
-  CpuWindow titleCpu(game);
-  std::this_thread::sleep_for(std::chrono::seconds(CpuWindowSeconds()));
-  const double titleShare = titleCpu.Stop();
-  EXPECT_LT(titleDifference(CaptureWindow(d, w)), 4.0) << "still the title card";
+  double TitleDifference(const Frame& f) const { return Difference(f, 0, 0, title_, 0, 0, 800, 640); }
 
-  press(XK_space, true);
-  press(XK_space, false);
-  // The board: the score row's label cell is no longer the title card's
-  // floor, and the top-left cell holds the walker on its start cell.
-  const Frame playing = waitFor([&](const Frame& f) { return titleDifference(f) > 20.0; }, 5000);
-  EXPECT_GT(titleDifference(playing), 20.0) << "the board replaced the title card";
+  // The title card, from the first tick on (start-up may take a moment);
+  // then idle on it: nothing but the game's timer and its music.
+  void ExpectIdleTitleCard(CpuWindow* cpu) {
+    const Frame onTitle = WaitFor([&](const Frame& f) { return TitleDifference(f) < 4.0; }, 15000);
+    if (getenv("VELMORA_E2E_DUMP")) {
+      host::WritePng("/tmp/e2e-title.png", onTitle.rgb.data(), onTitle.width, onTitle.height, onTitle.width * 4);
+    }
+    ASSERT_EQ(onTitle.width, 800);
+    ASSERT_LT(TitleDifference(onTitle), 4.0) << "the window shows the title card";
+    std::this_thread::sleep_for(milliseconds(1000));
+    *cpu = CpuWindow(game_);
+    std::this_thread::sleep_for(std::chrono::seconds(CpuWindowSeconds()));
+    cpu->Stop();
+    EXPECT_LT(TitleDifference(CaptureWindow(d_, w_)), 4.0) << "still the title card";
+  }
 
-  // Down is never blocked from the start cell: column 0 holds no block.
-  CpuWindow playCpu(game);
-  press(XK_Down, true);
-  const Frame moved = waitFor([&](const Frame& f) { return Difference(f, 0, 0, playing, 0, 0, 88, 88) > 20.0; }, 3000);
-  press(XK_Down, false);
-  EXPECT_GT(Difference(moved, 0, 0, playing, 0, 0, 88, 88), 20.0) << "the walker left its start cell";
-  // Play on to measure the program's CPU share.
-  std::this_thread::sleep_for(std::chrono::seconds(CpuWindowSeconds()));
-  const double playShare = playCpu.Stop();
-  const long peakKb = PeakMemoryKb(game);
+  // Space starts play: the score row's label cell is no longer the title
+  // card's floor, and the top-left cell holds the walker on its start cell.
+  // Down is never blocked from there: column 0 holds no block.
+  void ExpectPlayAndAMove(CpuWindow* cpu) {
+    Tap(XK_space);
+    const Frame playing = WaitFor([&](const Frame& f) { return TitleDifference(f) > 20.0; }, 5000);
+    EXPECT_GT(TitleDifference(playing), 20.0) << "the board replaced the title card";
+    *cpu = CpuWindow(game_);
+    xtest_.Press(d_, XK_Down, true);
+    const Frame moved = WaitFor([&](const Frame& f) { return Difference(f, 0, 0, playing, 0, 0, 88, 88) > 20.0; }, 3000);
+    xtest_.Press(d_, XK_Down, false);
+    EXPECT_GT(Difference(moved, 0, 0, playing, 0, 0, 88, 88), 20.0) << "the walker left its start cell";
+    // Play on to measure the program's CPU share.
+    std::this_thread::sleep_for(std::chrono::seconds(CpuWindowSeconds()));
+    cpu->Stop();
+  }
 
-  press(XK_Escape, true);
-  press(XK_Escape, false);
+  XTest xtest_;
+  XvfbSession x_;
+  Display* d_ = nullptr;
+  Window w_ = 0;
+  pid_t game_ = 0;
+  Frame title_;
+};
+
+TEST_F(XvfbPlay, TitleCardSpaceArrowAndEscape) {
+  Launch();
+  if (IsSkipped() || HasFatalFailure()) return;
+  CpuWindow titleCpu(game_), playCpu(game_);
+  ExpectIdleTitleCard(&titleCpu);
+  if (HasFatalFailure()) return;
+  ExpectPlayAndAMove(&playCpu);
+  const long peakKb = PeakMemoryKb(game_);
+
+  Tap(XK_Escape);
   int status = 0;
-  ASSERT_TRUE(WaitForExit(game, &status, 10000)) << "Escape did not end the program";
+  ASSERT_TRUE(WaitForExit(game_, &status, 10000)) << "Escape did not end the program";
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0);
   const char* audio = getenv("VELMORA_E2E_AUDIODRIVER");
@@ -256,8 +281,8 @@ TEST(Xvfb, TitleCardSpaceArrowAndEscape) {
               "  %s\n  %s\n  peak memory %ld KiB\n",
               audio && *audio ? audio : "dummy", titleCpu.Report("title card").c_str(), playCpu.Report("playing").c_str(),
               peakKb);
-  EXPECT_LT(titleShare, kBusyGuardPercent) << "idle on the title card";
-  EXPECT_LT(playShare, kBusyGuardPercent) << "idle between ticks while playing";
+  EXPECT_LT(titleCpu.Share(), kBusyGuardPercent) << "idle on the title card";
+  EXPECT_LT(playCpu.Share(), kBusyGuardPercent) << "idle between ticks while playing";
 }
 
 }  // namespace

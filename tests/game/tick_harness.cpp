@@ -9,10 +9,6 @@
 
 namespace {
 
-LRESULT CALLBACK PlainWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  return DefWindowProcA(hwnd, message, wParam, lParam);
-}
-
 void RecordCue(Cue cue, CueOperation operation) {
   TickHarness::Get().cues.emplace_back(CueName(cue), CueOperationName(operation));
 }
@@ -27,26 +23,11 @@ TickHarness& TickHarness::Get() {
 TickHarness::TickHarness() : host_(new host::HeadlessHost()) {
   host_->KeepFrames(false);
   host_->SetKeyRepeat(0, 0);
-  host::SetCurrent(host_.get());
-
-  WNDCLASSEXA wc{};
-  wc.cbSize = sizeof wc;
-  wc.lpfnWndProc = PlainWindowProc;
-  wc.lpszClassName = "TICKTEST";
-  RegisterClassExA(&wc);
-  mainWindow = CreateWindowExA(0, "TICKTEST", "TICKTEST", WS_OVERLAPPEDWINDOW, 0, 0, 800, 640, nullptr, nullptr,
-                               nullptr, nullptr);
-  EXPECT_NE(mainWindow, nullptr);
-
-  direct3D = Direct3DCreate9(D3D_SDK_VERSION);
-  EXPECT_NE(direct3D, nullptr);
-  D3DPRESENT_PARAMETERS present{};
-  present.BackBufferCount = 1;
-  present.SwapEffect = D3DSWAPEFFECT_DISCARD;
-  present.Windowed = TRUE;
-  EXPECT_EQ(direct3D->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, mainWindow, D3DCREATE_MIXED_VERTEXPROCESSING,
-                                   &present, &graphicsDevice),
-            S_OK);
+  device_ = std::make_unique<headless::HeadlessDevice>(host_.get());
+  EXPECT_EQ(device_->Result(), S_OK);
+  mainWindow = device_->Window();
+  direct3D = device_->Direct3D();
+  graphicsDevice = device_->Device();
   for (const AssetRow& row : kAssetTable) {
     EXPECT_EQ(graphicsDevice->CreateTexture(8, 8, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, row.texture, nullptr), S_OK);
     sprites_.emplace_back(new RecordingSprite(row.role, &draws));

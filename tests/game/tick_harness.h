@@ -12,6 +12,7 @@
 #include "host/headless/headless_host.h"
 #include "tests/game/game_fixture.h"
 #include "tests/game/recording_sprite.h"
+#include "tools/headless_device/headless_device.h"
 
 // The platform is set up once per test binary: the host, the window, the
 // device, the keyboard and twelve small textures with recording sprites.
@@ -33,6 +34,7 @@ class TickHarness {
  private:
   TickHarness();
   std::unique_ptr<host::HeadlessHost> host_;
+  std::unique_ptr<headless::HeadlessDevice> device_;
   std::vector<std::unique_ptr<RecordingSprite>> sprites_;
 };
 

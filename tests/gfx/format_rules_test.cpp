@@ -148,7 +148,7 @@ TEST(ClosestFormat, ClassesAndRefusals) {
             D3DFMT_R8G8B8);
 }
 
-TEST(Requirements, ArgumentChecks) {
+TEST(FormatRequirements, ArgumentChecks) {
   UINT w = 88, h = 88, levels = 0;
   D3DFORMAT format = D3DFMT_A8R8G8B8;
   EXPECT_EQ(D3DXCheckTextureRequirements(nullptr, &w, &h, &levels, 0, &format, D3DPOOL_MANAGED), D3DERR_INVALIDCALL);

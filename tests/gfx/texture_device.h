@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <d3d9.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,12 +15,9 @@
 #include "platform/win32/resource_registry.h"
 #include "platform/win32/win32_state.h"
 #include "tests/gfx/host_allocation_faults.h"
+#include "tools/headless_device/headless_device.h"
 
 namespace texture_test {
-
-inline LRESULT CALLBACK TestWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  return DefWindowProcA(hwnd, msg, wp, lp);
-}
 
 class DeviceTest : public ::testing::Test {
  protected:
@@ -28,28 +26,15 @@ class DeviceTest : public ::testing::Test {
     host::SetCurrent(&host_);
     host_.SetDeviceProfile(profile);
     platform::ResetWin32State();
-    WNDCLASSEXA wc{};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = TestWindowProc;
-    wc.lpszClassName = "TEXTURETEST";
-    ASSERT_NE(RegisterClassExA(&wc), 0);
-    window_ = CreateWindowExA(0, "TEXTURETEST", "TEXTURETEST", WS_OVERLAPPEDWINDOW, 0, 0, 800, 640, nullptr, nullptr,
-                              nullptr, nullptr);
-    ASSERT_NE(window_, nullptr);
-    d3d_ = Direct3DCreate9(D3D_SDK_VERSION);
-    ASSERT_NE(d3d_, nullptr);
-    D3DPRESENT_PARAMETERS pp{};
-    pp.BackBufferFormat = D3DFMT_UNKNOWN;
-    pp.BackBufferCount = 1;
-    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    pp.Windowed = TRUE;
-    ASSERT_EQ(d3d_->CreateDevice(0, D3DDEVTYPE_HAL, window_, D3DCREATE_MIXED_VERTEXPROCESSING, &pp, &device_), S_OK);
-    ASSERT_NE(device_, nullptr);
+    headless_.emplace(&host_);
+    ASSERT_EQ(headless_->Result(), S_OK);
+    window_ = headless_->Window();
+    d3d_ = headless_->Direct3D();
+    device_ = headless_->Device();
   }
 
   void TearDown() override {
-    if (device_) device_->Release();
-    if (d3d_) d3d_->Release();
+    headless_.reset();
     device_ = nullptr;
     d3d_ = nullptr;
     platform::ClearResources();
@@ -73,6 +58,7 @@ class DeviceTest : public ::testing::Test {
 
   host::HeadlessHost host_;
   HostAllocationFaults allocationFaults_;
+  std::optional<headless::HeadlessDevice> headless_;
   HWND window_ = nullptr;
   IDirect3D9* d3d_ = nullptr;
   IDirect3DDevice9* device_ = nullptr;

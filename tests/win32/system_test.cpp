@@ -68,8 +68,8 @@ TEST_F(SystemTest, ModuleHandlesAndGuids) {
   EXPECT_EQ(GetModuleHandleA(nullptr), self);
   EXPECT_EQ(GetModuleHandleA("no-such-module.dll"), nullptr);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MOD_NOT_FOUND));
-  EXPECT_EQ(GetModuleHandleA("win32_system_test"), self);
-  EXPECT_EQ(GetModuleHandleA("WIN32_SYSTEM_TEST.EXE"), self);
+  EXPECT_EQ(GetModuleHandleA("win32_test"), self);
+  EXPECT_EQ(GetModuleHandleA("WIN32_TEST.EXE"), self);
   EXPECT_NE(GUID_NULL, IID_IUnknown);
   EXPECT_EQ(IID_IUnknown.Data4[0], 0xC0);
   EXPECT_EQ(IID_IUnknown.Data4[7], 0x46);

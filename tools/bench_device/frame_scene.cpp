@@ -120,17 +120,13 @@ std::vector<Draw> RandomSprites(const Scene& scene, int n, uint32_t seed) {
 DeviceFrame::DeviceFrame(host::HeadlessHost* host, const std::string& profile) {
   host->SetDeviceProfile(profile);
   host->KeepFrames(false);
-  d3d_ = Direct3DCreate9(D3D_SDK_VERSION);
-  if (d3d_ == nullptr) return;
-  D3DPRESENT_PARAMETERS pp{};
-  pp.BackBufferWidth = kFrameWidth;
-  pp.BackBufferHeight = kFrameHeight;
-  pp.BackBufferCount = 1;
-  pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-  pp.Windowed = TRUE;
-  if (FAILED(d3d_->CreateDevice(0, D3DDEVTYPE_HAL, GetDesktopWindow(), D3DCREATE_MIXED_VERTEXPROCESSING, &pp,
-                                &device_)))
-    return;
+  headless::DeviceOptions options;
+  options.width = kFrameWidth;
+  options.height = kFrameHeight;
+  options.onDesktop = true;
+  headless_ = std::make_unique<headless::HeadlessDevice>(host, options);
+  device_ = headless_->Device();
+  if (device_ == nullptr) return;
   D3DCAPS9 caps{};
   device_->GetDeviceCaps(&caps);
   scene_ = MakeScene((caps.TextureCaps & D3DPTEXTURECAPS_POW2) != 0);
@@ -159,8 +155,6 @@ DeviceFrame::DeviceFrame(host::HeadlessHost* host, const std::string& profile) {
 DeviceFrame::~DeviceFrame() {
   for (ID3DXSprite* sp : sprites_) sp->Release();
   for (IDirect3DTexture9* t : textures_) t->Release();
-  if (device_) device_->Release();
-  if (d3d_) d3d_->Release();
 }
 
 void DeviceFrame::Render() { Render(scene_.draws); }

@@ -8,7 +8,7 @@
 #include <d3d9.h>
 
 #include "gfx/sprite/sprite.h"
-#include "host/headless/headless_host.h"
+#include "tools/headless_device/headless_device.h"
 
 #include <cstdint>
 #include <memory>
@@ -64,7 +64,7 @@ class DeviceFrame {
  private:
   bool ok_ = false;
   Scene scene_;
-  IDirect3D9* d3d_ = nullptr;
+  std::unique_ptr<headless::HeadlessDevice> headless_;
   IDirect3DDevice9* device_ = nullptr;
   std::vector<IDirect3DTexture9*> textures_;
   std::vector<ID3DXSprite*> sprites_;  // one per texture

@@ -2,7 +2,11 @@
 // RGBA PNG and as a 4:2:0 JPEG (both made here at start), into an A8R8G8B8
 // texture through the library (BM_DecodePng/velmora, BM_DecodeJpeg/velmora),
 // beside the raw libraries alone (libspng to RGBA8, libjpeg-turbo to BGRA)
-// and beside stb_image (to RGBA).
+// and beside stb_image (to RGBA). BM_DecodePhotoPng does the same with a
+// second, photographic picture: RGB without alpha, fractal detail at every
+// scale (as foliage or rock), made here as deterministically.
+// velmora_image and velmora_by_rows are the library's PNG decoder alone,
+// into the image a texture is filled from (whole-stream and libspng's rows).
 //
 // The library's figure includes what a caller gets: the managed texture of
 // one level, created, filled and released.
@@ -13,6 +17,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <random>
 #include <vector>
@@ -26,7 +31,8 @@
 #include <stb/stb_image.h>
 
 #include "gfx/gfx.h"
-#include "host/headless/headless_host.h"
+#include "gfx/formats/image_decoders.h"
+#include "tools/headless_device/headless_device.h"
 
 namespace {
 
@@ -55,29 +61,98 @@ std::vector<uint8_t> PhotoLikeRgba() {
   return rgba;
 }
 
+// Value noise summed over octaves (fractal Brownian motion), in [0, 1].
+float Fractal(const std::vector<float>& lattice, int latticeSide, float x, float y) {
+  float sum = 0, weight = 0.5f, total = 0;
+  for (int octave = 0; octave < 7; ++octave) {
+    const float fx = x * float(2 << octave), fy = y * float(2 << octave);
+    const int ix = int(fx), iy = int(fy);
+    const float tx = fx - float(ix), ty = fy - float(iy);
+    auto at = [&](int cx, int cy) {
+      return lattice[size_t((cy + octave * 7) % latticeSide) * size_t(latticeSide) + size_t((cx + octave * 13) % latticeSide)];
+    };
+    const float top = at(ix, iy) + (at(ix + 1, iy) - at(ix, iy)) * tx;
+    const float bottom = at(ix, iy + 1) + (at(ix + 1, iy + 1) - at(ix, iy + 1)) * tx;
+    sum += weight * (top + (bottom - top) * ty);
+    total += weight;
+    weight *= 0.55f;
+  }
+  return sum / total;
+}
+
+// A photographic RGB picture: sky above a textured landscape, lit from the
+// left, with sensor noise.
+std::vector<uint8_t> PhotographicRgb() {
+  constexpr int kLattice = 263;
+  std::mt19937 rng(1971);
+  std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+  std::vector<float> lattice(size_t(kLattice) * kLattice);
+  for (float& v : lattice) v = unit(rng);
+  std::normal_distribution<float> noise(0.0f, 2.0f);
+  std::vector<uint8_t> rgb(size_t(kSide) * kSide * 3);
+  for (int y = 0; y < kSide; ++y) {
+    for (int x = 0; x < kSide; ++x) {
+      const float fx = float(x) / kSide, fy = float(y) / kSide;
+      const float detail = Fractal(lattice, kLattice, fx, fy);
+      const float horizon = 0.35f + 0.15f * Fractal(lattice, kLattice, fx * 0.25f, 0.5f);
+      const float light = 0.6f + 0.4f * (1.0f - fx);
+      float r, g, b;
+      if (fy < horizon) {  // sky with clouds
+        const float cloud = std::clamp(detail * 1.6f - 0.5f, 0.0f, 1.0f);
+        r = 90 + 120 * cloud + 40 * fy;
+        g = 140 + 100 * cloud + 30 * fy;
+        b = 210 + 40 * cloud;
+      } else {  // ground: grass and rock
+        const float rock = std::clamp(detail * 2.2f - 0.9f, 0.0f, 1.0f);
+        r = light * (60 + 110 * rock + 60 * detail);
+        g = light * (95 + 70 * rock + 70 * detail);
+        b = light * (40 + 100 * rock + 30 * detail);
+      }
+      uint8_t* p = &rgb[(size_t(y) * kSide + x) * 3];
+      p[0] = uint8_t(std::clamp(r + noise(rng), 0.0f, 255.0f));
+      p[1] = uint8_t(std::clamp(g + noise(rng), 0.0f, 255.0f));
+      p[2] = uint8_t(std::clamp(b + noise(rng), 0.0f, 255.0f));
+    }
+  }
+  return rgb;
+}
+
+std::vector<uint8_t> EncodePng(const std::vector<uint8_t>& pixels, uint8_t colorType) {
+  spng_ctx* enc = spng_ctx_new(SPNG_CTX_ENCODER);
+  spng_set_option(enc, SPNG_ENCODE_TO_BUFFER, 1);
+  spng_ihdr ihdr{};
+  ihdr.width = kSide;
+  ihdr.height = kSide;
+  ihdr.bit_depth = 8;
+  ihdr.color_type = colorType;
+  spng_set_ihdr(enc, &ihdr);
+  spng_encode_image(enc, pixels.data(), pixels.size(), SPNG_FMT_PNG, SPNG_ENCODE_FINALIZE);
+  size_t length = 0;
+  int error = 0;
+  uint8_t* png = static_cast<uint8_t*>(spng_get_png_buffer(enc, &length, &error));
+  std::vector<uint8_t> file(png, png + length);
+  std::free(png);
+  spng_ctx_free(enc);
+  return file;
+}
+
 struct Files {
-  std::vector<uint8_t> png, jpeg;
+  std::vector<uint8_t> png, jpeg, photo;
 };
 
 const Files& TestFiles() {
   static const Files files = [] {
     Files f;
     const std::vector<uint8_t> rgba = PhotoLikeRgba();
-    spng_ctx* enc = spng_ctx_new(SPNG_CTX_ENCODER);
-    spng_set_option(enc, SPNG_ENCODE_TO_BUFFER, 1);
-    spng_ihdr ihdr{};
-    ihdr.width = kSide;
-    ihdr.height = kSide;
-    ihdr.bit_depth = 8;
-    ihdr.color_type = SPNG_COLOR_TYPE_TRUECOLOR_ALPHA;
-    spng_set_ihdr(enc, &ihdr);
-    spng_encode_image(enc, rgba.data(), rgba.size(), SPNG_FMT_PNG, SPNG_ENCODE_FINALIZE);
-    size_t length = 0;
-    int error = 0;
-    uint8_t* png = static_cast<uint8_t*>(spng_get_png_buffer(enc, &length, &error));
-    f.png.assign(png, png + length);
-    std::free(png);
-    spng_ctx_free(enc);
+    f.png = EncodePng(rgba, SPNG_COLOR_TYPE_TRUECOLOR_ALPHA);
+    f.photo = EncodePng(PhotographicRgb(), SPNG_COLOR_TYPE_TRUECOLOR);
+    if (const char* dump = std::getenv("BENCH_FORMATS_DUMP")) {  // to look at the pictures
+      std::FILE* out = std::fopen(dump, "wb");
+      if (out != nullptr) {
+        std::fwrite(f.photo.data(), 1, f.photo.size(), out);
+        std::fclose(out);
+      }
+    }
 
     tjhandle tj = tjInitCompress();
     unsigned char* jpeg = nullptr;
@@ -92,31 +167,11 @@ const Files& TestFiles() {
   return files;
 }
 
-LRESULT CALLBACK BenchWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  return DefWindowProcA(hwnd, msg, wp, lp);
-}
-
 void DecodeThroughLibrary(benchmark::State& state, const std::vector<uint8_t>& file) {
-  host::HeadlessHost host;
-  host::SetCurrent(&host);
-  WNDCLASSEXA wc{};
-  wc.cbSize = sizeof(wc);
-  wc.lpfnWndProc = BenchWindowProc;
-  wc.lpszClassName = "BENCHFORMATS";
-  RegisterClassExA(&wc);
-  HWND window = CreateWindowExA(0, "BENCHFORMATS", "BENCHFORMATS", WS_OVERLAPPEDWINDOW, 0, 0, 64, 64, nullptr,
-                                nullptr, nullptr, nullptr);
-  IDirect3D9* d3d = Direct3DCreate9(D3D_SDK_VERSION);
-  IDirect3DDevice9* device = nullptr;
-  D3DPRESENT_PARAMETERS pp{};
-  pp.BackBufferCount = 1;
-  pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-  pp.Windowed = TRUE;
-  if (d3d == nullptr ||
-      FAILED(d3d->CreateDevice(0, D3DDEVTYPE_HAL, window, D3DCREATE_MIXED_VERTEXPROCESSING, &pp, &device))) {
+  headless::HeadlessDevice headless(nullptr, {64, 64});
+  IDirect3DDevice9* device = headless.Device();
+  if (device == nullptr) {
     state.SkipWithError("no device");
-    if (d3d) d3d->Release();
-    host::SetCurrent(nullptr);
     return;
   }
   for (auto _ : state) {
@@ -130,17 +185,33 @@ void DecodeThroughLibrary(benchmark::State& state, const std::vector<uint8_t>& f
     }
     texture->Release();
   }
-  device->Release();
-  d3d->Release();
-  DestroyWindow(window);
-  host::SetCurrent(nullptr);
 }
 
-void BM_DecodePngVelmora(benchmark::State& state) { DecodeThroughLibrary(state, TestFiles().png); }
 void BM_DecodeJpegVelmora(benchmark::State& state) { DecodeThroughLibrary(state, TestFiles().jpeg); }
 
-void BM_DecodePngSpng(benchmark::State& state) {
-  const std::vector<uint8_t>& png = TestFiles().png;
+// The decoders alone, into the image the texture is filled from.
+void DecodeImageOnly(benchmark::State& state, const std::vector<uint8_t>& file,
+                     HRESULT (*decode)(gfx::DecodedImage*, const BYTE*, size_t)) {
+  for (auto _ : state) {
+    gfx::DecodedImage image;
+    if (FAILED(decode(&image, file.data(), file.size()))) state.SkipWithError("decode failed");
+    benchmark::DoNotOptimize(image.pixels);
+    gfx::ClearDecodedImage(&image);
+  }
+}
+// The PNG benchmarks run on either picture.
+using FileOf = const std::vector<uint8_t>& (*)();
+const std::vector<uint8_t>& PhotoLikePng() { return TestFiles().png; }
+const std::vector<uint8_t>& PhotographicPng() { return TestFiles().photo; }
+
+void BM_DecodePngVelmora(benchmark::State& state, FileOf file) { DecodeThroughLibrary(state, file()); }
+void BM_DecodePngImage(benchmark::State& state, FileOf file) { DecodeImageOnly(state, file(), gfx::DecodePng); }
+void BM_DecodePngByRows(benchmark::State& state, FileOf file) {
+  DecodeImageOnly(state, file(), gfx::DecodePngByRows);
+}
+
+void BM_DecodePngSpng(benchmark::State& state, FileOf file) {
+  const std::vector<uint8_t>& png = file();
   for (auto _ : state) {
     spng_ctx* ctx = spng_ctx_new(0);
     spng_set_png_buffer(ctx, png.data(), png.size());
@@ -176,12 +247,19 @@ void StbDecode(benchmark::State& state, const std::vector<uint8_t>& file) {
     stbi_image_free(out);
   }
 }
-void BM_DecodePngStb(benchmark::State& state) { StbDecode(state, TestFiles().png); }
+void BM_DecodePngStb(benchmark::State& state, FileOf file) { StbDecode(state, file()); }
 void BM_DecodeJpegStb(benchmark::State& state) { StbDecode(state, TestFiles().jpeg); }
 
-BENCHMARK(BM_DecodePngVelmora)->Name("BM_DecodePng/velmora")->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_DecodePngSpng)->Name("BM_DecodePng/spng")->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_DecodePngStb)->Name("BM_DecodePng/stb")->Unit(benchmark::kMillisecond);
+#define VELMORA_PNG_BENCHMARKS(prefix, file)                                                       \
+  BENCHMARK_CAPTURE(BM_DecodePngVelmora, velmora, file)->Name(prefix "/velmora")->Unit(benchmark::kMillisecond); \
+  BENCHMARK_CAPTURE(BM_DecodePngImage, image, file)->Name(prefix "/velmora_image")->Unit(benchmark::kMillisecond); \
+  BENCHMARK_CAPTURE(BM_DecodePngByRows, rows, file)                                                  \
+      ->Name(prefix "/velmora_by_rows")                                                              \
+      ->Unit(benchmark::kMillisecond);                                                               \
+  BENCHMARK_CAPTURE(BM_DecodePngSpng, spng, file)->Name(prefix "/spng")->Unit(benchmark::kMillisecond); \
+  BENCHMARK_CAPTURE(BM_DecodePngStb, stb, file)->Name(prefix "/stb")->Unit(benchmark::kMillisecond)
+VELMORA_PNG_BENCHMARKS("BM_DecodePng", PhotoLikePng);
+VELMORA_PNG_BENCHMARKS("BM_DecodePhotoPng", PhotographicPng);
 BENCHMARK(BM_DecodeJpegVelmora)->Name("BM_DecodeJpeg/velmora")->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DecodeJpegTurbo)->Name("BM_DecodeJpeg/turbo")->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DecodeJpegStb)->Name("BM_DecodeJpeg/stb")->Unit(benchmark::kMillisecond);

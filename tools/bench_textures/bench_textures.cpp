@@ -16,48 +16,15 @@
 #include "gfx/gfx.h"
 #include "gfx/sprite/sprite.h"
 #include "host/headless/headless_host.h"
+#include "tools/headless_device/headless_device.h"
 #include "platform/win32/resource_registry.h"
 #include "platform/win32/win32_state.h"
 #include "tests/gfx/texture_bitmaps.h"
 
 namespace {
 
-LRESULT CALLBACK BenchWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  return DefWindowProcA(hwnd, msg, wp, lp);
-}
-
-void BM_AssetTable(benchmark::State& state, const char* profile) {
-  host::HeadlessHost host;
-  host::SetCurrent(&host);
-  host.SetDeviceProfile(profile);
-  platform::ResetWin32State();
-  platform::ClearResources();
-  for (const texture_test::GameBitmap& g : texture_test::kGameBitmaps) {
-    const texture_test::Bitmap b = texture_test::MakeBitmap(g.width, g.height, g.bits, false, g.clrUsed);
-    platform::RegisterResource(nullptr, MAKEINTRESOURCEA(2), MAKEINTRESOURCEA(g.resource), 0x0411, b.bytes.data(),
-                               static_cast<DWORD>(b.bytes.size()));
-  }
-  WNDCLASSEXA wc{};
-  wc.cbSize = sizeof(wc);
-  wc.lpfnWndProc = BenchWindowProc;
-  wc.lpszClassName = "BENCHTEXTURES";
-  RegisterClassExA(&wc);
-  HWND window = CreateWindowExA(0, "BENCHTEXTURES", "BENCHTEXTURES", WS_OVERLAPPEDWINDOW, 0, 0, 800, 640, nullptr,
-                                nullptr, nullptr, nullptr);
-  IDirect3D9* d3d = Direct3DCreate9(D3D_SDK_VERSION);
-  IDirect3DDevice9* device = nullptr;
-  D3DPRESENT_PARAMETERS pp{};
-  pp.BackBufferCount = 1;
-  pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-  pp.Windowed = TRUE;
-  if (d3d == nullptr ||
-      FAILED(d3d->CreateDevice(0, D3DDEVTYPE_HAL, window, D3DCREATE_MIXED_VERTEXPROCESSING, &pp, &device))) {
-    state.SkipWithError("no device");
-    if (d3d) d3d->Release();
-    host::SetCurrent(nullptr);
-    return;
-  }
-
+// Creates the game's twelve textures and sprites and releases them again.
+void MakeAssetTable(benchmark::State& state, IDirect3DDevice9* device) {
   IDirect3DTexture9* textures[12] = {};
   ID3DXSprite* sprites[12] = {};
   for (auto _ : state) {
@@ -83,12 +50,26 @@ void BM_AssetTable(benchmark::State& state, const char* profile) {
     state.ResumeTiming();
   }
   state.SetItemsProcessed(state.iterations() * 12);
+}
 
-  device->Release();
-  d3d->Release();
+void BM_AssetTable(benchmark::State& state, const char* profile) {
+  host::HeadlessHost host;
+  host::SetCurrent(&host);
+  host.SetDeviceProfile(profile);
+  platform::ResetWin32State();
+  platform::ClearResources();
+  for (const texture_test::GameBitmap& g : texture_test::kGameBitmaps) {
+    const texture_test::Bitmap b = texture_test::MakeBitmap(g.width, g.height, g.bits, false, g.clrUsed);
+    platform::RegisterResource(nullptr, MAKEINTRESOURCEA(2), MAKEINTRESOURCEA(g.resource), 0x0411, b.bytes.data(),
+                               static_cast<DWORD>(b.bytes.size()));
+  }
+  {
+    headless::HeadlessDevice headless(&host);
+    if (headless.Device() == nullptr) state.SkipWithError("no device");
+    else MakeAssetTable(state, headless.Device());
+  }
   platform::ClearResources();
   platform::ResetWin32State();
-  host::SetCurrent(nullptr);
 }
 
 BENCHMARK_CAPTURE(BM_AssetTable, default, "default")->Unit(benchmark::kMillisecond);

@@ -14,6 +14,7 @@
 
 #include "gfx/gfx.h"
 #include "host/headless/headless_host.h"
+#include "tools/headless_device/headless_device.h"
 
 namespace image_tool {
 namespace {
@@ -180,39 +181,14 @@ const char* ReasonFor(HRESULT hr) {
   }
 }
 
-LRESULT CALLBACK ToolWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) { return DefWindowProcA(hwnd, msg, wp, lp); }
-
 // The headless platform and a software device; released in reverse order.
 class Session {
  public:
-  Session() {
-    host::SetCurrent(&host_);
-    WNDCLASSEXA wc{};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = ToolWindowProc;
-    wc.lpszClassName = "VELMORAIMAGE";
-    RegisterClassExA(&wc);
-    window_ = CreateWindowExA(0, "VELMORAIMAGE", "velmora-image", WS_OVERLAPPEDWINDOW, 0, 0, 64, 64, nullptr,
-                              nullptr, nullptr, nullptr);
-    d3d_ = Direct3DCreate9(D3D_SDK_VERSION);
-    if (d3d_ == nullptr || window_ == nullptr) return;
-    D3DPRESENT_PARAMETERS pp{};
-    pp.BackBufferCount = 1;
-    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    pp.Windowed = TRUE;
-    if (FAILED(d3d_->CreateDevice(0, D3DDEVTYPE_HAL, window_, D3DCREATE_MIXED_VERTEXPROCESSING, &pp, &device_)))
-      device_ = nullptr;
-  }
-  ~Session() {
-    if (device_) device_->Release();
-    if (d3d_) d3d_->Release();
-    if (window_) DestroyWindow(window_);
-    host::SetCurrent(nullptr);
-  }
+  Session() : headless_(&host_, {64, 64}) {}
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
 
-  IDirect3DDevice9* Device() const { return device_; }
+  IDirect3DDevice9* Device() const { return headless_.Device(); }
 
   // Reports a failed library call: what it was doing, the library's own
   // messages (its debug lines since the last success) and a short reason.
@@ -230,9 +206,7 @@ class Session {
 
  private:
   host::HeadlessHost host_;
-  HWND window_ = nullptr;
-  IDirect3D9* d3d_ = nullptr;
-  IDirect3DDevice9* device_ = nullptr;
+  headless::HeadlessDevice headless_;
   size_t reported_ = 0;
 };
 
