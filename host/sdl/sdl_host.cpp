@@ -88,6 +88,41 @@ int64_t SdlHost::CalendarTime() {
   clock_gettime(CLOCK_REALTIME, &ts);
   return static_cast<int64_t>(ts.tv_sec);
 }
+// SDL's event to the program's, in stages by what it concerns; the host
+// keeps what is its own (shortcuts, gamepads arriving, lost textures).
+void SdlHost::Translate(const void* raw) {
+  const SDL_Event& e = *static_cast<const SDL_Event*>(raw);
+  Event out;
+  out.timeMs = NowMs();
+  bool forProgram = false;
+  switch (e.type) {
+    case SDL_QUIT:
+    case SDL_WINDOWEVENT:
+    case SDL_RENDER_DEVICE_RESET:
+    case SDL_RENDER_TARGETS_RESET:
+      forProgram = WindowEvent(raw, &out);
+      break;
+    case SDL_KEYDOWN:
+    case SDL_KEYUP:
+      forProgram = KeyEvent(raw, &out);
+      break;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP:
+    case SDL_MOUSEMOTION:
+      forProgram = MouseEvent(raw, &out);
+      break;
+    case SDL_CONTROLLERDEVICEADDED:
+    case SDL_CONTROLLERDEVICEREMOVED:
+    case SDL_CONTROLLERBUTTONDOWN:
+    case SDL_CONTROLLERBUTTONUP:
+      forProgram = GamepadEvent(raw, &out);
+      break;
+    default:
+      break;
+  }
+  if (forProgram) queue_.push_back(out);
+}
+
 void SdlHost::Pump() {
   if (!ok_) return;
   SDL_Event e;
@@ -135,11 +170,13 @@ bool SdlHost::PollEvent(Event* out) {
   queue_.pop_front();
   return true;
 }
+
 std::string SdlHost::LastError() const {
   if (!impl_->lastError.empty()) return impl_->lastError;
   const char* e = SDL_GetError();
   return e ? std::string(e) : std::string();
 }
+
 void SdlHost::DebugOutput(const char* text) {
   if (impl_->debugToStderr && text) std::fputs(text, stderr);
 }

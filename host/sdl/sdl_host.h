@@ -89,7 +89,14 @@ class SdlHost : public Host {
 
  private:
   void Pump();
+  // Translate's stages; each takes an SDL_Event and says whether it fills
+  // `out` with an event for the program.
   void Translate(const void* sdlEvent);
+  bool WindowEvent(const void* sdlEvent, Event* out);
+  bool KeyEvent(const void* sdlEvent, Event* out);
+  bool MouseEvent(const void* sdlEvent, Event* out);
+  bool GamepadEvent(const void* sdlEvent, Event* out);
+  void RemakeTextures();
   void ShowLastFrame();
   void UpdateLetterbox();
   void ClientPoint(int windowX, int windowY, int* x, int* y) const;

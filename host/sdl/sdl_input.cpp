@@ -24,118 +24,72 @@ uint32_t ModsFrom(Uint16 mod) {
 
 }  // namespace
 
-void SdlHost::Translate(const void* raw) {
+bool SdlHost::KeyEvent(const void* raw, Event* out) {
   const SDL_Event& e = *static_cast<const SDL_Event*>(raw);
-  Event out;
-  out.timeMs = NowMs();
-  switch (e.type) {
-    case SDL_QUIT:
-      // The last window's close box also sends a window close event.
-      if (!queue_.empty() && queue_.back().type == EventType::Close) return;
-      out.type = EventType::Close;
-      break;
-    case SDL_WINDOWEVENT:
-      if (e.window.event == SDL_WINDOWEVENT_CLOSE) {
-        out.type = EventType::Close;
-        break;
-      }
-      if (e.window.event == SDL_WINDOWEVENT_EXPOSED || e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED ||
-          e.window.event == SDL_WINDOWEVENT_RESTORED) {
-        ShowLastFrame();
-        out.type = EventType::Expose;
-        break;
-      }
-      return;
-    case SDL_KEYDOWN:
-    case SDL_KEYUP: {
-      if (HostShortcut(e.key.keysym.scancode, e.key.keysym.mod, e.type == SDL_KEYDOWN, e.key.repeat != 0)) return;
-      out.type = e.type == SDL_KEYDOWN ? EventType::KeyDown : EventType::KeyUp;
-      out.key = sdl::KeyFromSdlScancode(static_cast<int>(e.key.keysym.scancode));
-      out.mods = ModsFrom(e.key.keysym.mod);
-      out.repeat = e.key.repeat != 0;
-      if (out.key == Key::None) return;
-      break;
-    }
-    case SDL_MOUSEBUTTONDOWN:
-    case SDL_MOUSEBUTTONUP: {
-      if (e.button.button != SDL_BUTTON_LEFT) return;
-      int x = 0, y = 0;
-      ClientPoint(e.button.x, e.button.y, &x, &y);
-      // Presses on the letterbox bars are outside the client.
-      if (e.type == SDL_MOUSEBUTTONDOWN && (x < 0 || y < 0 || x >= kClientWidth || y >= kClientHeight)) return;
-      out.type = e.type == SDL_MOUSEBUTTONDOWN ? EventType::MouseDown : EventType::MouseUp;
-      out.x = std::clamp(x, 0, kClientWidth - 1);
-      out.y = std::clamp(y, 0, kClientHeight - 1);
-      break;
-    }
-    case SDL_MOUSEMOTION: {
-      int x = 0, y = 0;
-      ClientPoint(e.motion.x, e.motion.y, &x, &y);
-      if (x < 0 || y < 0 || x >= kClientWidth || y >= kClientHeight) return;
-      out.type = EventType::MouseMove;
-      out.x = x;
-      out.y = y;
-      break;
-    }
-    case SDL_CONTROLLERDEVICEADDED: {
-      if (SDL_GameController* pad = SDL_GameControllerOpen(e.cdevice.which)) {
-        SDL_JoystickID id = SDL_JoystickInstanceID(SDL_GameControllerGetJoystick(pad));
-        if (impl_->pads.count(id)) {
-          SDL_GameControllerClose(pad);  // already open: drop the extra reference
-        } else {
-          impl_->pads[id] = pad;
-        }
-      }
-      return;
-    }
-    case SDL_CONTROLLERDEVICEREMOVED: {
-      auto it = impl_->pads.find(e.cdevice.which);
-      if (it != impl_->pads.end()) {
-        SDL_GameControllerClose(it->second);
-        impl_->pads.erase(it);
-      }
-      return;
-    }
-    case SDL_CONTROLLERBUTTONDOWN:
-    case SDL_CONTROLLERBUTTONUP: {
-      // A and Start are the space bar, Back is Escape: as window messages.
-      const Uint8 b = e.cbutton.button;
-      if (b == SDL_CONTROLLER_BUTTON_A || b == SDL_CONTROLLER_BUTTON_START) {
-        out.key = Key::Space;
-      } else if (b == SDL_CONTROLLER_BUTTON_BACK) {
-        out.key = Key::Escape;
-      } else {
-        return;
-      }
-      out.type = e.type == SDL_CONTROLLERBUTTONDOWN ? EventType::KeyDown : EventType::KeyUp;
-      out.mods = ModsFrom(static_cast<Uint16>(SDL_GetModState()));
-      break;
-    }
-    case SDL_RENDER_DEVICE_RESET:
-      // Every texture is lost: make them again from the frame kept here.
-      if (impl_->prescaled) SDL_DestroyTexture(impl_->prescaled);
-      if (impl_->texture) SDL_DestroyTexture(impl_->texture);
-      impl_->prescaled = nullptr;
-      impl_->prescaleFactor = 0;
-      impl_->texture = nullptr;
-      impl_->haveFrame = false;
-      if (!impl_->shown.empty()) {
-        std::vector<uint32_t> frame = std::move(impl_->shown);
-        if (Upload(*impl_, frame.data(), impl_->textureW, impl_->textureH, impl_->textureW * 4)) {
-          impl_->shown = std::move(frame);
-        }
-      }
-      ShowLastFrame();
-      return;
-    case SDL_RENDER_TARGETS_RESET:
-      impl_->prescaledStale = true;
-      ShowLastFrame();
-      return;
-    default:
-      return;
-  }
-  queue_.push_back(out);
+  if (HostShortcut(e.key.keysym.scancode, e.key.keysym.mod, e.type == SDL_KEYDOWN, e.key.repeat != 0)) return false;
+  out->type = e.type == SDL_KEYDOWN ? EventType::KeyDown : EventType::KeyUp;
+  out->key = sdl::KeyFromSdlScancode(static_cast<int>(e.key.keysym.scancode));
+  out->mods = ModsFrom(e.key.keysym.mod);
+  out->repeat = e.key.repeat != 0;
+  return out->key != Key::None;
 }
+
+bool SdlHost::MouseEvent(const void* raw, Event* out) {
+  const SDL_Event& e = *static_cast<const SDL_Event*>(raw);
+  int x = 0, y = 0;
+  if (e.type == SDL_MOUSEMOTION) {
+    ClientPoint(e.motion.x, e.motion.y, &x, &y);
+    if (x < 0 || y < 0 || x >= kClientWidth || y >= kClientHeight) return false;
+    out->type = EventType::MouseMove;
+    out->x = x;
+    out->y = y;
+    return true;
+  }
+  if (e.button.button != SDL_BUTTON_LEFT) return false;
+  ClientPoint(e.button.x, e.button.y, &x, &y);
+  // Presses on the letterbox bars are outside the client.
+  if (e.type == SDL_MOUSEBUTTONDOWN && (x < 0 || y < 0 || x >= kClientWidth || y >= kClientHeight)) return false;
+  out->type = e.type == SDL_MOUSEBUTTONDOWN ? EventType::MouseDown : EventType::MouseUp;
+  out->x = std::clamp(x, 0, kClientWidth - 1);
+  out->y = std::clamp(y, 0, kClientHeight - 1);
+  return true;
+}
+
+bool SdlHost::GamepadEvent(const void* raw, Event* out) {
+  const SDL_Event& e = *static_cast<const SDL_Event*>(raw);
+  if (e.type == SDL_CONTROLLERDEVICEADDED) {
+    if (SDL_GameController* pad = SDL_GameControllerOpen(e.cdevice.which)) {
+      SDL_JoystickID id = SDL_JoystickInstanceID(SDL_GameControllerGetJoystick(pad));
+      if (impl_->pads.count(id)) {
+        SDL_GameControllerClose(pad);  // already open: drop the extra reference
+      } else {
+        impl_->pads[id] = pad;
+      }
+    }
+    return false;
+  }
+  if (e.type == SDL_CONTROLLERDEVICEREMOVED) {
+    auto it = impl_->pads.find(e.cdevice.which);
+    if (it != impl_->pads.end()) {
+      SDL_GameControllerClose(it->second);
+      impl_->pads.erase(it);
+    }
+    return false;
+  }
+  // A and Start are the space bar, Back is Escape: as window messages.
+  const Uint8 b = e.cbutton.button;
+  if (b == SDL_CONTROLLER_BUTTON_A || b == SDL_CONTROLLER_BUTTON_START) {
+    out->key = Key::Space;
+  } else if (b == SDL_CONTROLLER_BUTTON_BACK) {
+    out->key = Key::Escape;
+  } else {
+    return false;
+  }
+  out->type = e.type == SDL_CONTROLLERBUTTONDOWN ? EventType::KeyDown : EventType::KeyUp;
+  out->mods = ModsFrom(static_cast<Uint16>(SDL_GetModState()));
+  return true;
+}
+
 bool SdlHost::HostShortcut(int scancode, int mod, bool down, bool repeat) {
   if (!down) {
     if (scancode != impl_->swallowKeyUp) return false;
@@ -147,6 +101,7 @@ bool SdlHost::HostShortcut(int scancode, int mod, bool down, bool repeat) {
   if (!repeat) SetFullscreen(!impl_->fullscreen);
   return true;
 }
+
 void SdlHost::KeyboardState(uint8_t keys[kKeyCount]) {
   std::memset(keys, 0, kKeyCount);
   // The whole keyboard, whichever window has the focus, where X allows it.

@@ -137,6 +137,55 @@ bool SdlHost::CreateWindow(const std::string& titleUtf8, int x, int y, int width
   return true;
 }
 
+bool SdlHost::WindowEvent(const void* raw, Event* out) {
+  const SDL_Event& e = *static_cast<const SDL_Event*>(raw);
+  switch (e.type) {
+    case SDL_QUIT:
+      // The last window's close box also sends a window close event.
+      if (!queue_.empty() && queue_.back().type == EventType::Close) return false;
+      out->type = EventType::Close;
+      return true;
+    case SDL_WINDOWEVENT:
+      if (e.window.event == SDL_WINDOWEVENT_CLOSE) {
+        out->type = EventType::Close;
+        return true;
+      }
+      if (e.window.event == SDL_WINDOWEVENT_EXPOSED || e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED ||
+          e.window.event == SDL_WINDOWEVENT_RESTORED) {
+        ShowLastFrame();
+        out->type = EventType::Expose;
+        return true;
+      }
+      return false;
+    case SDL_RENDER_DEVICE_RESET:
+      RemakeTextures();
+      return false;
+    case SDL_RENDER_TARGETS_RESET:
+      impl_->prescaledStale = true;
+      ShowLastFrame();
+      return false;
+    default:
+      return false;
+  }
+}
+
+// Every texture is lost: make them again from the frame kept here.
+void SdlHost::RemakeTextures() {
+  if (impl_->prescaled) SDL_DestroyTexture(impl_->prescaled);
+  if (impl_->texture) SDL_DestroyTexture(impl_->texture);
+  impl_->prescaled = nullptr;
+  impl_->prescaleFactor = 0;
+  impl_->texture = nullptr;
+  impl_->haveFrame = false;
+  if (!impl_->shown.empty()) {
+    std::vector<uint32_t> frame = std::move(impl_->shown);
+    if (Upload(*impl_, frame.data(), impl_->textureW, impl_->textureH, impl_->textureW * 4)) {
+      impl_->shown = std::move(frame);
+    }
+  }
+  ShowLastFrame();
+}
+
 void SdlHost::ShowWindow(bool visible) {
   if (!impl_->window) return;
   if (visible) {
@@ -228,6 +277,7 @@ void SdlHost::ShowLastFrame() {
   SDL_RenderPresent(impl_->renderer);
   ++impl_->framesShown;
 }
+
 void SdlHost::SetFullscreen(bool on) {
   if (!impl_->window || on == impl_->fullscreen) return;
   SDL_Window* w = impl_->window;
@@ -316,6 +366,7 @@ void SdlHost::SetIcon(const Image* icon) {
   impl_->icon = icon ? SurfaceFrom(*icon) : nullptr;
   if (impl_->icon && impl_->window) SDL_SetWindowIcon(impl_->window, impl_->icon);
 }
+
 std::string SdlHost::RendererName() const {
   SDL_RendererInfo info;
   if (impl_->renderer == nullptr || SDL_GetRendererInfo(impl_->renderer, &info) != 0 || info.name == nullptr) return {};
