@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "host/dialog_buttons.h"
 #include "host/sdl/sdl_host_impl.h"
 
 namespace host {
@@ -13,22 +14,10 @@ DialogAnswer SdlHost::MessageBox(const MessageBoxRequest& request) {
   if (request.icon == DialogIcon::Error) kind = SDL_MESSAGEBOX_ERROR;
   if (request.icon == DialogIcon::Warning) kind = SDL_MESSAGEBOX_WARNING;
   std::vector<SDL_MessageBoxButtonData> buttons;
-  auto add = [&](DialogAnswer answer, const char* text) {
-    buttons.push_back(SDL_MessageBoxButtonData{0, static_cast<int>(answer), text});
-  };
-  using A = DialogAnswer;
-  switch (request.buttons) {
-    case DialogButtons::Ok: add(A::Ok, "OK"); break;
-    case DialogButtons::OkCancel: add(A::Ok, "OK"); add(A::Cancel, "Cancel"); break;
-    case DialogButtons::AbortRetryIgnore: add(A::Abort, "Abort"); add(A::Retry, "Retry"); add(A::Ignore, "Ignore"); break;
-    case DialogButtons::YesNoCancel: add(A::Yes, "Yes"); add(A::No, "No"); add(A::Cancel, "Cancel"); break;
-    case DialogButtons::YesNo: add(A::Yes, "Yes"); add(A::No, "No"); break;
-    case DialogButtons::RetryCancel: add(A::Retry, "Retry"); add(A::Cancel, "Cancel"); break;
+  for (const DialogButton& b : DialogButtonsOf(request.buttons)) {
+    buttons.push_back(SDL_MessageBoxButtonData{0, static_cast<int>(b.answer), b.label});
   }
-  size_t chosen = request.defaultButton >= 0 && static_cast<size_t>(request.defaultButton) < buttons.size()
-                      ? static_cast<size_t>(request.defaultButton)
-                      : 0;
-  buttons[chosen].flags |= SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT;
+  buttons[DefaultButtonIndex(request)].flags |= SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT;
   SDL_MessageBoxData data{};
   data.flags = kind;
   // A box without an owner stands on its own, not over the game's window.

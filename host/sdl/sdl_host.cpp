@@ -193,6 +193,10 @@ std::optional<std::string> SdlHost::ProfileValue(const std::string& section, con
   return sdl::ReadProfileValue(impl_->profileText, section, key);
 }
 
+void SdlHost::FailAt(const std::string& call, int nth) { impl_->faults.FailAt(call, nth); }
+
+bool SdlHost::ShouldFail(const char* call) { return impl_->faults.ShouldFail(call); }
+
 std::string SdlHost::DeviceProfile() {
   const char* p = std::getenv("VELMORA_D3D_PROFILE");
   return (p && *p) ? std::string(p) : std::string("default");

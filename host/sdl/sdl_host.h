@@ -49,6 +49,9 @@ class SdlHost : public Host {
   void SetFullscreen(bool on);
   bool Fullscreen() const;
   void WindowSize(int* width, int* height) const;  // outer size, desktop units
+  // Makes the n-th call (1-based) of the named operation fail (see
+  // Host::ShouldFail and the host's own operations above).
+  void FailAt(const std::string& call, int nth = 1);
   // Gamepads open now (hot-plugged through SDL's game-controller API).
   int GamepadCount() const;
   // SDL's name of the renderer drawing the window ("software" where the only
@@ -84,6 +87,7 @@ class SdlHost : public Host {
   void DebugOutput(const char* text) override;
   std::optional<std::string> ProfileValue(const std::string& section, const std::string& key) override;
   std::string DeviceProfile() override;
+  bool ShouldFail(const char* call) override;
 
   struct Impl;  // SDL state, opaque here
 

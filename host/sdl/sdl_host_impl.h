@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "host/fault_plan.h"
 #include "host/sdl/sdl_host.h"
 
 namespace host {
@@ -58,6 +59,7 @@ struct SdlHost::Impl {
   bool profileLoaded = false;
   std::string profileText;
   void* display = nullptr;  // own X connection, only for the keymap
+  FaultPlan faults;
 };
 
 // Puts a frame into the renderer's texture (made or remade to its size).

@@ -231,7 +231,7 @@ int main(int argc, char** argv) {
   h->KeepFrames(false);
   h->SetCalendarTime(options.calendarTime);
   if (options.profile) h->SetDeviceProfile(*options.profile);
-  for (const auto& [call, nth] : options.faults) h->FailAt(call, nth);
+  for (const host::Fault& f : options.faults) h->FailAt(f.call, f.nth);
   for (const replay::ScriptEvent& e : events) {
     switch (e.kind) {
       case replay::EventKind::Key:
