@@ -117,6 +117,10 @@ void SdlHost::Translate(const void* raw) {
     case SDL_CONTROLLERBUTTONUP:
       forProgram = GamepadEvent(raw, &out);
       break;
+    case SDL_AUDIODEVICEADDED:
+    case SDL_AUDIODEVICEREMOVED:
+      AudioDeviceEvent(raw);
+      break;
     default:
       break;
   }
@@ -125,6 +129,7 @@ void SdlHost::Translate(const void* raw) {
 
 void SdlHost::Pump() {
   if (!ok_) return;
+  AudioFaults();
   SDL_Event e;
   while (SDL_PollEvent(&e)) Translate(&e);
 }

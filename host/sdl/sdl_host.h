@@ -44,10 +44,21 @@ class SdlHost : public Host {
   bool AudioFailed() const;
   std::string AudioError() const;
   std::string LastError() const;
+  // Where the sound goes: an SDL device, the silent output that keeps time
+  // by the clock (the device went away and no other was left), or nowhere.
+  enum class AudioOutputKind { None, Device, Clock };
+  AudioOutputKind AudioOutput() const;
+  // Devices opened so far: the first, and each one opened again after a
+  // device went away.
+  int AudioDevicesOpened() const;
   // Borderless fullscreen on the desktop's mode (Alt+Enter and F11 toggle it;
   // those keys never reach the program).
+  // A switch that fails leaves the window as it was and tells the player
+  // once: a line on standard error and "(fullscreen unavailable)" after the
+  // window's title.
   void SetFullscreen(bool on);
   bool Fullscreen() const;
+  std::string WindowTitle() const;
   void WindowSize(int* width, int* height) const;  // outer size, desktop units
   // Makes the n-th call (1-based) of the named operation fail (see
   // Host::ShouldFail and the host's own operations above).
@@ -101,6 +112,10 @@ class SdlHost : public Host {
   bool MouseEvent(const void* sdlEvent, Event* out);
   bool GamepadEvent(const void* sdlEvent, Event* out);
   void RemakeTextures();
+  void AudioDeviceEvent(const void* sdlEvent);
+  bool OpenAudioDevice();
+  void AudioFaults();
+  void FullscreenFailed(const std::string& reason);
   void ShowLastFrame();
   void UpdateLetterbox();
   void ClientPoint(int windowX, int windowY, int* x, int* y) const;

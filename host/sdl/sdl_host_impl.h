@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "host/fault_plan.h"
+#include "host/sdl/clock_output.h"
 #include "host/sdl/sdl_host.h"
 
 namespace host {
@@ -36,6 +37,7 @@ struct SdlHost::Impl {
   SDL_Rect letterbox{0, 0, kClientWidth, kClientHeight};  // in output pixels
   int wholeFactor = 1;                                      // of the letterbox
   bool fullscreen = false;
+  bool fullscreenFailureTold = false;  // the player has been told once
   SDL_Rect windowedRect{0, 0, kClientWidth, kClientHeight};  // to return to
   int swallowKeyUp = -1;  // scancode of a host shortcut whose release is eaten
   std::map<SDL_JoystickID, SDL_GameController*> pads;  // open gamepads, by instance
@@ -55,6 +57,9 @@ struct SdlHost::Impl {
   int audioFrames = 0;
   AudioSource* source = nullptr;
   int channels = 2;
+  AudioFormat audioFormat;
+  int audioDevicesOpened = 0;
+  sdl::ClockOutput clockOutput;  // plays on when no device is left
   bool debugToStderr = false;
   bool profileLoaded = false;
   std::string profileText;

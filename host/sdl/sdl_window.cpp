@@ -3,6 +3,7 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -40,20 +41,6 @@ bool SameFrame(const std::vector<uint32_t>& shown, const uint32_t* pixels, int w
     if (std::memcmp(shown.data() + row * y, bytes + static_cast<size_t>(y) * pitchBytes, row * 4) != 0) return false;
   }
   return true;
-}
-
-SDL_Surface* SurfaceFrom(const Image& image) {
-  if (image.width <= 0 || image.height <= 0 ||
-      image.argb.size() < static_cast<size_t>(image.width) * static_cast<size_t>(image.height)) {
-    return nullptr;
-  }
-  SDL_Surface* s = SDL_CreateRGBSurfaceWithFormat(0, image.width, image.height, 32, SDL_PIXELFORMAT_ARGB8888);
-  if (s == nullptr) return nullptr;
-  for (int y = 0; y < image.height; ++y) {
-    std::memcpy(static_cast<uint8_t*>(s->pixels) + static_cast<size_t>(y) * s->pitch,
-                image.argb.data() + static_cast<size_t>(y) * image.width, static_cast<size_t>(image.width) * 4);
-  }
-  return s;
 }
 
 }  // namespace
@@ -280,6 +267,10 @@ void SdlHost::ShowLastFrame() {
 
 void SdlHost::SetFullscreen(bool on) {
   if (!impl_->window || on == impl_->fullscreen) return;
+  if (ShouldFail("host.SetFullscreen")) {
+    FullscreenFailed("host.SetFullscreen fault");
+    return;
+  }
   SDL_Window* w = impl_->window;
   const char* driver = SDL_GetCurrentVideoDriver();
   const bool x11 = driver != nullptr && std::strcmp(driver, "x11") == 0;
@@ -294,6 +285,7 @@ void SdlHost::SetFullscreen(bool on) {
     SDL_Rect bounds{0, 0, 0, 0};
     if (on && SDL_GetDisplayBounds(std::max(0, SDL_GetWindowDisplayIndex(w)), &bounds) != 0) {
       impl_->lastError = SDL_GetError();
+      FullscreenFailed(impl_->lastError);
       return;
     }
     const SDL_Rect& r = on ? bounds : impl_->windowedRect;
@@ -304,13 +296,27 @@ void SdlHost::SetFullscreen(bool on) {
     if (on) SDL_RaiseWindow(w);
   } else if (SDL_SetWindowFullscreen(w, on ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) != 0) {
     impl_->lastError = SDL_GetError();
+    FullscreenFailed(impl_->lastError);
     return;
   }
   impl_->fullscreen = on;
   ShowLastFrame();
 }
 
+// Said once, on standard error and in the window's title: the shortcut
+// otherwise seems to do nothing at all.
+void SdlHost::FullscreenFailed(const std::string& reason) {
+  if (impl_->fullscreenFailureTold) return;
+  impl_->fullscreenFailureTold = true;
+  std::fprintf(stderr, "velmora: cannot switch to fullscreen (%s); playing on in the window\n", reason.c_str());
+  if (impl_->window == nullptr) return;
+  const std::string title = SDL_GetWindowTitle(impl_->window);
+  SDL_SetWindowTitle(impl_->window, (title + " (fullscreen unavailable)").c_str());
+}
+
 bool SdlHost::Fullscreen() const { return impl_->fullscreen; }
+
+std::string SdlHost::WindowTitle() const { return impl_->window ? SDL_GetWindowTitle(impl_->window) : std::string(); }
 
 void SdlHost::WindowSize(int* width, int* height) const {
   int w = 0, h = 0;
@@ -335,36 +341,6 @@ void SdlHost::Present(const uint32_t* pixels, int width, int height, int pitchBy
     std::memcpy(impl_->shown.data() + row * y, bytes + static_cast<size_t>(y) * pitchBytes, row * 4);
   }
   ShowLastFrame();
-}
-
-void SdlHost::SetCursor(const Image* cursor) {
-  if (!ok_) return;
-  if (cursor == nullptr) {
-    if (impl_->arrow == nullptr) impl_->arrow = SDL_CreateSystemCursor(SDL_SYSTEM_CURSOR_ARROW);
-    if (impl_->arrow) SDL_SetCursor(impl_->arrow);
-    return;
-  }
-  uint64_t fingerprint = Fingerprint(*cursor);
-  Impl::CachedCursor& cached = impl_->cursors[cursor];
-  if (cached.cursor == nullptr || cached.fingerprint != fingerprint) {
-    SDL_Surface* s = SurfaceFrom(*cursor);
-    SDL_Cursor* made = s ? SDL_CreateColorCursor(s, cursor->hotspotX, cursor->hotspotY) : nullptr;
-    if (s) SDL_FreeSurface(s);
-    if (made == nullptr) return;
-    // The old one may be showing: switch before freeing it.
-    SDL_SetCursor(made);
-    if (cached.cursor) SDL_FreeCursor(cached.cursor);
-    cached.cursor = made;
-    cached.fingerprint = fingerprint;
-    return;
-  }
-  SDL_SetCursor(cached.cursor);
-}
-
-void SdlHost::SetIcon(const Image* icon) {
-  if (impl_->icon) SDL_FreeSurface(impl_->icon);
-  impl_->icon = icon ? SurfaceFrom(*icon) : nullptr;
-  if (impl_->icon && impl_->window) SDL_SetWindowIcon(impl_->window, impl_->icon);
 }
 
 std::string SdlHost::RendererName() const {
