@@ -15,6 +15,12 @@
 // into the window's surface instead (see renderer_choice.h); a GPU keeps
 // the accelerated renderer. A frame equal to the one on screen is not sent
 // again, and waiting wakes only for events and deadlines.
+// A sound device that goes away while playing is replaced by the default
+// output, or by a silent output keeping time by the clock until a device
+// arrives (see clock_output.h); a fullscreen switch that fails is told once.
+// Fault-injection names of its own (FailAt; the desktop program takes them
+// from VELMORA_FAULT): "host.OpenAudio", "host.AudioDeviceLost" (asked at
+// each pass of the event loop while a device plays), "host.SetFullscreen".
 // Environment: VELMORA_DEBUG_OUTPUT=1 prints debugger output to standard
 // error; VELMORA_D3D_PROFILE names the Direct3D device profile.
 // Depends on: SDL2, X11 (optional at run time).

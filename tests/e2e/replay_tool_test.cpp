@@ -86,6 +86,7 @@ TEST(ReplayOptions, RejectsBadCommandLines) {
       {"--out", "d", "a", "b"},               // two scripts
       {"--out", "d", "--until", "soon", "s"}, {"--out", "d", "--fault", "alloc:0", "s"},
       {"--out", "d", "--fault", ":3", "s"},   {"--out", "d", "--frames", "1,,2", "s"},
+      {"--out", "d", "--profile", "../pow2", "s"}, {"--out", "d", "--time", "-5", "s"},
       {"--out", "d", "--color", "s"},         {"--out"},
   };
   for (const auto& args : bad) {

@@ -105,7 +105,11 @@ bool ParseReplayOptions(const std::vector<std::string>& args, ReplayOptions* o, 
         }
         o->untilMs = ms;
       } else if (a == "--profile") {
-        o->profile = v;
+        o->profile = host::ParseProfileName(v);
+        if (!o->profile) {
+          *error = "--profile takes a profile name (letters and digits)";
+          return false;
+        }
       } else if (a == "--fault") {
         auto fault = host::ParseFault(v);
         if (!fault) {
