@@ -202,6 +202,8 @@ void SdlHost::FailAt(const std::string& call, int nth) { impl_->faults.FailAt(ca
 
 bool SdlHost::ShouldFail(const char* call) { return impl_->faults.ShouldFail(call); }
 
+int SdlHost::CallCount(const std::string& call) const { return impl_->faults.CallCount(call); }
+
 std::string SdlHost::DeviceProfile() {
   const char* p = std::getenv("VELMORA_D3D_PROFILE");
   return (p && *p) ? std::string(p) : std::string("default");

@@ -69,6 +69,8 @@ class SdlHost : public Host {
   // Makes the n-th call (1-based) of the named operation fail (see
   // Host::ShouldFail and the host's own operations above).
   void FailAt(const std::string& call, int nth = 1);
+  // How many times the named operation has asked, once a fault is planned.
+  int CallCount(const std::string& call) const;
   // Gamepads open now (hot-plugged through SDL's game-controller API).
   int GamepadCount() const;
   // SDL's name of the renderer drawing the window ("software" where the only

@@ -34,11 +34,13 @@ std::string Slurp(const std::string& path) {
 
 using Environment = std::vector<std::pair<std::string, std::string>>;
 
-// Runs the program to its end, or, with `stopAfterMs`, asks it to end then
-// as a desktop's logout would (SIGTERM: SDL makes it a quit request). A
-// program that ends neither way is stopped by an alarm and did not exit.
+// Runs the program to its end, or, with `stopOnceSaid`, until it has said
+// that on standard error (or 30 s have passed), then `stopAfterMs` more,
+// and asks it to end as a desktop's logout would (SIGTERM: SDL makes it a
+// quit request). A program that ends neither way is stopped by an alarm
+// and did not exit.
 Outcome RunVelmora(const std::vector<std::string>& args, const std::string& cwd, const Environment& env = {},
-                   int stopAfterMs = 0) {
+                   const std::string& stopOnceSaid = "", int stopAfterMs = 0) {
   const std::string program = std::filesystem::absolute("velmora").string();
   const std::string dir = ::testing::TempDir();
   const std::string outPath = dir + "/velmora_out.txt", errPath = dir + "/velmora_err.txt";
@@ -58,7 +60,10 @@ Outcome RunVelmora(const std::vector<std::string>& args, const std::string& cwd,
     execv(program.c_str(), argv.data());
     _exit(92);
   }
-  if (stopAfterMs > 0) {
+  if (!stopOnceSaid.empty()) {
+    for (int i = 0; i < 300 && Slurp(errPath).find(stopOnceSaid) == std::string::npos; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
     std::this_thread::sleep_for(std::chrono::milliseconds(stopAfterMs));
     kill(child, SIGTERM);
   }
@@ -131,7 +136,7 @@ TEST_F(VelmoraProcess, PlayGoesOnWhenTheSoundDeviceIsLostAndNoneIsLeft) {
                          {{"SDL_AUDIODRIVER", "disk"},
                           {"SDL_DISKAUDIOFILE", raw},
                           {"VELMORA_FAULT", "host.AudioDeviceLost:5,host.OpenAudio:2"}},
-                         3000);
+                         "playing on silently", 1500);
   EXPECT_EQ(r.status, 0) << "ended by the quit request, not before and not by the alarm\n" << r.err;
   EXPECT_NE(r.err.find("velmora: the sound device went away and no other is left; playing on silently"),
             std::string::npos)
