@@ -9,8 +9,28 @@
 #include "entry/device_profile.h"
 #include "entry/run_program.h"
 #include "host/web/web_host.h"
+#include "sounds.h"
+
+namespace {
+
+// The five cues are 3.3 MB of WAV files but a few kilobytes of code: the
+// page makes them with the generator that wrote the shipped files (the
+// same bytes), into the working directory where the program opens them.
+// A cue that cannot be written is left missing; the program reports it.
+void WriteCues() {
+  for (const assetgen::WavFile& cue : assetgen::MakeSounds()) {
+    std::FILE* f = std::fopen(("/" + cue.name).c_str(), "wb");
+    if (f == nullptr) continue;
+    const bool written = std::fwrite(cue.bytes.data(), 1, cue.bytes.size(), f) == cue.bytes.size();
+    if (std::fclose(f) != 0 || !written) std::remove(("/" + cue.name).c_str());
+  }
+}
+
+}  // namespace
 
 int main() {
+  // Before the host starts its clock: the program's time starts with it.
+  WriteCues();
   host::WebHost webHost;
   std::string error;
   if (!entry::CheckDeviceProfile(webHost.DeviceProfile(), &error)) {

@@ -11,6 +11,7 @@
 #include "host/sdl/renderer_choice.h"
 #include "host/sdl/sdl_host_impl.h"
 #include "host/sdl/x11_window.h"
+#include "host/shown_frame.h"
 
 namespace host {
 
@@ -30,17 +31,6 @@ const char* GlRendererName(SDL_Renderer* renderer) {
   using GetString = const unsigned char* (*)(unsigned);
   auto getString = reinterpret_cast<GetString>(SDL_GL_GetProcAddress("glGetString"));
   return getString ? reinterpret_cast<const char*>(getString(kGlRenderer)) : nullptr;
-}
-
-// Whether `pixels` hold the same picture as `shown` (tightly packed).
-bool SameFrame(const std::vector<uint32_t>& shown, const uint32_t* pixels, int width, int height, int pitchBytes) {
-  const size_t row = static_cast<size_t>(width);
-  if (shown.size() != row * static_cast<size_t>(height)) return false;
-  const auto* bytes = reinterpret_cast<const uint8_t*>(pixels);
-  for (int y = 0; y < height; ++y) {
-    if (std::memcmp(shown.data() + row * y, bytes + static_cast<size_t>(y) * pitchBytes, row * 4) != 0) return false;
-  }
-  return true;
 }
 
 }  // namespace
@@ -330,16 +320,11 @@ void SdlHost::Present(const uint32_t* pixels, int width, int height, int pitchBy
   // The window already shows it (and shows it again when exposed, resized
   // or switched to fullscreen).
   if (impl_->haveFrame && impl_->texture && impl_->textureW == width && impl_->textureH == height &&
-      SameFrame(impl_->shown, pixels, width, height, pitchBytes)) {
+      SameFrame(impl_->shown, impl_->textureW, pixels, width, height, pitchBytes)) {
     return;
   }
   if (!Upload(*impl_, pixels, width, height, pitchBytes)) return;
-  const size_t row = static_cast<size_t>(width);
-  const auto* bytes = reinterpret_cast<const uint8_t*>(pixels);
-  impl_->shown.resize(row * static_cast<size_t>(height));
-  for (int y = 0; y < height; ++y) {
-    std::memcpy(impl_->shown.data() + row * y, bytes + static_cast<size_t>(y) * pitchBytes, row * 4);
-  }
+  KeepFrame(&impl_->shown, pixels, width, height, pitchBytes);
   ShowLastFrame();
 }
 

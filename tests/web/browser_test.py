@@ -25,8 +25,6 @@ Usage: browser_test.py --web-dir DIR --replay VELMORA_REPLAY --work DIR
 """
 import argparse
 import base64
-import functools
-import http.server
 import json
 import os
 import shutil
@@ -34,7 +32,6 @@ import struct
 import subprocess
 import sys
 import tempfile
-import threading
 import time
 import zlib
 
@@ -42,10 +39,10 @@ SKIP = 77
 SEED_TIME = 1700000000
 WIDTH, HEIGHT = 800, 640
 CELL = 88
-WEB_FILES = ("velmora.html", "velmora.js", "velmora.wasm", "velmora.data")
+WEB_FILES = ("velmora.html", "velmora.js", "velmora.wasm", "page.js")
 CHROMIUM_FLAGS = ("--headless", "--no-sandbox", "--disable-gpu", "--disable-background-networking",
                   "--disable-component-update", "--no-first-run", "--disable-sync", "--disable-quic",
-                  "--window-size=1024,900")
+                  "--window-size=900,900")
 
 
 def skip(reason):
@@ -61,20 +58,31 @@ def fail(reason):
     sys.exit(1)
 
 
+def under_system_python():
+    """Runs this script again under the system's Python, once: Debian's
+    python3-selenium and python3-websockets belong to it, and another
+    python3 earlier on PATH cannot see them. Returns only where it cannot."""
+    system = "/usr/bin/python3"
+    if os.path.realpath(sys.executable) != os.path.realpath(system) and os.path.exists(system) and \
+            not os.environ.get("VELMORA_BROWSER_TEST_REEXEC"):
+        os.environ["VELMORA_BROWSER_TEST_REEXEC"] = "1"
+        os.execv(system, [system] + sys.argv)
+
+
 def import_selenium():
     try:
         import selenium  # noqa: F401
         return
     except ImportError:
         pass
-    # Debian's python3-selenium belongs to the system's Python; another
-    # python3 earlier on PATH cannot see it.
-    system = "/usr/bin/python3"
-    if os.path.realpath(sys.executable) != os.path.realpath(system) and os.path.exists(system) and \
-            not os.environ.get("VELMORA_BROWSER_TEST_REEXEC"):
-        os.environ["VELMORA_BROWSER_TEST_REEXEC"] = "1"
-        os.execv(system, [system] + sys.argv)
+    under_system_python()
     skip("python3-selenium is not installed (scripts/setup.sh web installs it)")
+
+
+def print_console(driver):
+    """What the page said on its console explains most failures."""
+    for entry in driver.get_log("browser"):
+        print(f"browser console: {entry['level']}: {entry['message']}")
 
 
 def read_png_rgb(path):
@@ -135,15 +143,10 @@ def compare(name, browser_rgb, reference_png):
 
 
 def serve(directory):
-    handler = functools.partial(QuietHandler, directory=directory)
-    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
-    threading.Thread(target=server.serve_forever, daemon=True).start()
-    return server
-
-
-class QuietHandler(http.server.SimpleHTTPRequestHandler):
-    def log_message(self, *args):
-        pass
+    """The build served as scripts/serve-web.sh serves it (precompressed)."""
+    sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts"))
+    import web_server
+    return web_server.serve(directory)
 
 
 # Reads the frame count and the canvas in one go: the page cannot present
@@ -271,9 +274,7 @@ def main():
         dialog_and_mouse_session(driver, base, args)
     except SystemExit as stop:
         if stop.code != 0:
-            # What the page said on its console explains most failures.
-            for entry in driver.get_log("browser"):
-                print(f"browser console: {entry['level']}: {entry['message']}")
+            print_console(driver)
         raise
     finally:
         driver.quit()
