@@ -43,7 +43,9 @@ Outcome RunVelmora(const std::vector<std::string>& args, const std::string& cwd,
                    const std::string& stopOnceSaid = "", int stopAfterMs = 0) {
   const std::string program = std::filesystem::absolute("velmora").string();
   const std::string dir = ::testing::TempDir();
-  const std::string outPath = dir + "/velmora_out.txt", errPath = dir + "/velmora_err.txt";
+  // Named by this process, so tests run side by side keep their own.
+  const std::string tag = std::to_string(getpid());
+  const std::string outPath = dir + "/velmora_out_" + tag + ".txt", errPath = dir + "/velmora_err_" + tag + ".txt";
   pid_t child = fork();
   if (child == 0) {
     int o = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
