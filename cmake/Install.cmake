@@ -2,7 +2,9 @@
 # for Debian (cpack -G DEB). The build tree is untouched by this: the program
 # still runs from build/<preset>/bin with its WAV files beside it.
 #
-# Installed layout, relative to the prefix:
+# Installed layout, relative to the prefix (the Debian package moves the
+# launcher to /usr/games and compresses the manual page and documents; see
+# DebianLayout.cmake):
 #   bin/velmora                        launcher: enters the data folder, runs the program
 #   libexec/velmora/velmora            the program itself
 #   share/velmora/*.wav                the five sound cues (read from the working directory)
@@ -13,7 +15,9 @@
 #   share/doc/velmora/                 README.md, LICENSE, copyright
 include(GNUInstallDirs)
 
-set(VELMORA_APP_ID io.github.velmora.Velmora)
+# Lower-case, as AppStream asks; the desktop entry and the icons carry the
+# same name.
+set(VELMORA_APP_ID io.github.velmora.velmora)
 set(VELMORA_ICON_SIZES 16 24 32 48 64 128 256)
 set(VELMORA_DATA_DIR ${CMAKE_INSTALL_DATADIR}/velmora)
 set(VELMORA_PROGRAM_DIR ${CMAKE_INSTALL_LIBEXECDIR}/velmora)
@@ -39,6 +43,12 @@ _velmora_launch_path(VELMORA_LAUNCH_PROGRAM ${VELMORA_PROGRAM_DIR}/velmora)
 
 set(_gen ${PROJECT_BINARY_DIR}/packaging)
 configure_file(${PROJECT_SOURCE_DIR}/packaging/velmora.sh.in ${_gen}/velmora @ONLY)
+# The same launcher for the build tree (what ./play.sh starts): the program
+# and its WAV files are in bin/ beside it.
+set(VELMORA_LAUNCH_DATA "$here/bin")
+set(VELMORA_LAUNCH_PROGRAM "$here/bin/velmora")
+configure_file(${PROJECT_SOURCE_DIR}/packaging/velmora.sh.in ${PROJECT_BINARY_DIR}/velmora @ONLY
+               FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 configure_file(${PROJECT_SOURCE_DIR}/packaging/velmora.desktop.in ${_gen}/${VELMORA_APP_ID}.desktop @ONLY)
 configure_file(${PROJECT_SOURCE_DIR}/packaging/velmora.metainfo.xml.in ${_gen}/${VELMORA_APP_ID}.metainfo.xml @ONLY)
 configure_file(${PROJECT_SOURCE_DIR}/packaging/velmora.6.in ${_gen}/velmora.6 @ONLY)
@@ -82,4 +92,11 @@ set(CPACK_DEBIAN_PACKAGE_SECTION games)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+# A Debian revision of its own, so the package's changelog is
+# changelog.Debian.gz as for any packaged upstream release.
+set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
+configure_file(${PROJECT_SOURCE_DIR}/packaging/changelog.Debian.in ${_gen}/changelog.Debian @ONLY)
+set(VELMORA_DEB_CHANGELOG ${_gen}/changelog.Debian)
+configure_file(${PROJECT_SOURCE_DIR}/cmake/DebianLayout.cmake.in ${_gen}/DebianLayout.cmake @ONLY)
+set(CPACK_PRE_BUILD_SCRIPTS ${_gen}/DebianLayout.cmake)
 include(CPack)

@@ -30,7 +30,7 @@ Arguments ParseArguments(int argc, const char* const* argv) {
 }
 
 std::string UsageText() {
-  return "Usage: velmora [--help | --version]\n"
+  return "Usage: velmora [-h | --help | --version]\n"
          "\n"
          "Velmora, a mirror puzzle game. Started without options it opens its window\n"
          "and reads its five WAV files from the working directory.\n"
@@ -42,8 +42,8 @@ std::string UsageText() {
          "Environment: SDL_AUDIODRIVER=dummy plays without sound; VELMORA_DEBUG_OUTPUT=1\n"
          "prints the image library's messages.\n"
          "\n"
-         "  --help     print this and exit\n"
-         "  --version  print the version and exit\n";
+         "  -h, --help  print this and exit\n"
+         "  --version   print the version and exit\n";
 }
 
 std::string VersionText() { return std::string("velmora ") + VELMORA_VERSION + "\n"; }

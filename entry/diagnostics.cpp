@@ -11,6 +11,11 @@ std::vector<std::string> DiagnosticLines(int exitCode, const EndFindings& f) {
                     "; start it from a desktop session, or set DISPLAY (X11) or WAYLAND_DISPLAY");
     return lines;  // nothing else ran
   }
+  if (!f.failedSubsystem.empty()) {
+    lines.push_back("velmora: SDL's " + f.failedSubsystem + " subsystem did not start" +
+                    (f.systemError.empty() ? "" : " (" + f.systemError + ")"));
+    return lines;
+  }
   if (f.noAudio) {
     lines.push_back("velmora: no audio output" + (f.audioError.empty() ? "" : " (" + f.audioError + ")") +
                     "; to play without sound: SDL_AUDIODRIVER=dummy velmora");

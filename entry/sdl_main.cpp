@@ -2,15 +2,18 @@
 //
 // Reads its own options (--help, --version), chooses the SDL host and runs
 // the program on it; WinMain's result is the exit code. When that is not 0
-// it says on standard error why, as far as it can know (see diagnostics.h).
-// An unknown VELMORA_D3D_PROFILE, or a VELMORA_FAULT that is not a list of
-// CALL[:N] (host/run_options.h), ends the process with 2 before any window
-// opens.
+// it says on standard error why, as far as it can know (see diagnostics.h),
+// and, to a player without a terminal, in a dialog as well. An unknown
+// VELMORA_D3D_PROFILE, or a VELMORA_FAULT that is not a list of
+// CALL[:N] (host/run_options.h), ends the process with 2 before any window opens. A
+// Wayland session gets one line about the arrow keys at start.
 // Depends on: entry/run_program.h, entry/device_profile.h,
 // entry/command_line.h, entry/diagnostics.h, host/sdl (the desktop host),
 // platform/win32/file_failures.h, the program's WinMain.
 #include <cstdio>
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 #include "entry/command_line.h"
 #include "entry/device_profile.h"
@@ -18,12 +21,17 @@
 #include "entry/run_program.h"
 #include "host/run_options.h"
 #include "host/sdl/sdl_host.h"
+#include "host/sdl/startup_checks.h"
 #include "platform/win32/file_failures.h"
 
 namespace {
 
-int Report(int code, const entry::EndFindings& findings) {
-  for (const std::string& line : entry::DiagnosticLines(code, findings)) std::fprintf(stderr, "%s\n", line.c_str());
+// The lines on standard error and, for a player who started the game
+// without a terminal, in a dialog too.
+int Report(int code, const entry::EndFindings& findings, bool dialog) {
+  const std::vector<std::string> lines = entry::DiagnosticLines(code, findings);
+  for (const std::string& line : lines) std::fprintf(stderr, "%s\n", line.c_str());
+  if (dialog) host::sdl::ShowStartupFailure(lines);
   return code;
 }
 
@@ -47,13 +55,22 @@ int main(int argc, char** argv) {
   host::SdlHost sdlHost;
   entry::EndFindings findings;
   if (!sdlHost.Ok()) {
-    findings.noDisplay = true;
+    // No dialog: without SDL's video there is nothing to show one on.
+    if (sdlHost.FailedSubsystem() == "video") {
+      findings.noDisplay = true;
+    } else {
+      findings.failedSubsystem = sdlHost.FailedSubsystem();
+    }
     findings.systemError = sdlHost.LastError();
-    return Report(1, findings);
+    return Report(1, findings, false);
   }
+  const std::string note = host::sdl::WaylandKeyboardNote();
+  if (!note.empty()) std::fprintf(stderr, "%s\n", note.c_str());
   std::string error;
   if (!entry::CheckDeviceProfile(sdlHost.DeviceProfile(), &error)) {
-    std::fprintf(stderr, "velmora: VELMORA_D3D_PROFILE: %s\n", error.c_str());
+    const std::string line = "velmora: VELMORA_D3D_PROFILE: " + error;
+    std::fprintf(stderr, "%s\n", line.c_str());
+    host::sdl::ShowStartupFailure({line});
     return 2;
   }
   if (const char* faults = std::getenv("VELMORA_FAULT")) {
@@ -75,5 +92,5 @@ int main(int argc, char** argv) {
     findings.fileReason = file->reason;
   }
   findings.systemError = sdlHost.LastError();
-  return Report(code, findings);
+  return Report(code, findings, true);
 }

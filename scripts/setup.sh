@@ -1,23 +1,33 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Velmora needs to build, test and play.
-# Run as root it installs what is missing; otherwise it prints the command.
-# `scripts/setup.sh web` adds the browser build's toolchain (emscripten,
-# brotli for the precompressed files, binaryen), what the browser tests drive
-# (Chromium, its driver, python3-selenium; Firefox ESR over WebDriver BiDi
-# with python3-websockets) and node for the page's own script tests.
+# Installs the Debian packages Velmora needs. Run as root it installs what
+# is missing; otherwise it prints the command.
+#   scripts/setup.sh          everything a developer needs: build, test, package
+#   scripts/setup.sh player   only what the player preset builds (./play.sh)
+#   scripts/setup.sh web      adds the browser build's toolchain (emscripten,
+#                             brotli for the precompressed files, binaryen),
+#                             what the browser tests drive (Chromium, its
+#                             driver, python3-selenium; Firefox ESR over
+#                             WebDriver BiDi with python3-websockets) and node
+#                             for the page's own script tests
+#   scripts/setup.sh ci       those and what .ci/run's other steps use (the
+#                             X utilities that find and drive the window)
 set -euo pipefail
-packages=(cmake g++ clang libclang-rt-14-dev make pkg-config libsdl2-dev libx11-dev libgtest-dev libgmock-dev
-          libbenchmark-dev libpixman-1-dev libstb-dev xvfb xauth libxtst6 python3 libspng-dev libjpeg62-turbo-dev
-          libturbojpeg0-dev desktop-file-utils appstream dpkg-dev file)
+player=(cmake g++ make pkg-config libsdl2-dev libx11-dev libspng-dev libjpeg62-turbo-dev libturbojpeg0-dev libstb-dev)
+developer=("${player[@]}" clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev libpixman-1-dev
+           xvfb xauth xfonts-base libxtst6 python3 desktop-file-utils appstream dpkg-dev file lintian zip unzip)
+web=(emscripten brotli binaryen nodejs chromium chromium-driver python3-selenium firefox-esr python3-websockets)
 case "${1:-}" in
-  "") ;;
-  web) packages+=(emscripten brotli binaryen nodejs chromium chromium-driver python3-selenium firefox-esr
-                  python3-websockets) ;;
-  *) echo "usage: scripts/setup.sh [web]" >&2; exit 2 ;;
+  "") packages=("${developer[@]}") ;;
+  player) packages=("${player[@]}") ;;
+  web) packages=("${developer[@]}" "${web[@]}") ;;
+  ci) packages=("${developer[@]}" "${web[@]}" x11-utils) ;;
+  *) echo "usage: scripts/setup.sh [player | web | ci]" >&2; exit 2 ;;
 esac
+# One query for every package: this runs before each ./play.sh.
+installed=$(dpkg-query -W -f='${Package} ${Status}\n' "${packages[@]}" 2>/dev/null | awk '/install ok installed/ {print $1}')
 missing=()
 for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  grep -qx -- "$p" <<<"$installed" || missing+=("$p")
 done
 if [ ${#missing[@]} -eq 0 ]; then exit 0; fi
 if [ "$(id -u)" -eq 0 ]; then

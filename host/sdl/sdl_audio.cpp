@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "host/sdl/sdl_host_impl.h"
+#include "host/sdl/startup_checks.h"
 
 namespace host {
 
@@ -30,6 +31,7 @@ bool SdlHost::OpenAudio(const AudioFormat& format, AudioSource* source) {
   CloseAudio();
   impl_->audioError.clear();
   impl_->audioFailed = false;
+  sdl::QuietStderr quiet(impl_->debugToStderr);  // sound libraries' chatter
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
     impl_->audioFailed = true;
     impl_->audioError = SDL_GetError();

@@ -17,6 +17,7 @@
 
 #include "host/sdl/profile_ini.h"
 #include "host/sdl/sdl_host_impl.h"
+#include "host/sdl/startup_checks.h"
 #include "host/sdl/x11_keymap.h"
 
 namespace host {
@@ -55,13 +56,16 @@ SdlHost::SdlHost() : impl_(std::make_unique<Impl>()) {
   // the executable is called; a player's own setting wins.
   setenv("SDL_VIDEO_X11_WMCLASS", kWindowClass, 0);
   setenv("SDL_VIDEO_WAYLAND_WMCLASS", kWindowClass, 0);
-  ok_ = SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS | SDL_INIT_TIMER) == 0;
-  if (!ok_) impl_->lastError = SDL_GetError();
-  impl_->startTicks = SDL_GetTicks64();
   const char* dbg = std::getenv("VELMORA_DEBUG_OUTPUT");
   impl_->debugToStderr = dbg != nullptr && dbg[0] != '\0' && dbg[0] != '0';
+  const sdl::SdlStart started = sdl::StartSdl(impl_->debugToStderr);
+  ok_ = started.ok;
+  if (!ok_) impl_->lastError = started.reason;
+  impl_->failedSubsystem = started.subsystem;
+  impl_->startTicks = SDL_GetTicks64();
   if (ok_) SDL_StopTextInput();  // keys only; no input-method windows
   // Gamepads arrive as device-added events, also those present at start.
+  sdl::QuietStderr quiet(impl_->debugToStderr);
   if (ok_ && SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) == 0) SDL_GameControllerEventState(SDL_ENABLE);
   const char* driver = ok_ ? SDL_GetCurrentVideoDriver() : nullptr;
   if (driver != nullptr && std::strcmp(driver, "x11") == 0) impl_->display = sdl::OpenKeymapDisplay();
@@ -203,6 +207,8 @@ void SdlHost::FailAt(const std::string& call, int nth) { impl_->faults.FailAt(ca
 bool SdlHost::ShouldFail(const char* call) { return impl_->faults.ShouldFail(call); }
 
 int SdlHost::CallCount(const std::string& call) const { return impl_->faults.CallCount(call); }
+
+std::string SdlHost::FailedSubsystem() const { return impl_->failedSubsystem; }
 
 std::string SdlHost::DeviceProfile() {
   const char* p = std::getenv("VELMORA_D3D_PROFILE");

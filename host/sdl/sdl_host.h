@@ -43,8 +43,10 @@ class SdlHost : public Host {
   SdlHost(const SdlHost&) = delete;
   SdlHost& operator=(const SdlHost&) = delete;
 
-  // False when SDL's video could not start (no display).
+  // False when SDL could not start (no display, or another of its parts:
+  // FailedSubsystem names it, LastError says why).
   bool Ok() const { return ok_; }
+  std::string FailedSubsystem() const;
   // What went wrong, for the entry's diagnostics: whether opening the audio
   // output failed and SDL's words for it; the last error of the host or SDL.
   bool AudioFailed() const;

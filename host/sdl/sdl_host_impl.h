@@ -43,6 +43,7 @@ struct SdlHost::Impl {
   std::map<SDL_JoystickID, SDL_GameController*> pads;  // open gamepads, by instance
   bool audioFailed = false;
   std::string audioError;
+  std::string failedSubsystem;  // SDL's part that did not start, if any
   std::string lastError;
   // Cursors made so far, by picture; the platform switches between the
   // class arrow and the game's cursor often, and each switch reaches here.

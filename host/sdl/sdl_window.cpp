@@ -10,6 +10,7 @@
 #include "host/sdl/letterbox.h"
 #include "host/sdl/renderer_choice.h"
 #include "host/sdl/sdl_host_impl.h"
+#include "host/sdl/startup_checks.h"
 #include "host/sdl/x11_window.h"
 #include "host/shown_frame.h"
 
@@ -72,6 +73,7 @@ bool SdlHost::CreateWindow(const std::string& titleUtf8, int x, int y, int width
   if (!ok_ || impl_->window) return false;
   width = std::max(width, 1);
   height = std::max(height, 1);
+  sdl::QuietStderr quiet(impl_->debugToStderr);  // OpenGL drivers' chatter
   impl_->window = SDL_CreateWindow(titleUtf8.c_str(), x, y, width, height, kWindowFlags);
   if (impl_->window == nullptr) {
     impl_->lastError = SDL_GetError();

@@ -8,6 +8,10 @@
 //
 // Objects whose counting lives elsewhere (resources sharing their
 // container's count) take ComInterfaces alone and define AddRef/Release.
+//
+// ComRef<T> is the one holder of a reference for code that uses objects:
+// it releases what it holds when it goes out of scope, unless handed over
+// with Detach.
 // Depends on: windows.h.
 #pragma once
 
@@ -63,6 +67,46 @@ class ComObject : public ComInterfaces<Interface, Ids...> {
   virtual void FinalRelease() { delete this; }
 
   std::atomic<ULONG> refs_{1};
+};
+
+// Holds one reference (adopted, never added) and releases it at scope exit.
+template <class T>
+class ComRef {
+ public:
+  ComRef() = default;
+  explicit ComRef(T* adopted) : p_(adopted) {}
+  ComRef(ComRef&& other) noexcept : p_(other.Detach()) {}
+  ComRef& operator=(ComRef&& other) noexcept {
+    if (this != &other) Reset(other.Detach());
+    return *this;
+  }
+  ComRef(const ComRef&) = delete;
+  ComRef& operator=(const ComRef&) = delete;
+  ~ComRef() { Reset(); }
+
+  // The slot a creating call writes into; what was held is released first.
+  T** Slot() {
+    Reset();
+    return &p_;
+  }
+  T* Get() const { return p_; }
+  T* operator->() const { return p_; }
+  explicit operator bool() const { return p_ != nullptr; }
+  // Hands the reference over: the holder no longer releases it.
+  T* Detach() {
+    T* p = p_;
+    p_ = nullptr;
+    return p;
+  }
+  // Releases what is held and holds `adopted` instead.
+  void Reset(T* adopted = nullptr) {
+    T* old = p_;
+    p_ = adopted;
+    if (old != nullptr) old->Release();
+  }
+
+ private:
+  T* p_ = nullptr;
 };
 
 }  // namespace platform

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "asset_files.h"
-#include "gfx/dib_decoder.h"
+#include "gfx/formats/dib_decoder.h"
 
 namespace assets_test {
 namespace {

@@ -59,11 +59,17 @@ WindowPixels CaptureWindow(Display* d, Window w) {
   return c;
 }
 
-Window FindWindow(Display* d, Window w, const char* title) {
-  char* name = nullptr;
-  if (XFetchName(d, w, &name) && name) {
-    const bool match = std::strcmp(name, title) == 0;
-    XFree(name);
+namespace {
+
+// A window may close while the tree is walked (a program ending, a dialog
+// going away): Xlib's default handler would end the test for that.
+int IgnoreXError(Display*, XErrorEvent*) { return 0; }
+
+Window FindWindowIn(Display* d, Window w, const char* title) {
+  XTextProperty name{};
+  if (XGetWMName(d, w, &name) && name.value) {
+    const bool match = std::string(reinterpret_cast<const char*>(name.value), name.nitems) == title;
+    XFree(name.value);
     XWindowAttributes a;
     if (match && XGetWindowAttributes(d, w, &a) && a.map_state == IsViewable) return w;
   }
@@ -71,9 +77,20 @@ Window FindWindow(Display* d, Window w, const char* title) {
   unsigned count = 0;
   Window found = 0;
   if (XQueryTree(d, w, &root, &parent, &children, &count)) {
-    for (unsigned i = 0; i < count && !found; ++i) found = FindWindow(d, children[i], title);
+    for (unsigned i = 0; i < count && !found; ++i) found = FindWindowIn(d, children[i], title);
     if (children) XFree(children);
   }
+  return found;
+}
+
+}  // namespace
+
+Window FindWindow(Display* d, Window w, const char* title) {
+  XSync(d, False);
+  const auto previous = XSetErrorHandler(IgnoreXError);
+  const Window found = FindWindowIn(d, w, title);
+  XSync(d, False);
+  XSetErrorHandler(previous);
   return found;
 }
 
@@ -127,4 +144,11 @@ bool XTest::Load() {
 void XTest::Press(Display* d, unsigned long keysym, bool down) const {
   fakeKey(d, XKeysymToKeycode(d, keysym), down, 0);
   XSync(d, False);
+}
+
+void XTest::Tap(Display* d, Window w, unsigned long keysym) const {
+  XSetInputFocus(d, w, RevertToParent, CurrentTime);
+  XSync(d, False);
+  Press(d, keysym, true);
+  Press(d, keysym, false);
 }

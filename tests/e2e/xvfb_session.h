@@ -44,7 +44,8 @@ struct WindowPixels {
 // Reads window `w` back from the server, after everything sent so far.
 WindowPixels CaptureWindow(Display* d, Window w);
 
-// The first viewable window under `w` whose title is `title`, or 0.
+// The first viewable window under `w` whose title is `title` (in any
+// encoding: SDL's dialogs name themselves in UTF-8), or 0.
 Window FindWindow(Display* d, Window w, const char* title);
 
 // Starts the real program (the file `path`) on the display in folder `cwd`
@@ -67,4 +68,6 @@ struct XTest {
   bool Load();
   // Presses or releases a key and waits until the server has it.
   void Press(Display* d, unsigned long keysym, bool down) const;
+  // Gives window `w` the focus, then presses and releases the key.
+  void Tap(Display* d, Window w, unsigned long keysym) const;
 };

@@ -84,6 +84,14 @@ TEST(EntryDiagnostics, OneLineEachWithItsFixAndNothingOnSuccess) {
   EXPECT_NE(lines[0].find("cannot open a display (No available video device)"), std::string::npos) << lines[0];
   EXPECT_NE(lines[0].find("DISPLAY"), std::string::npos);
 
+  entry::EndFindings events;
+  events.failedSubsystem = "events";
+  events.systemError = "Couldn't open input device";
+  events.noAudio = true;  // nothing after SDL's start ran
+  lines = entry::DiagnosticLines(1, events);
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0], "velmora: SDL's events subsystem did not start (Couldn't open input device)");
+
   entry::EndFindings sdlOnly;
   sdlOnly.systemError = "Couldn't create renderer";
   lines = entry::DiagnosticLines(-1, sdlOnly);

@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/require_all.h"
+
 namespace {
 
 struct Outcome {
@@ -80,7 +82,7 @@ Outcome RunVelmora(const std::vector<std::string>& args, const std::string& cwd,
 class VelmoraProcess : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (access("velmora", X_OK) != 0) GTEST_SKIP() << "the game was not built (no SDL host)";
+    if (access("velmora", X_OK) != 0) VELMORA_SKIP() << "the game was not built (no SDL host)";
   }
 };
 

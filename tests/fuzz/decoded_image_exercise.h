@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "gfx/dib_decoder.h"
-#include "gfx/pixel_codec.h"
-#include "gfx/resample.h"
+#include "gfx/formats/dib_decoder.h"
+#include "gfx/pixels/pixel_codec.h"
+#include "gfx/pixels/resample.h"
 
 namespace fuzz_support {
 

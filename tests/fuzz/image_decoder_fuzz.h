@@ -7,9 +7,9 @@
 
 #include <cstdint>
 
-#include "gfx/block_codec.h"
-#include "gfx/dds_format.h"
-#include "gfx/image_decoders.h"
+#include "gfx/pixels/block_codec.h"
+#include "gfx/formats/dds_format.h"
+#include "gfx/formats/image_decoders.h"
 #include "tests/fuzz/decoded_image_exercise.h"
 
 namespace fuzz_support {

@@ -5,9 +5,9 @@
 #include <cstring>
 #include <vector>
 
-#include "gfx/block_codec.h"
+#include "gfx/pixels/block_codec.h"
 #include "gfx/gfx.h"
-#include "gfx/pixel_codec.h"
+#include "gfx/pixels/pixel_codec.h"
 #include "tests/gfx/memory_surface.h"
 
 namespace {

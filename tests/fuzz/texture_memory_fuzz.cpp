@@ -9,7 +9,7 @@
 #include <cstdint>
 
 #include "gfx/gfx.h"
-#include "gfx/image_loader.h"
+#include "gfx/load/image_loader.h"
 #include "tests/fuzz/fuzz_device.h"
 
 

@@ -1,7 +1,7 @@
 // Tests of the block-compressed and pixel-pair formats: decoding known
 // blocks, round trips of pictures each block can hold exactly, partial
 // rectangles inside blocks, and the colour key quantised through a block.
-#include "gfx/block_codec.h"
+#include "gfx/pixels/block_codec.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "gfx/gfx.h"
-#include "gfx/resample.h"
+#include "gfx/pixels/resample.h"
 
 namespace {
 

@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "gfx/dib_decoder.h"
+#include "gfx/formats/dib_decoder.h"
 #include "gfx/gfx.h"
 #include "tests/gfx/memory_surface.h"
 

@@ -1,6 +1,6 @@
 // Tests of the DIB and BMP-file decoders: layouts, row order, pitches,
 // palettes, run-length data, bit fields, and hostile sizes and offsets.
-#include "gfx/dib_decoder.h"
+#include "gfx/formats/dib_decoder.h"
 
 #include <gtest/gtest.h>
 

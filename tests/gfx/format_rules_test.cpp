@@ -1,6 +1,6 @@
 // Tests of the texture size, level and format rules with capabilities given
 // directly, so every capability bit and limit can be tried.
-#include "gfx/format_rules.h"
+#include "gfx/load/format_rules.h"
 
 #include <gtest/gtest.h>
 

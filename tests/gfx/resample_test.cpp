@@ -1,7 +1,7 @@
 // Tests of the conversion and resampling core: triangle weight lists to the
 // float, strategy selection, writer rounding and dither, the colour key, and
 // the resampling results that the game's textures depend on.
-#include "gfx/resample.h"
+#include "gfx/pixels/resample.h"
 
 #include <gtest/gtest.h>
 

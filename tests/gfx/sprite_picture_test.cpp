@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "gfx/gfx.h"
-#include "gfx/sprite.h"
+#include "gfx/sprite/sprite.h"
 #include "tests/gfx/sprite_test_support.h"
 #include "tests/gfx/texture_bitmaps.h"
 #include "tests/gfx/texture_device.h"

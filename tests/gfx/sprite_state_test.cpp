@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "gfx/gfx.h"
-#include "gfx/sprite.h"
+#include "gfx/sprite/sprite.h"
 #include "tests/gfx/sprite_test_support.h"
 #include "tests/gfx/texture_device.h"
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "gfx/gfx.h"
-#include "gfx/sprite.h"
+#include "gfx/sprite/sprite.h"
 #include "host/headless/headless_host.h"
 #include "tests/gfx/memory_surface.h"
 #include "tests/gfx/sprite_test_support.h"

@@ -18,8 +18,11 @@ Chromium through Selenium, and:
      walker steps it, each frame equal to the headless host's for the same
      presses at the same ticks and client coordinates.
 Exits 77 (CTest's skip) saying why when the web build, Chromium, its driver
-or python3-selenium is missing; with VELMORA_BROWSER_TEST_REQUIRED=1 that
-is a failure instead.
+or python3-selenium is missing; with VELMORA_BROWSER_TEST_REQUIRED=1 or
+VELMORA_REQUIRE_ALL=1 that is a failure instead. A web build older than
+the sources it is made from is refused (it would test yesterday's game).
+The cell size and the tick period are read from the game's header, so the
+expectations follow the game.
 
 Usage: browser_test.py --web-dir DIR --replay VELMORA_REPLAY --work DIR
 """
@@ -27,6 +30,7 @@ import argparse
 import base64
 import json
 import os
+import re
 import shutil
 import struct
 import subprocess
@@ -38,7 +42,24 @@ import zlib
 SKIP = 77
 SEED_TIME = 1700000000
 WIDTH, HEIGHT = 800, 640
-CELL = 88
+SOURCE_DIR = os.path.realpath(os.path.join(os.path.dirname(__file__), "..", ".."))
+# What the web build is made from (the desktop and headless hosts are not).
+WEB_SOURCES = ("CMakeLists.txt", "cmake", "host", "platform", "gfx", "devices", "game", "app", "entry", "assets")
+NOT_WEB_SOURCES = (os.path.join("host", "sdl"), os.path.join("host", "headless"))
+
+
+def game_constant(name):
+    """An integer constant of game/game_state.h."""
+    with open(os.path.join(SOURCE_DIR, "game", "game_state.h")) as f:
+        for line in f:
+            m = re.match(rf"\s*constexpr\s+\w+\s+{name}\s*=\s*(\d+)\s*;", line)
+            if m:
+                return int(m.group(1))
+    raise SystemExit(f"FAILED: game/game_state.h has no {name}")
+
+
+CELL = game_constant("kCellSize")
+TICK_MS = game_constant("kGameTimerPeriodMs")
 WEB_FILES = ("velmora.html", "velmora.js", "velmora.wasm", "page.js")
 CHROMIUM_FLAGS = ("--headless", "--no-sandbox", "--disable-gpu", "--disable-background-networking",
                   "--disable-component-update", "--no-first-run", "--disable-sync", "--disable-quic",
@@ -47,7 +68,7 @@ CHROMIUM_FLAGS = ("--headless", "--no-sandbox", "--disable-gpu", "--disable-back
 
 def skip(reason):
     # Where the test is required (CI's browser step), a skip is a failure.
-    if os.environ.get("VELMORA_BROWSER_TEST_REQUIRED") == "1":
+    if "1" in (os.environ.get("VELMORA_BROWSER_TEST_REQUIRED"), os.environ.get("VELMORA_REQUIRE_ALL")):
         fail(f"required but cannot run: {reason}")
     print(f"SKIPPED: {reason}")
     sys.exit(SKIP)
@@ -237,6 +258,21 @@ def run_replay(replay, work, script_lines, frames, until_ms, faults=()):
     return out, trace
 
 
+def newer_source(web_dir):
+    """A source file changed after the web build was made, or None."""
+    built = min(os.path.getmtime(os.path.join(web_dir, f)) for f in WEB_FILES)
+    for top in WEB_SOURCES:
+        path = os.path.join(SOURCE_DIR, top)
+        walk = [(path, [], [""])] if os.path.isfile(path) else os.walk(path)
+        for directory, dirs, files in walk:
+            dirs[:] = [d for d in dirs if os.path.relpath(os.path.join(directory, d), SOURCE_DIR) not in NOT_WEB_SOURCES]
+            for name in files:
+                f = os.path.join(directory, name) if name else directory
+                if os.path.getmtime(f) > built:
+                    return os.path.relpath(f, SOURCE_DIR)
+    return None
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--web-dir", required=True)
@@ -248,6 +284,10 @@ def main():
     if missing:
         skip(f"no web build in {args.web_dir} (missing {', '.join(missing)}); "
              "make it with: cmake --preset web && cmake --build --preset web")
+    stale = newer_source(args.web_dir)
+    if stale:
+        fail(f"the web build in {args.web_dir} is older than {stale}: rebuild the web preset "
+             "(cmake --build --preset web)")
     chromium = shutil.which("chromium") or shutil.which("chromium-browser")
     driver_path = shutil.which("chromedriver") or ("/usr/bin/chromedriver" if os.path.exists("/usr/bin/chromedriver") else None)
     if not chromium:
@@ -284,8 +324,8 @@ def main():
 
 
 def between(tick):
-    """The middle of the gap after headless tick `tick` (ticks are 500 ms apart)."""
-    return tick * 500 + 250
+    """The middle of the gap after headless tick `tick`."""
+    return tick * TICK_MS + TICK_MS // 2
 
 
 def check_surrounded(trace, ticks):
@@ -331,7 +371,7 @@ def keys_session(driver, base, args):
     # between two ticks (the trace says when the ticks were).
     script = [f"at {between(space_after)} key space down", f"at {between(space_after) + 20} key space up",
               f"at {between(right_after)} key right down", f"at {between(release_after)} key right up"]
-    out, trace = run_replay(args.replay, args.work, script, [title_tick, moved_tick], (moved_tick + 1) * 500)
+    out, trace = run_replay(args.replay, args.work, script, [title_tick, moved_tick], (moved_tick + 1) * TICK_MS)
     check_surrounded(trace, (space_after, right_after, release_after))
 
     compare(f"title card (tick {title_tick})", title_rgb, os.path.join(out, "frames", f"tick-{title_tick}.png"))
@@ -381,7 +421,7 @@ def dialog_and_mouse_session(driver, base, args):
     driver.save_screenshot(os.path.join(args.work, "clicked.png"))
 
     script = [f"at {between(start_after)} dblclick 400 300", f"at {between(step_after)} click {3 * CELL + CELL // 2} {CELL // 2}"]
-    out, trace = run_replay(args.replay, args.work, script, [stepped_tick], (stepped_tick + 1) * 500, [fault])
+    out, trace = run_replay(args.replay, args.work, script, [stepped_tick], (stepped_tick + 1) * TICK_MS, [fault])
     check_surrounded(trace, (start_after, step_after))
     with open(os.path.join(out, "dialogs.jsonl")) as f:
         boxes = [json.loads(line) for line in f]

@@ -1,7 +1,10 @@
 // The shared IUnknown plumbing: which ids QueryInterface answers, what it
-// does with the result slot, and the count's floor at zero.
+// does with the result slot, and the count's floor at zero; and the one
+// holder of a reference, ComRef.
 #include <com_object.h>
 #include <gtest/gtest.h>
+
+#include <utility>
 
 namespace {
 
@@ -76,6 +79,57 @@ TEST(ComObject, CountsFromOneAndAnExtraReleaseStaysAtZero) {
   EXPECT_EQ(two.Release(), 0u);
   EXPECT_EQ(two.finalReleases, 1);
   EXPECT_EQ(two.Count(), 0u);
+}
+
+TEST(ComRef, ReleasesWhatItHoldsOnceAndOnlyWhenItIsNotHandedOver) {
+  Two two;
+  two.AddRef();  // the holder's reference; the object itself keeps one
+  {
+    platform::ComRef<ITwo> held(&two);
+    EXPECT_TRUE(held);
+    EXPECT_EQ(held->Value(), 7);
+    EXPECT_EQ(two.Count(), 2u);
+  }
+  EXPECT_EQ(two.Count(), 1u);
+
+  two.AddRef();
+  ITwo* handed = nullptr;
+  {
+    platform::ComRef<ITwo> held(&two);
+    handed = held.Detach();
+    EXPECT_FALSE(held);
+    EXPECT_EQ(held.Get(), nullptr);
+  }
+  EXPECT_EQ(handed, &two);
+  EXPECT_EQ(two.Count(), 2u);
+  handed->Release();
+  EXPECT_EQ(two.finalReleases, 0);
+}
+
+TEST(ComRef, ASlotOrAResetReleasesTheOldReferenceAndAMoveKeepsOnlyOne) {
+  Two first, second;
+  platform::ComRef<ITwo> held(&first);  // adopts the object's own reference
+  void** slot = reinterpret_cast<void**>(held.Slot());
+  EXPECT_EQ(first.finalReleases, 1);
+  EXPECT_EQ(*slot, nullptr);
+  // A creating call writes the slot: the holder now holds what it wrote.
+  ASSERT_EQ(second.QueryInterface(kIdFirst, slot), S_OK);
+  EXPECT_EQ(held.Get(), &second);
+  EXPECT_EQ(second.Count(), 2u);
+
+  platform::ComRef<ITwo> moved(std::move(held));
+  EXPECT_FALSE(held);
+  EXPECT_EQ(moved.Get(), &second);
+  EXPECT_EQ(second.Count(), 2u);
+  first.AddRef();
+  platform::ComRef<ITwo> other(&first);
+  other = std::move(moved);  // the reference other held goes
+  EXPECT_EQ(first.finalReleases, 2);
+  EXPECT_EQ(other.Get(), &second);
+  moved = std::move(other);
+  moved.Reset();
+  EXPECT_EQ(second.Count(), 1u);
+  EXPECT_FALSE(moved);
 }
 
 }  // namespace

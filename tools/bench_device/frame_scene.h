@@ -7,16 +7,13 @@
 
 #include <d3d9.h>
 
-#include "gfx/sprite.h"
+#include "gfx/sprite/sprite.h"
+#include "host/headless/headless_host.h"
 
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
-
-namespace host {
-class HeadlessHost;
-}
 
 namespace benchdevice {
 

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "gfx/gfx.h"
-#include "gfx/sprite.h"
+#include "gfx/sprite/sprite.h"
 #include "host/headless/headless_host.h"
 #include "platform/win32/resource_registry.h"
 #include "platform/win32/win32_state.h"

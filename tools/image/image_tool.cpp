@@ -150,6 +150,36 @@ bool WriterFor(const std::string& path, D3DXIMAGE_FILEFORMAT* format) {
   return true;
 }
 
+// The debug reporter's lines ("D3DX: message" each) as one line of messages.
+std::string LibraryMessages(const std::string& debugText) {
+  std::string joined;
+  size_t start = 0;
+  while (start < debugText.size()) {
+    size_t end = debugText.find('\n', start);
+    if (end == std::string::npos) end = debugText.size();
+    std::string line = debugText.substr(start, end - start);
+    start = end + 1;
+    while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
+    if (line.rfind("D3DX: ", 0) == 0) line.erase(0, 6);
+    if (line.empty()) continue;
+    if (!joined.empty()) joined += "; ";
+    joined += line;
+  }
+  return joined;
+}
+
+// What a library result code means for the person at the command line.
+const char* ReasonFor(HRESULT hr) {
+  switch (hr) {
+    case D3DXERR_INVALIDDATA: return "not an image file the library reads, or it cannot be read";
+    case D3DERR_INVALIDCALL: return "the library refused the request";
+    case D3DERR_NOTAVAILABLE: return "the device cannot make such a texture";
+    case E_OUTOFMEMORY: return "out of memory";
+    case E_NOTIMPL: return "this build cannot write that format";
+    default: return "the library could not do it";
+  }
+}
+
 LRESULT CALLBACK ToolWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) { return DefWindowProcA(hwnd, msg, wp, lp); }
 
 // The headless platform and a software device; released in reverse order.
@@ -184,14 +214,15 @@ class Session {
 
   IDirect3DDevice9* Device() const { return device_; }
 
-  // Reports a failed library call: the debug lines it wrote, then the code.
-  int Failed(std::ostream& err, const char* call, HRESULT hr) {
+  // Reports a failed library call: what it was doing, the library's own
+  // messages (its debug lines since the last success) and a short reason.
+  int Failed(std::ostream& err, const std::string& doing, HRESULT hr) {
     const std::string& text = host_.DebugText();
-    if (text.size() > reported_) err << text.substr(reported_);
+    const std::string messages = LibraryMessages(text.substr(std::min(reported_, text.size())));
     reported_ = text.size();
-    char code[16];
-    std::snprintf(code, sizeof(code), "0x%08X", static_cast<unsigned>(hr));
-    err << "velmora-image: " << call << " failed: " << code << "\n";
+    err << "velmora-image: " << doing << " failed: ";
+    if (!messages.empty()) err << messages << " (" << ReasonFor(hr) << ")\n";
+    else err << ReasonFor(hr) << "\n";
     return kLibraryFailed;
   }
   // Forgets debug lines of calls that succeeded.
@@ -205,20 +236,41 @@ class Session {
   size_t reported_ = 0;
 };
 
+// Decodes a whole file (every face, slice and level its decoder reads)
+// into a one-pixel scratch surface.
+HRESULT LoadWhole(IDirect3DDevice9* device, const std::string& file) {
+  if (device == nullptr) return E_FAIL;
+  IDirect3DSurface9* pixel = nullptr;
+  HRESULT hr = device->CreateOffscreenPlainSurface(1, 1, D3DFMT_A8R8G8B8, D3DPOOL_SCRATCH, &pixel, nullptr);
+  if (FAILED(hr)) return hr;
+  hr = D3DXLoadSurfaceFromFileA(pixel, nullptr, nullptr, file.c_str(), nullptr, D3DX_FILTER_POINT, 0, nullptr);
+  pixel->Release();
+  return hr;
+}
+
 int Info(const std::vector<std::string>& files, std::ostream& out, std::ostream& err) {
   Session session;
   int result = kOk;
   for (const std::string& file : files) {
     D3DXIMAGE_INFO info{};
-    const HRESULT hr = D3DXGetImageInfoFromFileA(file.c_str(), &info);
+    HRESULT hr = D3DXGetImageInfoFromFileA(file.c_str(), &info);
     if (FAILED(hr)) {
-      result = session.Failed(err, ("D3DXGetImageInfoFromFileA(" + file + ")").c_str(), hr);
+      result = session.Failed(err, "reading " + file, hr);
       continue;
     }
     session.Settle();
     out << file << ": " << info.Width << "x" << info.Height << ", depth " << info.Depth << ", " << info.MipLevels
         << (info.MipLevels == 1 ? " level, " : " levels, ") << FormatText(info.Format) << ", "
         << FileFormatText(info.ImageFileFormat) << ", " << ResourceText(info.ResourceType) << "\n";
+    // The description comes from the header alone; a file whose pixel data
+    // is broken describes itself just as well. So the picture is decoded
+    // too (into one pixel, so that no size costs memory beyond the decoder's).
+    hr = LoadWhole(session.Device(), file);
+    if (FAILED(hr)) {
+      out.flush();
+      result = session.Failed(err, ("the header of " + file + " reads, but its picture does not load: " +
+                                    "D3DXLoadSurfaceFromFileA").c_str(), hr);
+    }
   }
   return result;
 }
@@ -247,11 +299,11 @@ int Convert(const ConvertOptions& o, std::ostream& err) {
   // Scratch textures take every format and size the library can write.
   HRESULT hr = D3DXCreateTextureFromFileExA(session.Device(), o.in.c_str(), o.width, o.height, o.mips, 0, o.format,
                                             D3DPOOL_SCRATCH, filter, D3DX_FILTER_BOX, 0, &info, nullptr, &texture);
-  if (FAILED(hr)) return session.Failed(err, "D3DXCreateTextureFromFileExA", hr);
+  if (FAILED(hr)) return session.Failed(err, "reading " + o.in, hr);
   session.Settle();
   hr = D3DXSaveTextureToFileA(o.out.c_str(), o.writer, texture, nullptr);
   texture->Release();
-  if (FAILED(hr)) return session.Failed(err, "D3DXSaveTextureToFileA", hr);
+  if (FAILED(hr)) return session.Failed(err, "writing " + o.out, hr);
   return kOk;
 }
 
