@@ -4,12 +4,14 @@
 // the program on it; WinMain's result is the exit code. When that is not 0
 // it says on standard error why, as far as it can know (see diagnostics.h),
 // and, to a player without a terminal, in a dialog as well. An unknown
-// VELMORA_D3D_PROFILE ends the process with 2 before any window opens. A
+// VELMORA_D3D_PROFILE, or a VELMORA_FAULT that is not a list of
+// CALL[:N] (host/run_options.h), ends the process with 2 before any window opens. A
 // Wayland session gets one line about the arrow keys at start.
 // Depends on: entry/run_program.h, entry/device_profile.h,
 // entry/command_line.h, entry/diagnostics.h, host/sdl (the desktop host),
 // platform/win32/file_failures.h, the program's WinMain.
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -17,6 +19,7 @@
 #include "entry/device_profile.h"
 #include "entry/diagnostics.h"
 #include "entry/run_program.h"
+#include "host/run_options.h"
 #include "host/sdl/sdl_host.h"
 #include "host/sdl/startup_checks.h"
 #include "platform/win32/file_failures.h"
@@ -69,6 +72,14 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "%s\n", line.c_str());
     host::sdl::ShowStartupFailure({line});
     return 2;
+  }
+  if (const char* faults = std::getenv("VELMORA_FAULT")) {
+    const auto plan = host::ParseFaultList(faults);
+    if (!plan) {
+      std::fprintf(stderr, "velmora: VELMORA_FAULT takes CALL[:N] items separated by commas\n");
+      return 2;
+    }
+    for (const host::Fault& f : *plan) sdlHost.FailAt(f.call, f.nth);
   }
   // The game reads no command line.
   const int code = entry::RunProgram(sdlHost, "");

@@ -12,6 +12,8 @@
 #include <cstdio>
 #include <limits>
 
+#include "host/dialog_buttons.h"
+
 namespace host {
 
 namespace {
@@ -53,14 +55,9 @@ void HeadlessHost::SetProfileValue(const std::string& section, const std::string
   profile_[ProfileKey(section, key)] = value;
 }
 
-void HeadlessHost::FailAt(const std::string& call, int nth) {
-  if (nth >= 1) failAt_[call].push_back(nth);
-}
+void HeadlessHost::FailAt(const std::string& call, int nth) { faults_.FailAt(call, nth); }
 
-int HeadlessHost::CallCount(const std::string& call) const {
-  auto it = calls_.find(call);
-  return it == calls_.end() ? 0 : it->second;
-}
+int HeadlessHost::CallCount(const std::string& call) const { return faults_.CallCount(call); }
 
 void HeadlessHost::SetKeyRepeat(uint32_t delayMs, uint32_t intervalMs) {
   repeatDelayMs_ = delayMs;
@@ -396,21 +393,8 @@ int HeadlessHost::AudioBufferFrames() { return 0; }
 
 DialogAnswer HeadlessHost::MessageBox(const MessageBoxRequest& request) {
   messageBoxes_.push_back(request);
-  // The default button, as a user who presses Enter would answer.
-  using A = DialogAnswer;
-  std::vector<A> buttons;
-  switch (request.buttons) {
-    case DialogButtons::Ok: buttons = {A::Ok}; break;
-    case DialogButtons::OkCancel: buttons = {A::Ok, A::Cancel}; break;
-    case DialogButtons::AbortRetryIgnore: buttons = {A::Abort, A::Retry, A::Ignore}; break;
-    case DialogButtons::YesNoCancel: buttons = {A::Yes, A::No, A::Cancel}; break;
-    case DialogButtons::YesNo: buttons = {A::Yes, A::No}; break;
-    case DialogButtons::RetryCancel: buttons = {A::Retry, A::Cancel}; break;
-  }
-  if (request.defaultButton > 0 && static_cast<size_t>(request.defaultButton) < buttons.size()) {
-    return buttons[static_cast<size_t>(request.defaultButton)];
-  }
-  return buttons.front();
+  // As a user who presses Enter would answer.
+  return DefaultAnswer(request);
 }
 
 void HeadlessHost::DebugOutput(const char* text) {
@@ -434,13 +418,6 @@ std::optional<std::string> HeadlessHost::ProfileValue(const std::string& section
 
 std::string HeadlessHost::DeviceProfile() { return deviceProfile_; }
 
-bool HeadlessHost::ShouldFail(const char* call) {
-  if (call == nullptr) return false;
-  std::string name(call);
-  int n = ++calls_[name];
-  auto it = failAt_.find(name);
-  if (it == failAt_.end()) return false;
-  return std::find(it->second.begin(), it->second.end(), n) != it->second.end();
-}
+bool HeadlessHost::ShouldFail(const char* call) { return faults_.ShouldFail(call); }
 
 }  // namespace host

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "host/fault_plan.h"
 #include "host/host.h"
 
 namespace host {
@@ -130,8 +131,7 @@ class HeadlessHost : public Host {
   int desktopW_ = 1024, desktopH_ = 768;
   std::string deviceProfile_ = "default";
   std::map<std::string, std::string> profile_;
-  std::map<std::string, int> calls_;
-  std::map<std::string, std::vector<int>> failAt_;
+  FaultPlan faults_{FaultPlan::Counting::Always};
   std::deque<Scheduled>* schedule_ = nullptr;  // owned; ordered by time; taken from the front
   uint64_t nextSeq_ = 0;
   std::map<Key, Held> held_;  // keys held down

@@ -15,6 +15,12 @@
 // into the window's surface instead (see renderer_choice.h); a GPU keeps
 // the accelerated renderer. A frame equal to the one on screen is not sent
 // again, and waiting wakes only for events and deadlines.
+// A sound device that goes away while playing is replaced by the default
+// output, or by a silent output keeping time by the clock until a device
+// arrives (see clock_output.h); a fullscreen switch that fails is told once.
+// Fault-injection names of its own (FailAt; the desktop program takes them
+// from VELMORA_FAULT): "host.OpenAudio", "host.AudioDeviceLost" (asked at
+// each pass of the event loop while a device plays), "host.SetFullscreen".
 // Environment: VELMORA_DEBUG_OUTPUT=1 prints debugger output to standard
 // error; VELMORA_D3D_PROFILE names the Direct3D device profile.
 // Depends on: SDL2, X11 (optional at run time).
@@ -46,11 +52,27 @@ class SdlHost : public Host {
   bool AudioFailed() const;
   std::string AudioError() const;
   std::string LastError() const;
+  // Where the sound goes: an SDL device, the silent output that keeps time
+  // by the clock (the device went away and no other was left), or nowhere.
+  enum class AudioOutputKind { None, Device, Clock };
+  AudioOutputKind AudioOutput() const;
+  // Devices opened so far: the first, and each one opened again after a
+  // device went away.
+  int AudioDevicesOpened() const;
   // Borderless fullscreen on the desktop's mode (Alt+Enter and F11 toggle it;
   // those keys never reach the program).
+  // A switch that fails leaves the window as it was and tells the player
+  // once: a line on standard error and "(fullscreen unavailable)" after the
+  // window's title.
   void SetFullscreen(bool on);
   bool Fullscreen() const;
+  std::string WindowTitle() const;
   void WindowSize(int* width, int* height) const;  // outer size, desktop units
+  // Makes the n-th call (1-based) of the named operation fail (see
+  // Host::ShouldFail and the host's own operations above).
+  void FailAt(const std::string& call, int nth = 1);
+  // How many times the named operation has asked, once a fault is planned.
+  int CallCount(const std::string& call) const;
   // Gamepads open now (hot-plugged through SDL's game-controller API).
   int GamepadCount() const;
   // SDL's name of the renderer drawing the window ("software" where the only
@@ -86,12 +108,24 @@ class SdlHost : public Host {
   void DebugOutput(const char* text) override;
   std::optional<std::string> ProfileValue(const std::string& section, const std::string& key) override;
   std::string DeviceProfile() override;
+  bool ShouldFail(const char* call) override;
 
   struct Impl;  // SDL state, opaque here
 
  private:
   void Pump();
+  // Translate's stages; each takes an SDL_Event and says whether it fills
+  // `out` with an event for the program.
   void Translate(const void* sdlEvent);
+  bool WindowEvent(const void* sdlEvent, Event* out);
+  bool KeyEvent(const void* sdlEvent, Event* out);
+  bool MouseEvent(const void* sdlEvent, Event* out);
+  bool GamepadEvent(const void* sdlEvent, Event* out);
+  void RemakeTextures();
+  void AudioDeviceEvent(const void* sdlEvent);
+  bool OpenAudioDevice();
+  void AudioFaults();
+  void FullscreenFailed(const std::string& reason);
   void ShowLastFrame();
   void UpdateLetterbox();
   void ClientPoint(int windowX, int windowY, int* x, int* y) const;

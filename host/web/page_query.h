@@ -6,8 +6,10 @@
 //                       seconds since 1970, digits only, at most year 9999;
 //   d3d-profile=NAME    the Direct3D capability profile (letters and digits);
 //   fault=CALL[:N]      make the named platform call fail at its N-th call
-//                       (default 1); repeatable. As velmora-replay's options.
-// Depends on: the C++ standard library only, so it is checked natively.
+//                       (default 1); repeatable.
+// Each value is read by the run options' parsers (host/run_options.h), as
+// velmora-replay's and the desktop program's are.
+// Depends on: host/run_options.h, so it is checked natively.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +17,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "host/run_options.h"
 
 namespace host::web {
 
@@ -25,10 +29,7 @@ std::vector<std::string_view> QueryValues(std::string_view query, std::string_vi
 std::optional<int64_t> CalendarTimeFromQuery(std::string_view query);
 std::optional<std::string> DeviceProfileFromQuery(std::string_view query);
 
-struct Fault {
-  std::string call;
-  int nth = 1;
-};
+using Fault = host::Fault;
 // The well-formed fault requests; malformed ones are left out.
 std::vector<Fault> FaultsFromQuery(std::string_view query);
 

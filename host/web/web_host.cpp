@@ -17,6 +17,7 @@
 #include <ctime>
 #include <utility>
 
+#include "host/dialog_buttons.h"
 #include "host/web/dom_keys.h"
 #include "host/web/page_layout.h"
 #include "host/web/page_query.h"
@@ -151,7 +152,7 @@ WebHost::WebHost() {
   if (velmora_web_query(query, sizeof query) < static_cast<int>(sizeof query)) {
     fixedCalendarBase_ = web::CalendarTimeFromQuery(query);
     if (auto profile = web::DeviceProfileFromQuery(query)) deviceProfile_ = *profile;
-    for (const web::Fault& f : web::FaultsFromQuery(query)) failAt_[f.call].push_back(f.nth);
+    faults_.Add(web::FaultsFromQuery(query));
   }
   debugToConsole_ = velmora_web_debug_output() != 0;
   Listen(this);
@@ -343,25 +344,15 @@ const int16_t* WebHost::MixForPage(int frames) {
 }
 
 DialogAnswer WebHost::MessageBox(const MessageBoxRequest& request) {
-  using A = DialogAnswer;
-  std::vector<std::pair<A, const char*>> buttons;
-  switch (request.buttons) {
-    case DialogButtons::Ok: buttons = {{A::Ok, "OK"}}; break;
-    case DialogButtons::OkCancel: buttons = {{A::Ok, "OK"}, {A::Cancel, "Cancel"}}; break;
-    case DialogButtons::AbortRetryIgnore: buttons = {{A::Abort, "Abort"}, {A::Retry, "Retry"}, {A::Ignore, "Ignore"}}; break;
-    case DialogButtons::YesNoCancel: buttons = {{A::Yes, "Yes"}, {A::No, "No"}, {A::Cancel, "Cancel"}}; break;
-    case DialogButtons::YesNo: buttons = {{A::Yes, "Yes"}, {A::No, "No"}}; break;
-    case DialogButtons::RetryCancel: buttons = {{A::Retry, "Retry"}, {A::Cancel, "Cancel"}}; break;
-  }
-  if (buttons.empty()) buttons = {{A::Ok, "OK"}};
+  const std::vector<DialogButton> buttons = DialogButtonsOf(request.buttons);
   std::string labels;
-  for (const auto& b : buttons) labels += std::string(labels.empty() ? "" : "\n") + b.second;
-  const int defaultButton = std::clamp(request.defaultButton, 0, static_cast<int>(buttons.size()) - 1);
+  for (const DialogButton& b : buttons) labels += std::string(labels.empty() ? "" : "\n") + b.label;
+  const int defaultButton = static_cast<int>(DefaultButtonIndex(request));
   const int chosen = velmora_web_message_box(request.textUtf8.c_str(), request.captionUtf8.c_str(), labels.c_str(),
                                              static_cast<int>(request.icon), defaultButton);
   // No page to show it in: the default answer, as a user pressing Enter.
   const int index = (chosen >= 0 && chosen < static_cast<int>(buttons.size())) ? chosen : defaultButton;
-  return buttons[static_cast<size_t>(index)].first;
+  return buttons[static_cast<size_t>(index)].answer;
 }
 
 void WebHost::DebugOutput(const char* text) {
@@ -375,12 +366,7 @@ std::optional<std::string> WebHost::ProfileValue(const std::string&, const std::
 
 std::string WebHost::DeviceProfile() { return deviceProfile_; }
 
-bool WebHost::ShouldFail(const char* call) {
-  if (call == nullptr || failAt_.empty()) return false;
-  const auto it = failAt_.find(call);
-  const int n = ++calls_[call];
-  return it != failAt_.end() && std::find(it->second.begin(), it->second.end(), n) != it->second.end();
-}
+bool WebHost::ShouldFail(const char* call) { return faults_.ShouldFail(call); }
 
 }  // namespace host
 

@@ -19,11 +19,11 @@
 
 #include <cstdint>
 #include <deque>
-#include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "host/fault_plan.h"
 #include "host/host.h"
 
 namespace host {
@@ -77,8 +77,7 @@ class WebHost : public Host {
   double startMs_ = 0;
   std::optional<int64_t> fixedCalendarBase_;
   std::string deviceProfile_ = "default";
-  std::map<std::string, std::vector<int>> failAt_;
-  std::map<std::string, int> calls_;
+  FaultPlan faults_;
   std::deque<Event> queue_;
   uint8_t keys_[kKeyCount] = {};
   bool windowExists_ = false;

@@ -72,8 +72,8 @@ TEST(ReplayOptions, ParsesEveryOptionAndItsDefaults) {
   EXPECT_EQ(o.untilMs.value_or(0), 9000u);
   EXPECT_EQ(o.profile.value_or(""), "pow2");
   ASSERT_EQ(o.faults.size(), 2u);
-  EXPECT_EQ(o.faults[0], (std::pair<std::string, int>{"IDirect3D9.CreateDevice.HAL", 1}));
-  EXPECT_EQ(o.faults[1], (std::pair<std::string, int>{"alloc", 7}));
+  EXPECT_EQ(o.faults[0], (host::Fault{"IDirect3D9.CreateDevice.HAL", 1}));
+  EXPECT_EQ(o.faults[1], (host::Fault{"alloc", 7}));
   EXPECT_EQ(o.frames, replay::FrameChoice::Listed);
   EXPECT_EQ(o.frameTicks, (std::set<uint64_t>{1, 5, 12}));
   EXPECT_EQ(o.cwd.value_or(""), "/tmp");
@@ -86,6 +86,7 @@ TEST(ReplayOptions, RejectsBadCommandLines) {
       {"--out", "d", "a", "b"},               // two scripts
       {"--out", "d", "--until", "soon", "s"}, {"--out", "d", "--fault", "alloc:0", "s"},
       {"--out", "d", "--fault", ":3", "s"},   {"--out", "d", "--frames", "1,,2", "s"},
+      {"--out", "d", "--profile", "../pow2", "s"}, {"--out", "d", "--time", "-5", "s"},
       {"--out", "d", "--color", "s"},         {"--out"},
   };
   for (const auto& args : bad) {

@@ -3,8 +3,13 @@
 // folder (the build puts both in bin/) on SDL's dummy video and audio.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <chrono>
+#include <thread>
+#include <utility>
 
 #include <cstdlib>
 #include <filesystem>
@@ -29,10 +34,20 @@ std::string Slurp(const std::string& path) {
   return s.str();
 }
 
-Outcome RunVelmora(const std::vector<std::string>& args, const std::string& cwd) {
+using Environment = std::vector<std::pair<std::string, std::string>>;
+
+// Runs the program to its end, or, with `stopOnceSaid`, until it has said
+// that on standard error (or 30 s have passed), then `stopAfterMs` more,
+// and asks it to end as a desktop's logout would (SIGTERM: SDL makes it a
+// quit request). A program that ends neither way is stopped by an alarm
+// and did not exit.
+Outcome RunVelmora(const std::vector<std::string>& args, const std::string& cwd, const Environment& env = {},
+                   const std::string& stopOnceSaid = "", int stopAfterMs = 0) {
   const std::string program = std::filesystem::absolute("velmora").string();
   const std::string dir = ::testing::TempDir();
-  const std::string outPath = dir + "/velmora_out.txt", errPath = dir + "/velmora_err.txt";
+  // Named by this process, so tests run side by side keep their own.
+  const std::string tag = std::to_string(getpid());
+  const std::string outPath = dir + "/velmora_out_" + tag + ".txt", errPath = dir + "/velmora_err_" + tag + ".txt";
   pid_t child = fork();
   if (child == 0) {
     int o = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
@@ -41,11 +56,20 @@ Outcome RunVelmora(const std::vector<std::string>& args, const std::string& cwd)
     setenv("SDL_VIDEODRIVER", "dummy", 1);
     setenv("SDL_AUDIODRIVER", "dummy", 1);
     setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
+    for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
+    alarm(60);
     std::vector<char*> argv{const_cast<char*>(program.c_str())};
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
     execv(program.c_str(), argv.data());
     _exit(92);
+  }
+  if (!stopOnceSaid.empty()) {
+    for (int i = 0; i < 300 && Slurp(errPath).find(stopOnceSaid) == std::string::npos; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(stopAfterMs));
+    kill(child, SIGTERM);
   }
   Outcome r;
   int status = 0;
@@ -95,6 +119,34 @@ TEST_F(VelmoraProcess, StartedInAnEmptyFolderItNamesTheWavFileAndTheFolderInOneL
       << lines[0];
   // The program shows no message box: the host would print one it cannot show.
   EXPECT_EQ(r.err.find("Error:"), std::string::npos) << r.err;
+}
+
+TEST_F(VelmoraProcess, FaultsComeFromTheEnvironmentAndAMalformedListEndsWithTwo) {
+  const std::string here = std::filesystem::current_path().string();
+  Outcome bad = RunVelmora({}, here, {{"VELMORA_FAULT", "host.OpenAudio:0"}});
+  EXPECT_EQ(bad.status, 2);
+  EXPECT_NE(bad.err.find("VELMORA_FAULT takes CALL[:N] items separated by commas"), std::string::npos) << bad.err;
+  // The program's own failure path: no sound device made, the program's -1.
+  Outcome noSound = RunVelmora({}, here, {{"VELMORA_FAULT", "host.SetFullscreen:3,DirectSoundCreate8"}});
+  EXPECT_EQ(noSound.status, 255) << noSound.err;
+}
+
+TEST_F(VelmoraProcess, PlayGoesOnWhenTheSoundDeviceIsLostAndNoneIsLeft) {
+  const std::string here = std::filesystem::current_path().string();
+  const std::string raw = ::testing::TempDir() + "/velmora_process_audio.raw";
+  // Lost early in play, and the output opened after it finds none: the
+  // game plays on silently until it is asked to quit.
+  Outcome r = RunVelmora({}, here,
+                         {{"SDL_AUDIODRIVER", "disk"},
+                          {"SDL_DISKAUDIOFILE", raw},
+                          {"VELMORA_FAULT", "host.AudioDeviceLost:5,host.OpenAudio:2"}},
+                         "playing on silently", 1500);
+  EXPECT_EQ(r.status, 0) << "ended by the quit request, not before and not by the alarm\n" << r.err;
+  EXPECT_NE(r.err.find("velmora: the sound device went away and no other is left; playing on silently"),
+            std::string::npos)
+      << r.err;
+  EXPECT_GT(std::filesystem::file_size(raw), 0u) << "the device played before it went away";
+  std::filesystem::remove(raw);
 }
 
 }  // namespace

@@ -30,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   replay::ReplayOptions options;
   replay::ParseReplayOptions(args, &options, &error);
   for (const auto& fault : options.faults) {
-    if (fault.second < 1 || fault.first.empty()) __builtin_trap();
+    if (fault.nth < 1 || fault.call.empty()) __builtin_trap();
   }
   const std::string json = replay::JsonString(text);
   for (unsigned char c : json) {

@@ -2,14 +2,19 @@
 // SDL host itself on SDL's dummy video and audio drivers.
 #include "host/sdl/sdl_host.h"
 
+#include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <set>
 
+#include "host/sdl/clock_output.h"
 #include "host/sdl/key_mapping.h"
 #include "host/sdl/letterbox.h"
 #include "host/sdl/profile_ini.h"
@@ -305,6 +310,120 @@ TEST_F(SdlHostTest, AudioPullsFromTheSourceOrReportsNoDevice) {
   host::SdlHost h2;
   EXPECT_FALSE(h2.OpenAudio(host::AudioFormat{44100, 2}, &source));
   EXPECT_FALSE(h2.AudioError().empty()) << "the reason is kept";
+}
+
+// Counts what it is asked for, from whichever thread asks.
+class CountingSource : public host::AudioSource {
+ public:
+  void Mix(int16_t* out, int frames) override {
+    for (int i = 0; i < frames * 2; ++i) out[i] = 0;
+    pulled += frames;
+  }
+  std::atomic<uint64_t> pulled{0};
+};
+
+TEST(ClockOutput, PullsAtTheClocksRateUntilStopped) {
+  CountingSource source;
+  host::sdl::ClockOutput clock;
+  EXPECT_FALSE(clock.Running());
+  const auto start = std::chrono::steady_clock::now();
+  clock.Start(&source, host::AudioFormat{44100, 2});
+  EXPECT_TRUE(clock.Running());
+  std::this_thread::sleep_for(std::chrono::milliseconds(120));
+  clock.Stop();
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_FALSE(clock.Running());
+  EXPECT_GT(source.pulled.load(), 0u);
+  EXPECT_LE(static_cast<double>(source.pulled.load()), 44100.0 * seconds) << "never ahead of the clock";
+  EXPECT_EQ(clock.FramesPulled(), source.pulled.load());
+  const uint64_t stopped = source.pulled;
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_EQ(source.pulled.load(), stopped) << "nothing pulled once stopped";
+  clock.Start(nullptr, host::AudioFormat{44100, 2});
+  EXPECT_FALSE(clock.Running()) << "no source, nothing to pull";
+}
+
+// Sleeps on the host until `source` has been pulled past `before`, for at
+// most three seconds (a loaded machine may be slow to run the audio thread).
+bool PulledPast(host::SdlHost& h, const CountingSource& source, uint64_t before) {
+  for (int i = 0; i < 60 && source.pulled.load() <= before; ++i) h.SleepMs(50);
+  return source.pulled.load() > before;
+}
+
+TEST_F(SdlHostTest, ALostSoundDeviceIsReopenedOrReplacedByTheClockAndPlayGoesOn) {
+  const std::string file = ::testing::TempDir() + "/velmora_disk_audio.raw";
+  setenv("SDL_AUDIODRIVER", "disk", 1);
+  setenv("SDL_DISKAUDIOFILE", file.c_str(), 1);
+  host::SdlHost h;
+  ASSERT_TRUE(h.Ok());
+  // Lost at the first pass of the event loop, and again later; the second
+  // output opened after a loss (the third in all) finds none.
+  h.FailAt("host.AudioDeviceLost", 1);
+  h.FailAt("host.OpenAudio", 3);
+  CountingSource source;
+  ASSERT_TRUE(h.OpenAudio(host::AudioFormat{44100, 2}, &source));
+  EXPECT_EQ(h.AudioOutput(), host::SdlHost::AudioOutputKind::Device);
+  EXPECT_EQ(h.AudioDevicesOpened(), 1);
+
+  ::testing::internal::CaptureStderr();
+  h.SleepMs(20);  // pass 1: lost, the default output opened again
+  EXPECT_EQ(h.AudioOutput(), host::SdlHost::AudioOutputKind::Device);
+  EXPECT_EQ(h.AudioDevicesOpened(), 2);
+  uint64_t before = source.pulled;
+  EXPECT_TRUE(PulledPast(h, source, before)) << "the new device pulls on from the same source";
+
+  h.FailAt("host.AudioDeviceLost", h.CallCount("host.AudioDeviceLost") + 1);
+  h.SleepMs(1);  // the next pass: lost, and no output left
+  EXPECT_EQ(h.AudioOutput(), host::SdlHost::AudioOutputKind::Clock);
+  EXPECT_EQ(h.AudioDevicesOpened(), 2);
+  before = source.pulled;
+  EXPECT_TRUE(PulledPast(h, source, before)) << "the silent output keeps time";
+  const std::string said = ::testing::internal::GetCapturedStderr();
+  EXPECT_NE(said.find("sound device went away; playing on the default output"), std::string::npos) << said;
+  EXPECT_NE(said.find("no other is left; playing on silently"), std::string::npos) << said;
+
+  // A device that arrives takes over from the clock.
+  SDL_Event added{};
+  added.type = SDL_AUDIODEVICEADDED;
+  added.adevice.which = 0;
+  added.adevice.iscapture = 0;
+  ASSERT_EQ(SDL_PushEvent(&added), 1);
+  h.SleepMs(1);
+  EXPECT_EQ(h.AudioOutput(), host::SdlHost::AudioOutputKind::Device);
+  EXPECT_EQ(h.AudioDevicesOpened(), 3);
+  before = source.pulled;
+  EXPECT_TRUE(PulledPast(h, source, before));
+  // Another device arriving changes nothing; closing stops every output.
+  ASSERT_EQ(SDL_PushEvent(&added), 1);
+  h.SleepMs(1);
+  EXPECT_EQ(h.AudioDevicesOpened(), 3);
+  h.CloseAudio();
+  EXPECT_EQ(h.AudioOutput(), host::SdlHost::AudioOutputKind::None);
+  before = source.pulled;
+  h.SleepMs(60);
+  EXPECT_EQ(source.pulled.load(), before);
+  unsetenv("SDL_DISKAUDIOFILE");
+  std::remove(file.c_str());
+}
+
+TEST_F(SdlHostTest, AFailedFullscreenSwitchIsToldOnceAndTheWindowStays) {
+  host::SdlHost h;
+  ASSERT_TRUE(h.Ok());
+  ASSERT_TRUE(h.CreateWindow("VELMORA", 0, 0, 800, 640));
+  h.FailAt("host.SetFullscreen", 1);
+  h.FailAt("host.SetFullscreen", 2);
+  ::testing::internal::CaptureStderr();
+  h.SetFullscreen(true);
+  EXPECT_FALSE(h.Fullscreen());
+  EXPECT_EQ(h.WindowTitle(), "VELMORA (fullscreen unavailable)");
+  h.SetFullscreen(true);  // fails again: nothing more said
+  EXPECT_FALSE(h.Fullscreen());
+  EXPECT_EQ(h.WindowTitle(), "VELMORA (fullscreen unavailable)");
+  const std::string said = ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(said, "velmora: cannot switch to fullscreen (host.SetFullscreen fault); playing on in the window\n");
+  h.SetFullscreen(true);  // the third try works
+  EXPECT_TRUE(h.Fullscreen());
+  h.DestroyWindow();
 }
 
 }  // namespace

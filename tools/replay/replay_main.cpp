@@ -178,60 +178,61 @@ bool ReadFile(const std::string& path, std::string* text) {
   return true;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+// The command line and the script it names; false (after saying why) when
+// either cannot be used.
+bool ReadInputs(int argc, char** argv, replay::ReplayOptions* options, std::vector<replay::ScriptEvent>* events) {
   std::vector<std::string> args(argv + 1, argv + argc);
-  replay::ReplayOptions options;
   std::string error;
-  if (!replay::ParseReplayOptions(args, &options, &error)) {
+  if (!replay::ParseReplayOptions(args, options, &error)) {
     std::cerr << "velmora-replay: " << error << "\n\n" << replay::ReplayUsage();
-    return 2;
+    return false;
   }
-  if (options.help) {
-    std::cout << replay::ReplayUsage();
-    return 0;
-  }
+  if (options->help) return true;
   std::string scriptText;
-  if (!ReadFile(options.script, &scriptText)) {
-    std::cerr << "velmora-replay: cannot read " << options.script << "\n";
-    return 2;
+  if (!ReadFile(options->script, &scriptText)) {
+    std::cerr << "velmora-replay: cannot read " << options->script << "\n";
+    return false;
   }
-  std::vector<replay::ScriptEvent> events;
-  if (!replay::ParseReplayScript(scriptText, &events, &error)) {
-    std::cerr << "velmora-replay: " << options.script << ": " << error << "\n";
-    return 2;
+  if (!replay::ParseReplayScript(scriptText, events, &error)) {
+    std::cerr << "velmora-replay: " << options->script << ": " << error << "\n";
+    return false;
   }
-  if (options.profile && !entry::CheckDeviceProfile(*options.profile, &error)) {
+  if (options->profile && !entry::CheckDeviceProfile(*options->profile, &error)) {
     std::cerr << "velmora-replay: --profile: " << error << "\n";
-    return 2;
+    return false;
   }
+  return true;
+}
 
+// The output folder and the trace file in it, for the run.
+bool OpenOutputs(const replay::ReplayOptions& options) {
   std::error_code ec;
   const fs::path out = fs::absolute(options.outDir, ec);
   fs::create_directories(out, ec);
   if (options.frames != replay::FrameChoice::None) fs::create_directories(out / "frames", ec);
   if (ec) {
     std::cerr << "velmora-replay: cannot create " << out << ": " << ec.message() << "\n";
-    return 2;
+    return false;
   }
-
   run = new Run();
   run->options = options;
   run->out = out;
   run->trace.open(out / "trace.jsonl", std::ios::binary | std::ios::trunc);
   if (!run->trace) {
     std::cerr << "velmora-replay: cannot write " << (out / "trace.jsonl") << "\n";
-    return 2;
+    return false;
   }
+  return true;
+}
 
+// The headless host set up as the options say, the script's input scheduled.
+ReplayHost* MakeHost(const replay::ReplayOptions& options, const std::vector<replay::ScriptEvent>& events) {
   auto* h = new ReplayHost();
-  run->host = h;
   h->untilMs = options.untilMs;
   h->KeepFrames(false);
   h->SetCalendarTime(options.calendarTime);
   if (options.profile) h->SetDeviceProfile(*options.profile);
-  for (const auto& [call, nth] : options.faults) h->FailAt(call, nth);
+  for (const host::Fault& f : options.faults) h->FailAt(f.call, f.nth);
   for (const replay::ScriptEvent& e : events) {
     switch (e.kind) {
       case replay::EventKind::Key:
@@ -248,6 +249,23 @@ int main(int argc, char** argv) {
         break;
     }
   }
+  return h;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  replay::ReplayOptions options;
+  std::vector<replay::ScriptEvent> events;
+  if (!ReadInputs(argc, argv, &options, &events)) return 2;
+  if (options.help) {
+    std::cout << replay::ReplayUsage();
+    return 0;
+  }
+  if (!OpenOutputs(options)) return 2;
+  ReplayHost* h = MakeHost(options, events);
+  run->host = h;
+  std::error_code ec;
   const fs::path cwd = options.cwd ? fs::path(*options.cwd) : fs::read_symlink("/proc/self/exe", ec).parent_path();
   fs::current_path(cwd, ec);
   if (ec) {

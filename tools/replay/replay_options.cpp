@@ -3,6 +3,8 @@
 
 #include <charconv>
 
+#include "host/run_options.h"
+
 namespace replay {
 
 const char* ReplayUsage() {
@@ -89,10 +91,12 @@ bool ParseReplayOptions(const std::vector<std::string>& args, ReplayOptions* o, 
       if (a == "--out") {
         o->outDir = v;
       } else if (a == "--time") {
-        if (!Number(v, &o->calendarTime)) {
-          *error = "--time takes whole seconds";
+        const auto seconds = host::ParseCalendarTime(v);
+        if (!seconds) {
+          *error = "--time takes whole seconds since 1970, up to the year 9999";
           return false;
         }
+        o->calendarTime = *seconds;
       } else if (a == "--until") {
         uint64_t ms = 0;
         if (!Number(v, &ms)) {
@@ -101,23 +105,18 @@ bool ParseReplayOptions(const std::vector<std::string>& args, ReplayOptions* o, 
         }
         o->untilMs = ms;
       } else if (a == "--profile") {
-        o->profile = v;
-      } else if (a == "--fault") {
-        const size_t colon = v.rfind(':');
-        std::string call = v;
-        int nth = 1;
-        if (colon != std::string::npos) {
-          call = v.substr(0, colon);
-          if (!Number(v.substr(colon + 1), &nth) || nth < 1) {
-            *error = "--fault takes CALL or CALL:N with N >= 1";
-            return false;
-          }
-        }
-        if (call.empty()) {
-          *error = "--fault needs a call name";
+        o->profile = host::ParseProfileName(v);
+        if (!o->profile) {
+          *error = "--profile takes a profile name (letters and digits)";
           return false;
         }
-        o->faults.emplace_back(call, nth);
+      } else if (a == "--fault") {
+        auto fault = host::ParseFault(v);
+        if (!fault) {
+          *error = "--fault takes CALL or CALL:N: a call name (letters, digits, '.', '_') and N from 1 to 1000000";
+          return false;
+        }
+        o->faults.push_back(std::move(*fault));
       } else if (a == "--frames") {
         if (!ParseFrames(v, o)) {
           *error = "--frames takes all, none or tick numbers separated by commas";

@@ -5,15 +5,16 @@
 //                  [--fault CALL[:N]]... [--frames all|none|T1,T2,...]
 //                  [--cwd DIR] SCRIPT
 // and the usage text.
-// Depends on: the C++ standard library only.
+// Depends on: host/run_options.h (the values every run option shares).
 #pragma once
 
 #include <cstdint>
 #include <optional>
 #include <set>
 #include <string>
-#include <utility>
 #include <vector>
+
+#include "host/run_options.h"
 
 namespace replay {
 
@@ -29,7 +30,7 @@ struct ReplayOptions {
   int64_t calendarTime = kDefaultCalendarTime;
   std::optional<uint64_t> untilMs;
   std::optional<std::string> profile;
-  std::vector<std::pair<std::string, int>> faults;  // call, n-th call (1-based)
+  std::vector<host::Fault> faults;
   FrameChoice frames = FrameChoice::All;
   std::set<uint64_t> frameTicks;  // with FrameChoice::Listed
   std::optional<std::string> cwd;
