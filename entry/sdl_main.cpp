@@ -1,8 +1,9 @@
 // sdl_main.cpp — the process entry of the desktop program.
 //
-// Reads its own options (--help, --version), chooses the SDL host and runs
-// the program on it; WinMain's result is the exit code. When that is not 0
-// it says on standard error why, as far as it can know (see diagnostics.h).
+// Reads its own options (--help, --version, --record, --replay), chooses the
+// SDL host and runs the program on it (recording it, or showing a
+// recording); WinMain's result is the exit code. When that is not 0 it says
+// on standard error why, as far as it can know (see diagnostics.h).
 // An unknown VELMORA_D3D_PROFILE ends the process with 2 before any window
 // opens.
 // Depends on: entry/run_program.h, entry/device_profile.h,
@@ -13,6 +14,7 @@
 #include "entry/command_line.h"
 #include "entry/device_profile.h"
 #include "entry/diagnostics.h"
+#include "entry/recorded_run.h"
 #include "entry/run_program.h"
 #include "host/sdl/sdl_host.h"
 #include "platform/win32/file_failures.h"
@@ -54,7 +56,17 @@ int main(int argc, char** argv) {
     return 2;
   }
   // The game reads no command line.
-  const int code = entry::RunProgram(sdlHost, "");
+  if (!args.replayPath.empty()) {
+    const int shown = entry::RunReplaying(sdlHost, args.replayPath, &error);
+    if (shown == -1 && !error.empty()) std::fprintf(stderr, "velmora: %s\n", error.c_str());
+    return shown == -1 && !error.empty() ? 3 : shown;
+  }
+  const int code = args.recordPath.empty() ? entry::RunProgram(sdlHost, "")
+                                           : entry::RunRecording(sdlHost, args.recordPath, "sdl", &error);
+  if (!error.empty()) {
+    std::fprintf(stderr, "velmora: --record: %s\n", error.c_str());
+    return 2;
+  }
   if (code == 0) return 0;
   findings.noAudio = sdlHost.AudioFailed();
   findings.audioError = sdlHost.AudioError();
