@@ -6,7 +6,7 @@
 // the program does (clock and calendar reads, waits and polled events,
 // keyboard states, the audio output's answers, window creation, desktop
 // size, profile values, message-box answers, faults) is written to a
-// session file as it comes back. Optionally logs a hash of each presented
+// session file as it comes back, with a hash of each presented frame. Optionally logs a hash of each presented
 // frame (see frame_hashes.h).
 // Depends on: host/host.h, host/record/session.h, host/record/frame_hashes.h.
 #pragma once

@@ -82,6 +82,12 @@ bool ReplayingHost::CreateWindow(const std::string& titleUtf8, int x, int y, int
 void ReplayingHost::Present(const uint32_t* pixels, int width, int height, int pitchBytes) {
   inner_.Present(pixels, width, height, pitchBytes);
   if (frameLog_ != nullptr) frameLog_->Add(clock_, pixels, width, height, pitchBytes);
+  ++frames_;
+  const Record r = Take(Kind::Frame);
+  if (r.hash != FrameHash(pixels, width, height, pitchBytes)) {
+    Stop("line " + std::to_string(r.line) + ": frame " + std::to_string(frames_) +
+             " differs from the recorded one (the run has left the recorded path)", false);
+  }
 }
 
 void ReplayingHost::KeyboardState(uint8_t keys[kKeyCount]) {

@@ -9,7 +9,8 @@
 // tools and tests, a real one to watch. Each clock value handed out is
 // passed to a callback first, to move a virtual clock or keep a pace.
 // When the program asks for something other than the next record, or past
-// the last, the stop callback is told why, naming the session's line.
+// the last, or presents a frame unlike the recorded one, the stop callback
+// is told why, naming the session's line.
 // Depends on: host/host.h, host/record/session.h, host/record/frame_hashes.h.
 #pragma once
 
@@ -81,6 +82,7 @@ class ReplayingHost : public Host {
   bool audioOpen_ = false;
   FrameHashLog* frameLog_ = nullptr;
   uint64_t clock_ = 0;
+  uint64_t frames_ = 0;  // presented so far
   std::map<std::string, int> calls_;
 };
 

@@ -2,6 +2,7 @@
 #include "host/record/session.h"
 
 #include <charconv>
+#include <cstdio>
 #include <limits>
 
 namespace host::record {
@@ -77,6 +78,7 @@ const char* KindName(Kind kind) {
     case Kind::Profile: return "a profile value read";
     case Kind::Window: return "creating the window";
     case Kind::Dialog: return "a message box";
+    case Kind::Frame: return "presenting a frame";
     case Kind::End: return "the end of the program";
   }
   return "?";
@@ -262,6 +264,12 @@ void SessionWriter::Profile(const std::string& section, const std::string& key,
 void SessionWriter::Window(bool created) { Emit(created ? "n 1" : "n 0"); }
 void SessionWriter::Dialog(DialogAnswer answer) { Emit(std::string("m ") + AnswerText(answer)); }
 
+void SessionWriter::Frame(uint64_t hash) {
+  char text[24];
+  std::snprintf(text, sizeof text, "h %016llx", static_cast<unsigned long long>(hash));
+  Emit(text);
+}
+
 void SessionWriter::Fault(const std::string& call, int nth) {
   // Not part of the ordered stream: written at once, the stretch held back first.
   EndRun();
@@ -288,6 +296,15 @@ bool ParseInt(const std::string& word, int64_t lo, int64_t hi, int64_t* out) {
   if (r.ec != std::errc() || r.ptr != last || value < lo || value > hi) return false;
   *out = value;
   return true;
+}
+
+bool ParseHash(const std::string& word, uint64_t* out) {
+  if (word.size() != 16) return false;
+  for (char c : word) {
+    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
+  }
+  const auto r = std::from_chars(word.data(), word.data() + word.size(), *out, 16);
+  return r.ec == std::errc() && r.ptr == word.data() + word.size();
 }
 
 bool ParseFlag(const std::vector<std::string>& w, int64_t* out) {
@@ -377,6 +394,7 @@ constexpr Verb kVerbs[] = {
     {"b", Kind::BufferFrames, "b FRAMES"},  {"d", Kind::Desktop, "d WIDTH HEIGHT"},
     {"v", Kind::DeviceProfile, "v NAME"},   {"i", Kind::Profile, "i SECTION KEY =VALUE|-"},
     {"n", Kind::Window, "n 0|1"},           {"m", Kind::Dialog, "m ANSWER"},
+    {"h", Kind::Frame, "h HASH (16 hex digits)"},
     {"end", Kind::End, "end CODE"},
 };
 
@@ -410,6 +428,8 @@ bool ParseRecord(const Verb& verb, const std::vector<std::string>& w, Record* r)
       return ParseProfile(w, r);
     case Kind::Dialog:
       return ParseAnswer(w, r);
+    case Kind::Frame:
+      return w.size() == 2 && ParseHash(w[1], &r->hash);
     case Kind::End:
       return w.size() == 2 && ParseInt(w[1], -kInt - 1, kInt, &r->value);
   }

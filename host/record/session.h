@@ -46,6 +46,7 @@ enum class Kind {
   Profile,        // ProfileValue
   Window,         // CreateWindow
   Dialog,         // MessageBox
+  Frame,          // Present: a hash of the frame, so a replay can tell it stays on the recorded run
   End,            // the program's exit code
 };
 
@@ -54,6 +55,7 @@ struct Record {
   Kind kind = Kind::Clock;
   int line = 0;                 // where it was written (a repeat's own line)
   int64_t value = 0;            // Clock ms, Calendar s, 0/1 answers, BufferFrames, Desktop width, End code
+  uint64_t hash = 0;            // Frame
   int64_t value2 = 0;           // Desktop height
   std::optional<Event> event;   // Poll
   std::vector<std::pair<uint8_t, uint8_t>> keys;  // Keys: every non-zero byte, by key
@@ -88,6 +90,7 @@ class SessionWriter {
   void Profile(const std::string& section, const std::string& key, const std::optional<std::string>& value);
   void Window(bool created);
   void Dialog(DialogAnswer answer);
+  void Frame(uint64_t hash);
   // The n-th (1-based) fault question of `call` was answered yes.
   void Fault(const std::string& call, int nth);
   void End(int exitCode);

@@ -34,12 +34,13 @@ void Rewrite(host::record::SessionWriter& w, const Record& r) {
     case Kind::Profile: w.Profile(r.name, r.key, r.text); break;
     case Kind::Window: w.Window(r.value != 0); break;
     case Kind::Dialog: w.Dialog(r.answer); break;
+    case Kind::Frame: w.Frame(r.hash); break;
     case Kind::End: w.End(static_cast<int>(r.value)); break;
   }
 }
 
 bool SameAnswer(const Record& a, const Record& b) {
-  return a.kind == b.kind && a.value == b.value && a.value2 == b.value2 && a.keys == b.keys && a.answer == b.answer &&
+  return a.kind == b.kind && a.value == b.value && a.hash == b.hash && a.value2 == b.value2 && a.keys == b.keys && a.answer == b.answer &&
          a.name == b.name && a.key == b.key && a.text == b.text && a.event.has_value() == b.event.has_value() &&
          (!a.event || (a.event->type == b.event->type && a.event->timeMs == b.event->timeMs &&
                        a.event->key == b.event->key && a.event->mods == b.event->mods &&

@@ -34,7 +34,7 @@ class Ramp : public host::AudioSource {
 
 // A small program: a message loop of a few ticks that asks the host what a
 // game would, writing every answer down.
-std::vector<std::string> Program(host::Host& h, host::AudioSource* sound, int ticks) {
+std::vector<std::string> Program(host::Host& h, host::AudioSource* sound, int ticks, uint32_t tint = 0) {
   std::vector<std::string> seen;
   auto note = [&](const std::string& s) { seen.push_back(s); };
   int w = 0, ht = 0;
@@ -64,7 +64,7 @@ std::vector<std::string> Program(host::Host& h, host::AudioSource* sound, int ti
     uint8_t keys[host::kKeyCount];
     h.KeyboardState(keys);
     note("tick at " + std::to_string(now) + " left " + std::to_string(keys[static_cast<int>(host::Key::Left)]));
-    const uint32_t pixel = static_cast<uint32_t>(now);
+    const uint32_t pixel = static_cast<uint32_t>(now) ^ (tick == ticks / 2 ? tint : 0);
     h.Present(&pixel, 1, 1, 4);
   }
   host::MessageBoxRequest box;
@@ -192,6 +192,26 @@ TEST(RecordedHost, ARunWithoutItsEndStopsWhereTheFileDoes) {
   }
   EXPECT_TRUE(ranOut) << why;
   EXPECT_NE(why.find("the recording stops here, before the program ended"), std::string::npos) << why;
+}
+
+// Same questions, one different picture: the replay notices at that frame.
+TEST(RecordedHost, AFrameUnlikeTheRecordedOneStopsTheReplay) {
+  const Recorded live = RecordRun(10, true);
+  Session session;
+  std::string error;
+  ASSERT_TRUE(ParseSession(live.text, &session, &error)) << error;
+  host::HeadlessHost quiet;
+  ReplayingHost replay(quiet, session);
+  replay.OnStop([](const std::string& why, bool) { throw std::runtime_error(why); });
+  Ramp ramp;
+  std::string why;
+  try {
+    Program(replay, &ramp, 10, 0x00010000);
+  } catch (const std::runtime_error& e) {
+    why = e.what();
+  }
+  EXPECT_NE(why.find(": frame 5 differs from the recorded one"), std::string::npos) << why;
+  EXPECT_EQ(why.rfind("line ", 0), 0u) << why;
 }
 
 TEST(RecordedHost, DifferentExitCodeIsReported) {

@@ -87,11 +87,12 @@ TEST(SessionFormat, EveryAnswerReadsBackAsWritten) {
     w.Wait(true);
     w.Fault("IDirect3DDevice9.Present", 3);
     w.Dialog(host::DialogAnswer::Retry);
+    w.Frame(0xfedcba9876543210ull);
     w.End(-1);
   });
   Session s;
   const std::vector<Record> r = ReadAll(text, &s);
-  ASSERT_EQ(r.size(), 19u);
+  ASSERT_EQ(r.size(), 20u);
   EXPECT_EQ(r[0].kind, Kind::Window);
   EXPECT_EQ(r[1].value, 1920);
   EXPECT_EQ(r[1].value2, 1080);
@@ -116,7 +117,8 @@ TEST(SessionFormat, EveryAnswerReadsBackAsWritten) {
   EXPECT_EQ(r[15].keys, held);
   EXPECT_EQ(r[16].value, 1);
   EXPECT_EQ(r[17].answer, host::DialogAnswer::Retry);
-  EXPECT_EQ(r[18].kind, Kind::End);
+  EXPECT_EQ(r[18].hash, 0xfedcba9876543210ull);
+  EXPECT_EQ(r[19].kind, Kind::End);
   EXPECT_EQ(s.exitCode, -1);
   EXPECT_EQ(s.faults["IDirect3DDevice9.Present"], std::set<int>{3});
   EXPECT_EQ(s.comments, std::vector<std::string>{"a test"});
@@ -177,6 +179,8 @@ TEST(SessionFormat, DamagedFilesNameTheirLine) {
   EXPECT_EQ(ParseError(head + "e 0 kd 79\n"), "line 2: expected \"e DELTA TYPE ...\"");
   EXPECT_EQ(ParseError(head + "e 0 mm 1 2 r\n"), "line 2: expected \"e DELTA TYPE ...\"");
   EXPECT_EQ(ParseError(head + "m maybe\n"), "line 2: expected \"m ANSWER\"");
+  EXPECT_EQ(ParseError(head + "h 0123456789ABCDEF\n"), "line 2: expected \"h HASH (16 hex digits)\"");
+  EXPECT_EQ(ParseError(head + "h 123\n"), "line 2: expected \"h HASH (16 hex digits)\"");
   EXPECT_EQ(ParseError(head + "i a b c\n"), "line 2: expected \"i SECTION KEY =VALUE|-\"");
   EXPECT_EQ(ParseError(head + "v %G1\n"), "line 2: expected \"v NAME\"");
   EXPECT_EQ(ParseError(head + "f alloc 0\n"), "line 2: expected \"f CALL N\"");
