@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <functional>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -112,28 +114,48 @@ Recorded RecordRun(int ticks, bool end) {
   return r;
 }
 
+// A recording answered back to a program on a quiet headless host (nothing
+// scheduled: everything must come from the file). A stop throws its reason.
+struct Replay {
+  Session session;
+  host::HeadlessHost quiet;
+  std::unique_ptr<ReplayingHost> host;
+  bool ranOut = false;
+
+  explicit Replay(const std::string& text) {
+    std::string error;
+    EXPECT_TRUE(ParseSession(text, &session, &error)) << error;
+    host = std::make_unique<ReplayingHost>(quiet, session);
+    host->OnClock([this](uint64_t ms) { quiet.AdvanceTo(ms); });
+    host->OnStop([this](const std::string& why, bool out) {
+      ranOut = out;
+      throw std::runtime_error(why);
+    });
+  }
+};
+
+// Why `run` was stopped; empty when it was not.
+std::string StopReason(const std::function<void()>& run) {
+  try {
+    run();
+  } catch (const std::runtime_error& e) {
+    return e.what();
+  }
+  return "";
+}
+
 TEST(RecordedHost, ReplayGivesTheSameAnswersAndSound) {
   const Recorded live = RecordRun(20, true);
-  Session session;
-  std::string error;
-  ASSERT_TRUE(ParseSession(live.text, &session, &error)) << error;
-
-  host::HeadlessHost quiet;  // nothing scheduled, other desktop: all must come from the file
-  ReplayingHost replay(quiet, session);
-  replay.OnClock([&](uint64_t ms) { quiet.AdvanceTo(ms); });
-  replay.OnStop([](const std::string& why, bool) { throw std::runtime_error(why); });
+  Replay replay(live.text);
   Ramp ramp;
-  const std::vector<std::string> seen = Program(replay, &ramp, 20);
+  const std::vector<std::string> seen = Program(*replay.host, &ramp, 20);
   EXPECT_EQ(seen, live.seen);
-  EXPECT_EQ(replay.Finish(0), "");
-  EXPECT_EQ(quiet.Audio(), live.audio);
-  EXPECT_EQ(quiet.FrameCount(), 20u);
+  EXPECT_EQ(replay.host->Finish(0), "");
+  EXPECT_EQ(replay.quiet.Audio(), live.audio);
+  EXPECT_EQ(replay.quiet.FrameCount(), 20u);
   // The recorded run really had input, a failure and a repeat to give back.
-  const std::string all = [&] {
-    std::string s;
-    for (const std::string& line : seen) s += line + "\n";
-    return s;
-  }();
+  std::string all;
+  for (const std::string& line : seen) all += line + "\n";
   EXPECT_NE(all.find("alloc fails 1"), std::string::npos);
   EXPECT_NE(all.find(" repeat"), std::string::npos);
   EXPECT_NE(all.find("left 128"), std::string::npos);
@@ -142,88 +164,46 @@ TEST(RecordedHost, ReplayGivesTheSameAnswersAndSound) {
 }
 
 TEST(RecordedHost, LeavingTheRecordedPathNamesTheLine) {
-  const Recorded live = RecordRun(20, true);
-  Session session;
-  std::string error;
-  ASSERT_TRUE(ParseSession(live.text, &session, &error)) << error;
-  host::HeadlessHost quiet;
-  ReplayingHost replay(quiet, session);
-  std::string why;
-  replay.OnStop([&](const std::string& w, bool ranOut) {
-    EXPECT_FALSE(ranOut);
-    throw std::runtime_error(w);
-  });
+  Replay replay(RecordRun(20, true).text);
   // The desktop first, then not the window the recording expects.
   int w = 0, h = 0;
-  replay.DesktopSize(&w, &h);
-  try {
+  replay.host->DesktopSize(&w, &h);
+  const std::string why = StopReason([&] {
     uint8_t keys[host::kKeyCount];
-    replay.KeyboardState(keys);
-  } catch (const std::runtime_error& e) {
-    why = e.what();
-  }
+    replay.host->KeyboardState(keys);
+  });
+  EXPECT_FALSE(replay.ranOut);
   // Line 1 is the version, 2 the comment, 3 the desktop, 4 the window.
   EXPECT_EQ(why, "line 4: the program asks for a keyboard state read where the recording has creating the window "
                  "(a different build, or a run that went another way)");
-  EXPECT_EQ(replay.Finish(0).rfind("line 5: the program ended (0) where the recording has", 0), 0u);
+  EXPECT_EQ(replay.host->Finish(0).rfind("line 5: the program ended (0) where the recording has", 0), 0u);
 }
 
 TEST(RecordedHost, ARunWithoutItsEndStopsWhereTheFileDoes) {
   const Recorded live = RecordRun(20, false);
   // Killed half-way: the file holds whole lines up to some point.
-  const std::string cut = live.text.substr(0, live.text.rfind('\n', live.text.size() / 2) + 1);
-  Session session;
-  std::string error;
-  ASSERT_TRUE(ParseSession(cut, &session, &error)) << error;
-  EXPECT_FALSE(session.exitCode);
-  host::HeadlessHost quiet;
-  ReplayingHost replay(quiet, session);
-  bool ranOut = false;
-  replay.OnStop([&](const std::string& why, bool out) {
-    ranOut = out;
-    throw std::runtime_error(why);
-  });
+  Replay replay(live.text.substr(0, live.text.rfind('\n', live.text.size() / 2) + 1));
+  EXPECT_FALSE(replay.session.exitCode);
   Ramp ramp;
-  std::string why;
-  try {
-    Program(replay, &ramp, 20);
-  } catch (const std::runtime_error& e) {
-    why = e.what();
-  }
-  EXPECT_TRUE(ranOut) << why;
+  const std::string why = StopReason([&] { Program(*replay.host, &ramp, 20); });
+  EXPECT_TRUE(replay.ranOut) << why;
   EXPECT_NE(why.find("the recording stops here, before the program ended"), std::string::npos) << why;
 }
 
 // Same questions, one different picture: the replay notices at that frame.
 TEST(RecordedHost, AFrameUnlikeTheRecordedOneStopsTheReplay) {
-  const Recorded live = RecordRun(10, true);
-  Session session;
-  std::string error;
-  ASSERT_TRUE(ParseSession(live.text, &session, &error)) << error;
-  host::HeadlessHost quiet;
-  ReplayingHost replay(quiet, session);
-  replay.OnStop([](const std::string& why, bool) { throw std::runtime_error(why); });
+  Replay replay(RecordRun(10, true).text);
   Ramp ramp;
-  std::string why;
-  try {
-    Program(replay, &ramp, 10, 0x00010000);
-  } catch (const std::runtime_error& e) {
-    why = e.what();
-  }
+  const std::string why = StopReason([&] { Program(*replay.host, &ramp, 10, 0x00010000); });
   EXPECT_NE(why.find(": frame 5 differs from the recorded one"), std::string::npos) << why;
   EXPECT_EQ(why.rfind("line ", 0), 0u) << why;
 }
 
 TEST(RecordedHost, DifferentExitCodeIsReported) {
-  const Recorded live = RecordRun(3, true);
-  Session session;
-  std::string error;
-  ASSERT_TRUE(ParseSession(live.text, &session, &error)) << error;
-  host::HeadlessHost quiet;
-  ReplayingHost replay(quiet, session);
+  Replay replay(RecordRun(3, true).text);
   Ramp ramp;
-  Program(replay, &ramp, 3);
-  EXPECT_NE(replay.Finish(1).find("the program ended with 1, the recording with 0"), std::string::npos);
+  Program(*replay.host, &ramp, 3);
+  EXPECT_NE(replay.host->Finish(1).find("the program ended with 1, the recording with 0"), std::string::npos);
 }
 
 }  // namespace
