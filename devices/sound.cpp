@@ -32,6 +32,75 @@ DWORD HeldSize(const MMCKINFO& chunk, LONG fileSize) {
   return chunk.cksize < left ? chunk.cksize : left;
 }
 
+// The RIFF form, which must be WAVE.
+BOOL FindWaveForm(HMMIO file, MMCKINFO* riff) {
+  std::memset(riff, 0, sizeof *riff);
+  mmioDescend(file, riff, nullptr, MMIO_FINDRIFF);
+  return riff->fccType == mmioFOURCC('W', 'A', 'V', 'E');
+}
+
+// The "fmt " chunk, read into a block of at least an extensible format's
+// size, zero-filled: the device reads that much when the tag and cbSize
+// claim it, whatever the file held.
+BOOL ReadFormatBlock(HMMIO file, MMCKINFO* riff, LONG fileSize, char** format) {
+  MMCKINFO fmt;
+  std::memset(&fmt, 0, sizeof fmt);
+  mmioDescend(file, &fmt, riff, MMIO_FINDCHUNK);
+  if (fmt.ckid != mmioFOURCC('f', 'm', 't', ' ')) return FALSE;
+  const DWORD fmtBytes = HeldSize(fmt, fileSize);
+  const DWORD blockBytes =
+      fmtBytes > sizeof(WAVEFORMATEXTENSIBLE) ? fmtBytes : static_cast<DWORD>(sizeof(WAVEFORMATEXTENSIBLE));
+  *format = static_cast<char*>(std::malloc(blockBytes));
+  if (*format == nullptr) return FALSE;
+  std::memset(*format, 0, blockBytes);
+  if (mmioRead(file, *format, static_cast<LONG>(fmtBytes)) == -1) return FALSE;
+  mmioAscend(file, &fmt, 0);
+  return TRUE;
+}
+
+// The "data" chunk, past any other chunk. A claim beyond the device's
+// largest buffer goes to the device as it stands, which refuses it; a claim
+// it would accept is cut to what the file holds, so a truncated cue loads
+// what it has.
+BOOL FindDataChunk(HMMIO file, MMCKINFO* riff, LONG fileSize, DWORD* dataBytes) {
+  MMCKINFO data;
+  const FOURCC dataId = mmioStringToFOURCCA("data", 0);
+  for (;;) {
+    std::memset(&data, 0, sizeof data);
+    if (mmioDescend(file, &data, riff, 0) != MMSYSERR_NOERROR) return FALSE;
+    if (data.ckid == dataId) break;
+    mmioAscend(file, &data, 0);
+  }
+  *dataBytes = data.cksize > DSBSIZE_MAX ? data.cksize : HeldSize(data, fileSize);
+  return TRUE;
+}
+
+// A static buffer of the cue's format and size.
+BOOL CreateCueBuffer(IDirectSoundBuffer** slot, char* format, DWORD dataBytes) {
+  DSBUFFERDESC desc;
+  std::memset(&desc, 0, sizeof desc);
+  desc.dwSize = sizeof(DSBUFFERDESC);
+  desc.dwFlags = DSBCAPS_STATIC | DSBCAPS_GETCURRENTPOSITION2 | DSBCAPS_LOCDEFER;
+  desc.dwBufferBytes = dataBytes;
+  desc.dwReserved = 0;
+  desc.lpwfxFormat = reinterpret_cast<LPWAVEFORMATEX>(format);
+  desc.guid3DAlgorithm = GUID{};
+  return SUCCEEDED(soundDevice->CreateSoundBuffer(&desc, slot, nullptr));
+}
+
+// The samples, read straight into the locked buffer.
+BOOL FillCueBuffer(HMMIO file, IDirectSoundBuffer* buffer, DWORD dataBytes) {
+  LPVOID firstPart = nullptr;
+  LPVOID secondPart = nullptr;
+  DWORD firstBytes = 0;
+  DWORD secondBytes = 0;
+  if (FAILED(buffer->Lock(0, dataBytes, &firstPart, &firstBytes, &secondPart, &secondBytes, 0))) return FALSE;
+  mmioRead(file, static_cast<HPSTR>(firstPart), static_cast<LONG>(firstBytes));
+  mmioRead(file, static_cast<HPSTR>(secondPart), static_cast<LONG>(secondBytes));
+  buffer->Unlock(firstPart, firstBytes, secondPart, secondBytes);
+  return TRUE;
+}
+
 }  // namespace
 
 BOOL InitSound() {
@@ -68,92 +137,19 @@ BOOL CreatePrimaryBuffer() {
 BOOL LoadWave(IDirectSoundBuffer** slot, LPCSTR fileName) {
   HMMIO file = mmioOpenA(const_cast<LPSTR>(fileName), nullptr, MMIO_READ | MMIO_ALLOCBUF);
   if (file == nullptr) return FALSE;
-
   // The file's length bounds every size a chunk header claims.
   const LONG fileSize = mmioSeek(file, 0, SEEK_END);
   mmioSeek(file, 0, SEEK_SET);
 
+  char* format = nullptr;
+  DWORD dataBytes = 0;
   MMCKINFO riff;
-  std::memset(&riff, 0, sizeof riff);
-  mmioDescend(file, &riff, nullptr, MMIO_FINDRIFF);
-  if (riff.fccType != mmioFOURCC('W', 'A', 'V', 'E')) {
-    mmioClose(file, 0);
-    return FALSE;
-  }
-
-  MMCKINFO fmt;
-  std::memset(&fmt, 0, sizeof fmt);
-  mmioDescend(file, &fmt, &riff, MMIO_FINDCHUNK);
-  if (fmt.ckid != mmioFOURCC('f', 'm', 't', ' ')) {
-    mmioClose(file, 0);
-    return FALSE;
-  }
-
-  const DWORD fmtBytes = HeldSize(fmt, fileSize);
-  // At least an extensible format's size, zero-filled: the device reads
-  // that much when the tag and cbSize claim it, whatever the file held.
-  const DWORD blockBytes =
-      fmtBytes > sizeof(WAVEFORMATEXTENSIBLE) ? fmtBytes : static_cast<DWORD>(sizeof(WAVEFORMATEXTENSIBLE));
-  auto* format = static_cast<char*>(std::malloc(blockBytes));
-  if (format == nullptr) {
-    mmioClose(file, 0);
-    return FALSE;
-  }
-  std::memset(format, 0, blockBytes);
-  if (mmioRead(file, format, static_cast<LONG>(fmtBytes)) == -1) {
-    std::free(format);
-    mmioClose(file, 0);
-    return FALSE;
-  }
-  mmioAscend(file, &fmt, 0);
-
-  MMCKINFO data;
-  const FOURCC dataId = mmioStringToFOURCCA("data", 0);
-  for (;;) {
-    std::memset(&data, 0, sizeof data);
-    if (mmioDescend(file, &data, &riff, 0) != MMSYSERR_NOERROR) {
-      std::free(format);
-      mmioClose(file, 0);
-      return FALSE;
-    }
-    if (data.ckid == dataId) break;
-    mmioAscend(file, &data, 0);
-  }
-  // A claim beyond the device's largest buffer goes to the device as it
-  // stands, which refuses it; a claim it would accept is cut to what the
-  // file holds, so a truncated cue loads what it has.
-  const DWORD dataBytes = data.cksize > DSBSIZE_MAX ? data.cksize : HeldSize(data, fileSize);
-
-  DSBUFFERDESC desc;
-  std::memset(&desc, 0, sizeof desc);
-  desc.dwSize = sizeof(DSBUFFERDESC);
-  desc.dwFlags = DSBCAPS_STATIC | DSBCAPS_GETCURRENTPOSITION2 | DSBCAPS_LOCDEFER;
-  desc.dwBufferBytes = dataBytes;
-  desc.dwReserved = 0;
-  desc.lpwfxFormat = reinterpret_cast<LPWAVEFORMATEX>(format);
-  desc.guid3DAlgorithm = GUID{};
-  if (FAILED(soundDevice->CreateSoundBuffer(&desc, slot, nullptr))) {
-    std::free(format);
-    mmioClose(file, 0);
-    return FALSE;
-  }
-
-  LPVOID firstPart = nullptr;
-  LPVOID secondPart = nullptr;
-  DWORD firstBytes = 0;
-  DWORD secondBytes = 0;
-  if (FAILED((*slot)->Lock(0, dataBytes, &firstPart, &firstBytes, &secondPart, &secondBytes, 0))) {
-    std::free(format);
-    mmioClose(file, 0);
-    return FALSE;
-  }
-  mmioRead(file, static_cast<HPSTR>(firstPart), static_cast<LONG>(firstBytes));
-  mmioRead(file, static_cast<HPSTR>(secondPart), static_cast<LONG>(secondBytes));
-  (*slot)->Unlock(firstPart, firstBytes, secondPart, secondBytes);
-
+  const BOOL loaded = FindWaveForm(file, &riff) && ReadFormatBlock(file, &riff, fileSize, &format) &&
+                      FindDataChunk(file, &riff, fileSize, &dataBytes) &&
+                      CreateCueBuffer(slot, format, dataBytes) && FillCueBuffer(file, *slot, dataBytes);
   std::free(format);
   mmioClose(file, 0);
-  return TRUE;
+  return loaded;
 }
 
 BOOL ReleaseSound() {

@@ -152,11 +152,11 @@ D3DXVECTOR3* D3DXVec3TransformCoord(D3DXVECTOR3* out, const D3DXVECTOR3* v, cons
   const FLOAT y = v->x * m->_12 + v->y * m->_22 + v->z * m->_32 + m->_42;
   const FLOAT z = v->x * m->_13 + v->y * m->_23 + v->z * m->_33 + m->_43;
   const FLOAT w = v->x * m->_14 + v->y * m->_24 + v->z * m->_34 + m->_44;
-  // A projective w of 0 has no finite image; keep the affine part rather
-  // than fill the caller's vertices with infinities.
-  const FLOAT inv = (w != 0.0f) ? 1.0f / w : 1.0f;
-  out->x = x * inv;
-  out->y = y * inv;
-  out->z = z * inv;
+  // A w of 0 is a point at infinity and comes out as one (IEEE: +-inf, or
+  // NaN for 0/0): a vertex there is not drawn, where a finite stand-in would
+  // be drawn at a place the matrix never named.
+  out->x = x / w;
+  out->y = y / w;
+  out->z = z / w;
   return out;
 }

@@ -71,5 +71,5 @@ D3DXMATRIX* D3DXMatrixTransformation2D(D3DXMATRIX* out, const D3DXVECTOR2* scali
                                        const D3DXVECTOR2* scaling, const D3DXVECTOR2* rotationCenter, FLOAT rotation,
                                        const D3DXVECTOR2* translation);
 
-// (v, 1) · M, divided by the resulting w (left as is when w is 0).
+// (v, 1) · M, divided by the resulting w (a w of 0 gives infinities).
 D3DXVECTOR3* D3DXVec3TransformCoord(D3DXVECTOR3* out, const D3DXVECTOR3* v, const D3DXMATRIX* m);

@@ -10,12 +10,23 @@
 #include "gfx/debug_report.h"
 #include "gfx/image_decoders.h"
 #include "gfx/pixel_codec.h"
+#include "gfx/resample.h"
 
 namespace gfx {
+namespace {
+
+// No filtering, no gamma, and a word the level loader would accept: a
+// filter with reserved bits set goes the long way, which refuses it.
+bool ShortcutFilter(DWORD filter) {
+  return (filter & kFilterKindMask) == D3DX_FILTER_NONE && (filter & D3DX_FILTER_SRGB) == 0 &&
+         (filter & kFilterInvalidBits) == 0;
+}
+
+}  // namespace
 
 bool CopyLevelDirectly(IDirect3DSurface9* surface, const DecodedImage& image, DWORD filter, D3DCOLOR colorKey,
                        HRESULT* result) {
-  if ((filter & 0xFFFF) != D3DX_FILTER_NONE || (filter & D3DX_FILTER_SRGB) != 0 || colorKey != 0) return false;
+  if (!ShortcutFilter(filter) || colorKey != 0) return false;
   if (image.pixels == nullptr || image.rect.left != 0 || image.rect.top != 0) return false;
   const D3DFORMAT from = image.format;
   if (from == D3DFMT_P8 || from == D3DFMT_A8P8 || IsBlockCodecFormat(from) || !HasCodec(from)) return false;
@@ -53,8 +64,7 @@ bool CopyLevelDirectly(IDirect3DSurface9* surface, const DecodedImage& image, DW
 
 bool MayDecodeIntoLevel(const void* data, size_t size, UINT mipLevels, DWORD filter, D3DCOLOR colorKey) {
   return data != nullptr && LooksLikeJpeg(static_cast<const BYTE*>(data), size) && mipLevels == 1 &&
-         filter != D3DX_DEFAULT && (filter & 0xFFFF) == D3DX_FILTER_NONE && (filter & D3DX_FILTER_SRGB) == 0 &&
-         colorKey == 0;
+         filter != D3DX_DEFAULT && ShortcutFilter(filter) && colorKey == 0;
 }
 
 bool DecodeIntoLevel(IDirect3DTexture9* texture, const void* data, size_t size, const DecodedImage& image,

@@ -814,6 +814,8 @@ HRESULT DispatchConversion(ImageView* dest, ImageView* src, DWORD filter, Strate
   ViewRestore restoreSrc(src), restoreDest(dest);
   if (srcBlocks) {
     if (src->keyOn) QuantiseBlockKey(src);
+    // Blocks are staged one slice deep: no device here makes volume
+    // textures, so a deeper block image has nowhere to come from or go.
     if (src->depth != 1 || !StageBlocks(src, &srcStage)) {
       DebugReport(0, "Unsupported image format");
       return E_FAIL;

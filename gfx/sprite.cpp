@@ -192,11 +192,12 @@ class Sprite final : public platform::ComObject<ID3DXSprite, IID_ID3DXSprite> {
       gfx::DebugReport(0, "End called without matching Begin");
       return D3DERR_INVALIDCALL;
     }
-    inBegin_ = FALSE;
     // The blocks are gone when OnLostDevice ran inside the pair; there is
-    // nothing left to restore then.
-    if (savedState_ == nullptr) return S_OK;
-    return savedState_->Apply();
+    // nothing left to restore then. The pair is over whatever the apply
+    // says, and End reports only its own misuse.
+    if (savedState_ != nullptr) savedState_->Apply();
+    inBegin_ = FALSE;
+    return S_OK;
   }
 
   HRESULT STDMETHODCALLTYPE OnLostDevice() override {
@@ -310,18 +311,25 @@ class Sprite final : public platform::ComObject<ID3DXSprite, IID_ID3DXSprite> {
 
   // World matrix taking pixel (x, y) of the current viewport to where a
   // screen-space vertex at (x - 0.5, y - 0.5) lands; z is dropped.
+  // An empty viewport has no pixel to land on: its axis is left at 0 rather
+  // than scaled by an infinity (and offset by 0/0) that would carry NaNs into
+  // every vertex. Begin succeeds as with any other viewport and the draws
+  // cover nothing.
   HRESULT SetPixelMatrix() {
     D3DVIEWPORT9 vp{};
     HRESULT hr = device_->GetViewport(&vp);
     if (FAILED(hr)) return hr;
-    if (vp.Width == 0 || vp.Height == 0) return D3DERR_INVALIDCALL;
     const FLOAT w = static_cast<FLOAT>(vp.Width), h = static_cast<FLOAT>(vp.Height);
     const FLOAT x = static_cast<FLOAT>(vp.X), y = static_cast<FLOAT>(vp.Y);
     D3DMATRIX m{};
-    m._11 = 2.0f / w;
-    m._22 = -2.0f / h;
-    m._41 = -2.0f * x / w - 1.0f / w - 1.0f;
-    m._42 = (2.0f * y + 1.0f) / h + 1.0f;
+    if (vp.Width != 0) {
+      m._11 = 2.0f / w;
+      m._41 = -2.0f * x / w - 1.0f / w - 1.0f;
+    }
+    if (vp.Height != 0) {
+      m._22 = -2.0f / h;
+      m._42 = (2.0f * y + 1.0f) / h + 1.0f;
+    }
     m._44 = 1.0f;
     return device_->SetTransform(D3DTS_WORLD, &m);
   }

@@ -99,7 +99,10 @@ bool IsR3G3B2Cube(const Palette& palette) {
 
 // The format a texture asks for when the caller left it open: the image's
 // own, widened by an alpha bit when a colour key still has to be expressed.
-// The decoders' 16-bit intermediates stand for their 8-bit counterparts.
+// The decoders' 16-bit intermediates stand for their 8-bit counterparts, so
+// a keyed 16-bit-per-channel RGB picture asks for A8R8G8B8 as an 8-bit one
+// does. Read by its own description it would find no alpha row to widen to
+// and end as X8R8G8B8, where the key it was given could never show.
 D3DFORMAT ChooseFormat(const DecodedImage& image, D3DCOLOR colorKey, D3DPOOL pool) {
   D3DFORMAT format = ReportedFormat(image.format);
   if (colorKey != 0) {
@@ -134,6 +137,17 @@ HRESULT LoadLevel(IDirect3DTexture9* texture, UINT level, const DecodedImage& im
                     static_cast<LONG>(image.rect.right), static_cast<LONG>(image.rect.bottom)};
   return D3DXLoadSurfaceFromMemory(surface.Get(), destPalette, nullptr, image.pixels, image.format, image.rowPitch,
                                    srcPalette, &source, filter, colorKey);
+}
+
+// A JPEG bound for the decode-into-level shortcut is only described until
+// its texture exists. When settling or creating that texture fails, the
+// body is decoded before the failure is reported, so a corrupt file gets
+// the answer of the usual order (decode, then create): the decoder's error.
+HRESULT DecodeFirstAnswer(HRESULT failure, DecodedImage* image, const void* data, UINT size) {
+  if (image->loadPixels) return failure;
+  image->loadPixels = true;
+  const HRESULT decoded = LoadImageFromMemory(data, size, nullptr, image);
+  return FAILED(decoded) ? decoded : failure;
 }
 
 }  // namespace
@@ -216,13 +230,13 @@ extern "C" HRESULT WINAPI D3DXCreateTextureFromFileInMemoryEx(LPDIRECT3DDEVICE9 
   if (MipFilter == D3DX_DEFAULT) MipFilter = D3DX_FILTER_BOX;
 
   hr = CheckRequirements(pDevice, &width, &height, nullptr, &levels, Usage, &Format, Pool, D3DRTYPE_TEXTURE);
-  if (FAILED(hr)) return hr;
+  if (FAILED(hr)) return DecodeFirstAnswer(hr, &image, pSrcData, SrcDataSize);
 
   Held<IDirect3DTexture9> texture;
   hr = pDevice->CreateTexture(width, height, levels, Usage & 0xFFE07FFF, Format, Pool, texture.Slot(), nullptr);
   if (FAILED(hr) || texture.Get() == nullptr) {
     DebugReport(0, "Failed trying to create texture");
-    return FAILED(hr) ? hr : E_FAIL;
+    return DecodeFirstAnswer(FAILED(hr) ? hr : E_FAIL, &image, pSrcData, SrcDataSize);
   }
   // Default-pool textures cannot be locked: fill a system-memory twin and
   // copy it across at the end.
@@ -231,7 +245,7 @@ extern "C" HRESULT WINAPI D3DXCreateTextureFromFileInMemoryEx(LPDIRECT3DDEVICE9 
     hr = pDevice->CreateTexture(width, height, levels, 0, Format, D3DPOOL_SYSTEMMEM, staging.Slot(), nullptr);
     if (FAILED(hr) || staging.Get() == nullptr) {
       DebugReport(0, "Failed trying to create texture");
-      return FAILED(hr) ? hr : E_FAIL;
+      return DecodeFirstAnswer(FAILED(hr) ? hr : E_FAIL, &image, pSrcData, SrcDataSize);
     }
   }
   IDirect3DTexture9* target = staging.Get() ? staging.Get() : texture.Get();

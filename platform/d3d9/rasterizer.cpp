@@ -527,110 +527,144 @@ uint32_t SampleTexture(const Pipeline& p, double u, double v, bool minify) {
   return out;
 }
 
-void DrawTriangle(const RenderTarget& target, const Pipeline& p, const ScreenVertex& a, const ScreenVertex& b,
-                  const ScreenVertex& c) {
-  const ScreenVertex* v[3] = {&a, &b, &c};
-  for (const ScreenVertex* q : v) {
-    if (!std::isfinite(q->x) || !std::isfinite(q->y) || !std::isfinite(q->rhw)) return;
-    if (std::fabs(q->x) > 1048576.f || std::fabs(q->y) > 1048576.f) return;  // beyond the guard band
-  }
+namespace {
+
+// A triangle snapped to 1/256 pixel, wound clockwise, with the pixel box it
+// may cover inside the clip rectangle.
+struct SnappedTriangle {
+  const ScreenVertex* v[3];
   int64_t X[3], Y[3];
-  for (int i = 0; i < 3; ++i) {
-    X[i] = Snap(v[i]->x);
-    Y[i] = Snap(v[i]->y);
+  int x0, x1, y0, y1;
+};
+
+// Stage 1: finite corners inside the guard band, a non-empty area that
+// survives culling, and pixels to cover. False when nothing is drawn.
+bool SnapTriangle(const Pipeline& p, const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c,
+                  SnappedTriangle* t) {
+  t->v[0] = &a;
+  t->v[1] = &b;
+  t->v[2] = &c;
+  for (const ScreenVertex* q : t->v) {
+    if (!std::isfinite(q->x) || !std::isfinite(q->y) || !std::isfinite(q->rhw)) return false;
+    if (std::fabs(q->x) > 1048576.f || std::fabs(q->y) > 1048576.f) return false;  // beyond the guard band
   }
-  int64_t area = (X[1] - X[0]) * (Y[2] - Y[0]) - (X[2] - X[0]) * (Y[1] - Y[0]);
-  if (area == 0) return;
+  int64_t* X = t->X;
+  int64_t* Y = t->Y;
+  for (int i = 0; i < 3; ++i) {
+    X[i] = Snap(t->v[i]->x);
+    Y[i] = Snap(t->v[i]->y);
+  }
+  const int64_t area = (X[1] - X[0]) * (Y[2] - Y[0]) - (X[2] - X[0]) * (Y[1] - Y[0]);
+  if (area == 0) return false;
   // On screen (y down) a positive area is clockwise.
-  if (p.cullMode == D3DCULL_CCW && area < 0) return;
-  if (p.cullMode == D3DCULL_CW && area > 0) return;
-  const uint32_t flatColor = a.diffuse;  // flat shading takes the first vertex
+  if (p.cullMode == D3DCULL_CCW && area < 0) return false;
+  if (p.cullMode == D3DCULL_CW && area > 0) return false;
   if (area < 0) {
-    std::swap(v[1], v[2]);
+    std::swap(t->v[1], t->v[2]);
     std::swap(X[1], X[2]);
     std::swap(Y[1], Y[2]);
   }
+  const int64_t minX = std::min({X[0], X[1], X[2]}), maxX = std::max({X[0], X[1], X[2]});
+  const int64_t minY = std::min({Y[0], Y[1], Y[2]}), maxY = std::max({Y[0], Y[1], Y[2]});
+  t->x0 = static_cast<int>(std::max<int64_t>((minX + 255) >> 8, p.clipLeft));
+  t->x1 = static_cast<int>(std::min<int64_t>(maxX >> 8, p.clipRight - 1));
+  t->y0 = static_cast<int>(std::max<int64_t>((minY + 255) >> 8, p.clipTop));
+  t->y1 = static_cast<int>(std::min<int64_t>(maxY >> 8, p.clipBottom - 1));
+  return t->x0 <= t->x1 && t->y0 <= t->y1;
+}
 
-  int64_t minX = std::min({X[0], X[1], X[2]}), maxX = std::max({X[0], X[1], X[2]});
-  int64_t minY = std::min({Y[0], Y[1], Y[2]}), maxY = std::max({Y[0], Y[1], Y[2]});
-  const int x0 = static_cast<int>(std::max<int64_t>((minX + 255) >> 8, p.clipLeft));
-  const int x1 = static_cast<int>(std::min<int64_t>(maxX >> 8, p.clipRight - 1));
-  const int y0 = static_cast<int>(std::max<int64_t>((minY + 255) >> 8, p.clipTop));
-  const int y1 = static_cast<int>(std::min<int64_t>(maxY >> 8, p.clipBottom - 1));
-  if (x0 > x1 || y0 > y1) return;
-
-  Edge e[3];
+// Stage 2: the three edge functions at the box's top-left pixel centre, with
+// the top-left fill rule in their bias.
+void SetUpEdges(const SnappedTriangle& t, Edge e[3]) {
   for (int i = 0; i < 3; ++i) {
     const int j = (i + 1) % 3;
-    const int64_t dx = X[j] - X[i], dy = Y[j] - Y[i];
+    const int64_t dx = t.X[j] - t.X[i], dy = t.Y[j] - t.Y[i];
     const bool topLeft = (dy == 0 && dx > 0) || dy < 0;
     e[i].stepX = -dy * 256;
     e[i].stepY = dx * 256;
-    e[i].value = dx * (int64_t{y0} * 256 - Y[i]) - dy * (int64_t{x0} * 256 - X[i]);
+    e[i].value = dx * (int64_t{t.y0} * 256 - t.Y[i]) - dy * (int64_t{t.x0} * 256 - t.X[i]);
     e[i].bias = topLeft ? 0 : -1;
   }
+}
 
-  // Attribute planes over the snapped positions.
-  const double px[3] = {X[0] / 256.0, X[1] / 256.0, X[2] / 256.0};
-  const double py[3] = {Y[0] / 256.0, Y[1] / 256.0, Y[2] / 256.0};
+// Texture coordinates and colours as planes over the snapped positions.
+struct TriangleAttributes {
+  Plane pu, pv, pw;
+  bool perspective = false;
+  bool minify = false;
+  bool flatDiffuse = false;
+  uint32_t constDiffuse = 0;
+  Plane pc[4];  // per channel, when the colour varies
+};
+
+// Stage 3. Flat shading takes the first vertex's colour as given, before
+// the winding was settled.
+void SetUpAttributes(const Pipeline& p, const SnappedTriangle& t, uint32_t flatColor, TriangleAttributes* at) {
+  const ScreenVertex* const* v = t.v;
+  const double px[3] = {t.X[0] / 256.0, t.X[1] / 256.0, t.X[2] / 256.0};
+  const double py[3] = {t.Y[0] / 256.0, t.Y[1] / 256.0, t.Y[2] / 256.0};
   auto plane = [&](double q0, double q1, double q2) {
     return MakePlane(px[0], py[0], q0, px[1], py[1], q1, px[2], py[2], q2);
   };
-  const bool perspective = !(v[0]->rhw == v[1]->rhw && v[1]->rhw == v[2]->rhw);
-  Plane pu, pv, pw;
-  bool minify = false;
+  at->perspective = !(v[0]->rhw == v[1]->rhw && v[1]->rhw == v[2]->rhw);
   if (p.textured) {
-    if (perspective) {
-      pu = plane(v[0]->u * v[0]->rhw, v[1]->u * v[1]->rhw, v[2]->u * v[2]->rhw);
-      pv = plane(v[0]->v * v[0]->rhw, v[1]->v * v[1]->rhw, v[2]->v * v[2]->rhw);
-      pw = plane(v[0]->rhw, v[1]->rhw, v[2]->rhw);
+    if (at->perspective) {
+      at->pu = plane(v[0]->u * v[0]->rhw, v[1]->u * v[1]->rhw, v[2]->u * v[2]->rhw);
+      at->pv = plane(v[0]->v * v[0]->rhw, v[1]->v * v[1]->rhw, v[2]->v * v[2]->rhw);
+      at->pw = plane(v[0]->rhw, v[1]->rhw, v[2]->rhw);
     } else {
-      pu = plane(v[0]->u, v[1]->u, v[2]->u);
-      pv = plane(v[0]->v, v[1]->v, v[2]->v);
+      at->pu = plane(v[0]->u, v[1]->u, v[2]->u);
+      at->pv = plane(v[0]->v, v[1]->v, v[2]->v);
     }
     const Plane au = plane(v[0]->u, v[1]->u, v[2]->u), av = plane(v[0]->v, v[1]->v, v[2]->v);
     const double W = p.texture.width, H = p.texture.height;
     const double rhoX = std::hypot(au.a * W, av.a * H), rhoY = std::hypot(au.b * W, av.b * H);
-    minify = std::max(rhoX, rhoY) > 1.0 + 1e-4;
+    at->minify = std::max(rhoX, rhoY) > 1.0 + 1e-4;
   }
-  const bool flatDiffuse =
-      p.flatShade || (v[0]->diffuse == v[1]->diffuse && v[1]->diffuse == v[2]->diffuse);
-  const uint32_t constDiffuse = p.flatShade ? flatColor : v[0]->diffuse;
-  Plane pc[4];
-  if (!flatDiffuse) {
+  at->flatDiffuse = p.flatShade || (v[0]->diffuse == v[1]->diffuse && v[1]->diffuse == v[2]->diffuse);
+  at->constDiffuse = p.flatShade ? flatColor : v[0]->diffuse;
+  if (!at->flatDiffuse) {
     for (int k = 0; k < 4; ++k) {
       const int shift = 8 * k;
-      pc[k] = plane(Chan(v[0]->diffuse, shift), Chan(v[1]->diffuse, shift), Chan(v[2]->diffuse, shift));
+      at->pc[k] = plane(Chan(v[0]->diffuse, shift), Chan(v[1]->diffuse, shift), Chan(v[2]->diffuse, shift));
     }
   }
+}
 
-  for (int y = y0; y <= y1; ++y) {
+// The stage's two inputs at one pixel centre.
+inline uint32_t TexelAt(const Pipeline& p, const TriangleAttributes& at, int x, int y) {
+  double u = at.pu.At(x, y), vv = at.pv.At(x, y);
+  if (at.perspective) {
+    const double w = at.pw.At(x, y);
+    if (w != 0) {
+      u /= w;
+      vv /= w;
+    }
+  }
+  return SampleTexture(p, u, vv, at.minify);
+}
+
+inline uint32_t DiffuseAt(const TriangleAttributes& at, int x, int y) {
+  if (at.flatDiffuse) return at.constDiffuse;
+  uint32_t diffuse = 0;
+  for (int k = 0; k < 4; ++k) {
+    const double value = at.pc[k].At(x, y);
+    const double channel = value >= 0.0 ? std::min(value, 255.0) : 0.0;  // NaN reads as 0
+    diffuse |= static_cast<uint32_t>(channel + 0.5) << (8 * k);
+  }
+  return diffuse;
+}
+
+// Stage 4: every pixel centre inside all three edges, row by row.
+void ScanTriangle(const RenderTarget& target, const Pipeline& p, const SnappedTriangle& t, Edge e[3],
+                  const TriangleAttributes& at) {
+  for (int y = t.y0; y <= t.y1; ++y) {
     int64_t e0 = e[0].value, e1 = e[1].value, e2 = e[2].value;
     uint32_t* row = target.pixels + static_cast<size_t>(y) * target.pitchPixels;
-    for (int x = x0; x <= x1; ++x, e0 += e[0].stepX, e1 += e[1].stepX, e2 += e[2].stepX) {
+    for (int x = t.x0; x <= t.x1; ++x, e0 += e[0].stepX, e1 += e[1].stepX, e2 += e[2].stepX) {
       if (e0 + e[0].bias < 0 || e1 + e[1].bias < 0 || e2 + e[2].bias < 0) continue;
-      uint32_t texel = 0xFFFFFFFFu;
-      if (p.textured) {
-        double u = pu.At(x, y), vv = pv.At(x, y);
-        if (perspective) {
-          const double w = pw.At(x, y);
-          if (w != 0) {
-            u /= w;
-            vv /= w;
-          }
-        }
-        texel = SampleTexture(p, u, vv, minify);
-      }
-      uint32_t diffuse = constDiffuse;
-      if (!flatDiffuse) {
-        diffuse = 0;
-        for (int k = 0; k < 4; ++k) {
-          const double at = pc[k].At(x, y);
-          const double channel = at >= 0.0 ? std::min(at, 255.0) : 0.0;  // NaN reads as 0
-          diffuse |= static_cast<uint32_t>(channel + 0.5) << (8 * k);
-        }
-      }
-      WritePixel(target, p, row + x, CombineStage(p, texel, diffuse));
+      const uint32_t texel = p.textured ? TexelAt(p, at, x, y) : 0xFFFFFFFFu;
+      WritePixel(target, p, row + x, CombineStage(p, texel, DiffuseAt(at, x, y)));
     }
     e[0].value += e[0].stepY;
     e[1].value += e[1].stepY;
@@ -638,9 +672,32 @@ void DrawTriangle(const RenderTarget& target, const Pipeline& p, const ScreenVer
   }
 }
 
-bool DrawAlignedQuad(const RenderTarget& target, const Pipeline& p, const ScreenVertex v[4]) {
-  if (!g_fastPath) return false;
-  int64_t X[4], Y[4];
+}  // namespace
+
+void DrawTriangle(const RenderTarget& target, const Pipeline& p, const ScreenVertex& a, const ScreenVertex& b,
+                  const ScreenVertex& c) {
+  SnappedTriangle t;
+  if (!SnapTriangle(p, a, b, c, &t)) return;
+  Edge e[3];
+  SetUpEdges(t, e);
+  TriangleAttributes at;
+  SetUpAttributes(p, t, a.diffuse, &at);
+  ScanTriangle(target, p, t, e, at);
+}
+
+namespace {
+
+// An axis-aligned quad snapped to 1/256 pixel: its sides, and the pixels it
+// covers inside the clip rectangle (x0 > x1 or y0 > y1 when none).
+struct AlignedQuad {
+  int64_t left, right, top, bottom;
+  int x0, x1, y0, y1;
+};
+
+// Stage 1: one colour and one rhw, finite corners inside the guard band,
+// sides that alternate horizontal and vertical, none of them empty. False
+// when the quad is not one the fast path takes.
+bool SnapAlignedQuad(const ScreenVertex v[4], int64_t X[4], int64_t Y[4]) {
   for (int i = 0; i < 4; ++i) {
     if (!std::isfinite(v[i].x) || !std::isfinite(v[i].y) || std::fabs(v[i].x) > 1048576.f ||
         std::fabs(v[i].y) > 1048576.f)
@@ -649,72 +706,85 @@ bool DrawAlignedQuad(const RenderTarget& target, const Pipeline& p, const Screen
     X[i] = Snap(v[i].x);
     Y[i] = Snap(v[i].y);
   }
-  // Sides alternate horizontal and vertical, none of them empty.
   const bool firstHorizontal = Y[0] == Y[1];
   for (int i = 0; i < 4; ++i) {
     const int j = (i + 1) % 4;
     const bool horizontal = ((i % 2) == 0) == firstHorizontal;
     if (horizontal ? (Y[i] != Y[j] || X[i] == X[j]) : (X[i] != X[j] || Y[i] == Y[j])) return false;
   }
-  const int64_t area = (X[1] - X[0]) * (Y[2] - Y[0]) - (X[2] - X[0]) * (Y[1] - Y[0]);
-  if (p.cullMode == D3DCULL_CCW && area < 0) return true;
-  if (p.cullMode == D3DCULL_CW && area > 0) return true;
-  const int64_t left = std::min({X[0], X[1], X[2], X[3]}), right = std::max({X[0], X[1], X[2], X[3]});
-  const int64_t top = std::min({Y[0], Y[1], Y[2], Y[3]}), bottom = std::max({Y[0], Y[1], Y[2], Y[3]});
+  return true;
+}
 
-  // Top and left sides are inside, right and bottom ones outside.
-  const int64_t fx0 = (left + 255) >> 8, fx1 = (right - 1) >> 8;
-  const int64_t fy0 = (top + 255) >> 8, fy1 = (bottom - 1) >> 8;
-  const int x0 = static_cast<int>(std::max<int64_t>(fx0, p.clipLeft));
-  const int x1 = static_cast<int>(std::min<int64_t>(fx1, p.clipRight - 1));
-  const int y0 = static_cast<int>(std::max<int64_t>(fy0, p.clipTop));
-  const int y1 = static_cast<int>(std::min<int64_t>(fy1, p.clipBottom - 1));
+// Stage 2: the covered pixels. Top and left sides are inside, right and
+// bottom ones outside.
+AlignedQuad CoverQuad(const Pipeline& p, const int64_t X[4], const int64_t Y[4]) {
+  AlignedQuad q;
+  q.left = std::min({X[0], X[1], X[2], X[3]});
+  q.right = std::max({X[0], X[1], X[2], X[3]});
+  q.top = std::min({Y[0], Y[1], Y[2], Y[3]});
+  q.bottom = std::max({Y[0], Y[1], Y[2], Y[3]});
+  const int64_t fx0 = (q.left + 255) >> 8, fx1 = (q.right - 1) >> 8;
+  const int64_t fy0 = (q.top + 255) >> 8, fy1 = (q.bottom - 1) >> 8;
+  q.x0 = static_cast<int>(std::max<int64_t>(fx0, p.clipLeft));
+  q.x1 = static_cast<int>(std::min<int64_t>(fx1, p.clipRight - 1));
+  q.y0 = static_cast<int>(std::max<int64_t>(fy0, p.clipTop));
+  q.y1 = static_cast<int>(std::min<int64_t>(fy1, p.clipBottom - 1));
+  return q;
+}
 
-  int64_t texX = 0, texY = 0;
-  if (p.textured) {
-    // u follows x alone and v follows y alone.
-    double uL = 0, uR = 0, vT = 0, vB = 0;
-    bool haveL = false, haveR = false, haveT = false, haveB = false;
-    for (int i = 0; i < 4; ++i) {
-      double& u = X[i] == left ? uL : uR;
-      bool& hu = X[i] == left ? haveL : haveR;
-      if (hu && u != v[i].u) return false;
-      u = v[i].u;
-      hu = true;
-      double& vv = Y[i] == top ? vT : vB;
-      bool& hv = Y[i] == top ? haveT : haveB;
-      if (hv && vv != v[i].v) return false;
-      vv = v[i].v;
-      hv = true;
-    }
-    const double W = p.texture.width, H = p.texture.height;
-    const double lx = left / 256.0, rx = right / 256.0, ty = top / 256.0, by = bottom / 256.0;
-    const double dudx = (uR - uL) / (rx - lx), dvdy = (vB - vT) / (by - ty);
-    // Float texture coordinates carry rounding noise; the end checks below
-    // make sure the rounded texel positions step by exactly one texel.
-    if (std::fabs(dudx * W - 1.0) > 1e-4 || std::fabs(dvdy * H - 1.0) > 1e-4) return false;
-    if (x0 > x1 || y0 > y1) return true;
-    const int64_t s0 = SubTexel(uL + dudx * (x0 - lx), p.texture.width);
-    const int64_t s1 = SubTexel(uL + dudx * (x1 - lx), p.texture.width);
-    const int64_t t0 = SubTexel(vT + dvdy * (y0 - ty), p.texture.height);
-    const int64_t t1 = SubTexel(vT + dvdy * (y1 - ty), p.texture.height);
-    if (s1 - s0 != int64_t{256} * (x1 - x0) || t1 - t0 != int64_t{256} * (y1 - y0)) return false;
-    if (IsLinear(p.magFilter)) {
-      if ((s0 & 255) != 0 || (t0 & 255) != 0) return false;
-      texX = s0 >> 8;
-      texY = t0 >> 8;
-    } else {
-      texX = (s0 + 128) >> 8;
-      texY = (t0 + 128) >> 8;
-    }
-    if (texX < 0 || texY < 0 || texX + (x1 - x0) >= p.texture.width || texY + (y1 - y0) >= p.texture.height)
-      return false;
-  } else if (x0 > x1 || y0 > y1) {
-    return true;
+enum class TexelMapping { Exact, Empty, NotExact };
+
+// Stage 3: u following x alone and v following y alone, one texel a pixel,
+// landing on texel centres (or, with point sampling, nearest to them), all
+// inside the texture. Sets the texel of the first covered pixel.
+TexelMapping MapTexelsOneToOne(const Pipeline& p, const ScreenVertex v[4], const int64_t X[4], const int64_t Y[4],
+                               const AlignedQuad& q, int64_t* texX, int64_t* texY) {
+  double uL = 0, uR = 0, vT = 0, vB = 0;
+  bool haveL = false, haveR = false, haveT = false, haveB = false;
+  for (int i = 0; i < 4; ++i) {
+    double& u = X[i] == q.left ? uL : uR;
+    bool& hu = X[i] == q.left ? haveL : haveR;
+    if (hu && u != v[i].u) return TexelMapping::NotExact;
+    u = v[i].u;
+    hu = true;
+    double& vv = Y[i] == q.top ? vT : vB;
+    bool& hv = Y[i] == q.top ? haveT : haveB;
+    if (hv && vv != v[i].v) return TexelMapping::NotExact;
+    vv = v[i].v;
+    hv = true;
   }
+  const double W = p.texture.width, H = p.texture.height;
+  const double lx = q.left / 256.0, rx = q.right / 256.0, ty = q.top / 256.0, by = q.bottom / 256.0;
+  const double dudx = (uR - uL) / (rx - lx), dvdy = (vB - vT) / (by - ty);
+  // Float texture coordinates carry rounding noise; the end checks below
+  // make sure the rounded texel positions step by exactly one texel.
+  if (std::fabs(dudx * W - 1.0) > 1e-4 || std::fabs(dvdy * H - 1.0) > 1e-4) return TexelMapping::NotExact;
+  if (q.x0 > q.x1 || q.y0 > q.y1) return TexelMapping::Empty;
+  const int64_t s0 = SubTexel(uL + dudx * (q.x0 - lx), p.texture.width);
+  const int64_t s1 = SubTexel(uL + dudx * (q.x1 - lx), p.texture.width);
+  const int64_t t0 = SubTexel(vT + dvdy * (q.y0 - ty), p.texture.height);
+  const int64_t t1 = SubTexel(vT + dvdy * (q.y1 - ty), p.texture.height);
+  if (s1 - s0 != int64_t{256} * (q.x1 - q.x0) || t1 - t0 != int64_t{256} * (q.y1 - q.y0))
+    return TexelMapping::NotExact;
+  if (IsLinear(p.magFilter)) {
+    if ((s0 & 255) != 0 || (t0 & 255) != 0) return TexelMapping::NotExact;
+    *texX = s0 >> 8;
+    *texY = t0 >> 8;
+  } else {
+    *texX = (s0 + 128) >> 8;
+    *texY = (t0 + 128) >> 8;
+  }
+  if (*texX < 0 || *texY < 0 || *texX + (q.x1 - q.x0) >= p.texture.width ||
+      *texY + (q.y1 - q.y0) >= p.texture.height)
+    return TexelMapping::NotExact;
+  return TexelMapping::Exact;
+}
 
-  ++g_fastDraws;
-  const uint32_t diffuse = v[0].diffuse;
+// Stage 4: row by row, the span's source (texels as they are, decoded, or
+// run through the stage; or the one untextured colour) written by the
+// cheapest store that gives the general pixel writer's result.
+void FillAlignedQuad(const RenderTarget& target, const Pipeline& p, const AlignedQuad& q, uint32_t diffuse,
+                     int64_t texX, int64_t texY) {
   const bool passThrough = p.textured ? StagePassesTexel(p, diffuse) : false;
   const uint32_t untexturedColor = p.textured ? 0 : CombineStage(p, 0xFFFFFFFFu, diffuse);
   const uint32_t forceAlpha = target.hasAlpha ? 0 : 0xFF000000u;
@@ -723,7 +793,7 @@ bool DrawAlignedQuad(const RenderTarget& target, const Pipeline& p, const Screen
                          p.destBlend == D3DBLEND_INVSRCALPHA && p.blendOp == D3DBLENDOP_ADD &&
                          p.writeMask == 0xFFFFFFFFu;
   const bool testStore = !p.blend && p.alphaTest && p.alphaFunc == D3DCMP_GREATEREQUAL && p.writeMask == 0xFFFFFFFFu;
-  const int count = x1 - x0 + 1;
+  const int count = q.x1 - q.x0 + 1;
   // The runs describe the texels themselves: usable when those are what is
   // blended, unchanged by the stage.
   const AlphaRuns* runs = p.texture.runs;
@@ -733,11 +803,11 @@ bool DrawAlignedQuad(const RenderTarget& target, const Pipeline& p, const Screen
   std::vector<uint32_t>& scratch = RowScratch();
   if (scratch.size() < static_cast<size_t>(count)) scratch.resize(count);
 
-  for (int y = y0; y <= y1; ++y) {
-    uint32_t* out = target.pixels + static_cast<size_t>(y) * target.pitchPixels + x0;
+  for (int y = q.y0; y <= q.y1; ++y) {
+    uint32_t* out = target.pixels + static_cast<size_t>(y) * target.pitchPixels + q.x0;
     const uint32_t* src;
     if (p.textured) {
-      const uint8_t* texRow = p.texture.bits + static_cast<size_t>(texY + (y - y0)) * p.texture.pitch +
+      const uint8_t* texRow = p.texture.bits + static_cast<size_t>(texY + (y - q.y0)) * p.texture.pitch +
                               static_cast<size_t>(texX) * p.texture.bytesPerTexel;
       if (p.texture.format == D3DFMT_A8R8G8B8 && passThrough) {
         src = reinterpret_cast<const uint32_t*>(texRow);
@@ -756,7 +826,7 @@ bool DrawAlignedQuad(const RenderTarget& target, const Pipeline& p, const Screen
     if (plainStore) {
       StoreSpan(out, src, count, forceAlpha);
     } else if (runs != nullptr) {
-      OverRow(p, *runs, static_cast<int>(texY) + (y - y0), static_cast<int>(texX), out, src, count, forceAlpha);
+      OverRow(p, *runs, static_cast<int>(texY) + (y - q.y0), static_cast<int>(texX), out, src, count, forceAlpha);
     } else if (overBlend && !p.alphaTest) {
       OverSpan(p, out, src, count, forceAlpha);
     } else if (testStore) {
@@ -765,6 +835,28 @@ bool DrawAlignedQuad(const RenderTarget& target, const Pipeline& p, const Screen
       for (int i = 0; i < count; ++i) WritePixel(target, p, out + i, src[i]);
     }
   }
+}
+
+}  // namespace
+
+bool DrawAlignedQuad(const RenderTarget& target, const Pipeline& p, const ScreenVertex v[4]) {
+  if (!g_fastPath) return false;
+  int64_t X[4], Y[4];
+  if (!SnapAlignedQuad(v, X, Y)) return false;
+  const int64_t area = (X[1] - X[0]) * (Y[2] - Y[0]) - (X[2] - X[0]) * (Y[1] - Y[0]);
+  if (p.cullMode == D3DCULL_CCW && area < 0) return true;
+  if (p.cullMode == D3DCULL_CW && area > 0) return true;
+  const AlignedQuad q = CoverQuad(p, X, Y);
+  int64_t texX = 0, texY = 0;
+  if (p.textured) {
+    const TexelMapping mapping = MapTexelsOneToOne(p, v, X, Y, q, &texX, &texY);
+    if (mapping == TexelMapping::NotExact) return false;
+    if (mapping == TexelMapping::Empty) return true;
+  } else if (q.x0 > q.x1 || q.y0 > q.y1) {
+    return true;
+  }
+  ++g_fastDraws;
+  FillAlignedQuad(target, p, q, v[0].diffuse, texX, texY);
   return true;
 }
 

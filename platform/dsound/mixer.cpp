@@ -130,93 +130,137 @@ std::shared_ptr<const Kernel> KernelForRate(DWORD rate) {
 
 void Voice::SetStep(DWORD rate) { step = (static_cast<uint64_t>(rate) << 32) / kOutputRate; }
 
-void RenderVoice(Voice& v, float* acc, int frames) {
-  if (v.frames == 0) {
-    v.playing = false;
+namespace {
+
+// One voice's play state for one render, copied into locals so the stores
+// into the accumulator cannot force it through memory on every frame.
+struct VoiceView {
+  uint64_t end;   // buffer length in 32.32 fixed point
+  uint64_t step;  // source frames per output frame, 32.32
+  int64_t n;      // source frames
+  const float* left;
+  const float* right;  // the left channel again for a mono voice
+  float gainLeft;
+  float gainRight;
+  bool looping;
+  bool stereo;
+  const Kernel* k;  // null at the output rate
+  int taps;
+  int lead;  // taps before the sample the window is centred on
+};
+
+VoiceView ViewOf(const Voice& v) {
+  VoiceView w;
+  w.end = static_cast<uint64_t>(v.frames) << 32;
+  w.step = v.step;
+  w.n = v.frames;
+  w.left = v.samples.data();
+  w.stereo = v.channels == 2;
+  w.right = w.stereo ? w.left + w.n : w.left;
+  w.gainLeft = v.gainLeft;
+  w.gainRight = v.gainRight;
+  w.looping = v.looping;
+  w.k = v.kernel.get();
+  w.taps = w.k != nullptr ? w.k->taps : 0;
+  w.lead = w.k != nullptr ? w.k->half - 1 : 0;
+  return w;
+}
+
+// At the output rate: one sample a frame, to the end of the buffer or of the
+// request. Returns the next output frame.
+inline int MixUnfiltered(const VoiceView& v, uint64_t* at, float* acc, int j, int frames) {
+  uint64_t position = *at;
+  const int run = static_cast<int>(std::min<uint64_t>(frames - j, (v.end - position + v.step - 1) / v.step));
+  for (int e = j + run; j < e; ++j) {
+    const int64_t i = static_cast<int64_t>(position >> 32);
+    acc[2 * j] += v.left[i] * v.gainLeft;
+    acc[2 * j + 1] += v.right[i] * v.gainRight;
+    position += v.step;
+  }
+  *at = position;
+  return j;
+}
+
+// Resampled, while every position has its whole window inside the buffer.
+// Returns the next output frame.
+inline int MixInterior(const VoiceView& v, uint64_t* at, float* acc, int j, int frames) {
+  uint64_t position = *at;
+  const uint64_t limit = static_cast<uint64_t>(v.n - v.taps + v.lead + 1) << 32;
+  const int run = static_cast<int>(std::min<uint64_t>(frames - j, (limit - position + v.step - 1) / v.step));
+  const float* coeffs = v.k->coeffs.data();
+  for (int e = j + run; j < e; ++j) {
+    const uint32_t phase = static_cast<uint32_t>(position >> (32 - kPhaseBits)) & (kPhases - 1);
+    const float* c = coeffs + static_cast<size_t>(phase) * v.taps;
+    const int64_t from = static_cast<int64_t>(position >> 32) - v.lead;
+    float l;
+    float r;
+    if (v.stereo) {
+      Dot2(c, v.left + from, v.right + from, v.taps, &l, &r);
+    } else {
+      l = r = Dot(c, v.left + from, v.taps);
+    }
+    acc[2 * j] += l * v.gainLeft;
+    acc[2 * j + 1] += r * v.gainRight;
+    position += v.step;
+  }
+  *at = position;
+  return j;
+}
+
+// Resampled near the edges, one frame: a looping voice reads round the end
+// of its buffer, a voice played once hears silence outside it.
+inline void MixEdgeFrame(const VoiceView& v, uint64_t position, int64_t first, float* out) {
+  const uint32_t phase = static_cast<uint32_t>(position >> (32 - kPhaseBits)) & (kPhases - 1);
+  const float* c = v.k->coeffs.data() + static_cast<size_t>(phase) * v.taps;
+  float l = 0.0f;
+  float r = 0.0f;
+  for (int t = 0; t < v.taps; ++t) {
+    int64_t idx = first + t;
+    if (idx < 0 || idx >= v.n) {
+      if (!v.looping) continue;
+      idx %= v.n;
+      if (idx < 0) idx += v.n;
+    }
+    l += c[t] * v.left[idx];
+    r += c[t] * v.right[idx];
+  }
+  out[0] += l * v.gainLeft;
+  out[1] += r * v.gainRight;
+}
+
+}  // namespace
+
+void RenderVoice(Voice& voice, float* acc, int frames) {
+  if (voice.frames == 0) {
+    voice.playing = false;
     return;
   }
-  // Locals, so the stores into `acc` cannot force the play state through
-  // memory on every frame.
-  const uint64_t end = static_cast<uint64_t>(v.frames) << 32;
-  const uint64_t step = v.step;
-  const bool looping = v.looping;
-  const bool stereo = v.channels == 2;
-  const float gainLeft = v.gainLeft;
-  const float gainRight = v.gainRight;
-  const int64_t n = v.frames;
-  const float* left = v.samples.data();
-  const float* right = stereo ? left + n : left;
-  const Kernel* k = v.kernel.get();
-  const int taps = k != nullptr ? k->taps : 0;
-  const int lead = k != nullptr ? k->half - 1 : 0;
-  uint64_t position = v.position;
+  const VoiceView v = ViewOf(voice);
+  uint64_t position = voice.position;
   int j = 0;
   while (j < frames) {
-    if (position >= end) {
-      if (!looping) {
-        v.playing = false;
-        v.position = 0;
+    if (position >= v.end) {
+      if (!v.looping) {
+        voice.playing = false;
+        voice.position = 0;
         return;
       }
-      position %= end;
+      position %= v.end;
     }
-    const int64_t i = static_cast<int64_t>(position >> 32);
-    if (k == nullptr) {
-      // Run to the end of the buffer or of the request.
-      const int run = static_cast<int>(std::min<uint64_t>(frames - j, (end - position + step - 1) / step));
-      for (int e = j + run; j < e; ++j) {
-        const int64_t at = static_cast<int64_t>(position >> 32);
-        acc[2 * j] += left[at] * gainLeft;
-        acc[2 * j + 1] += right[at] * gainRight;
-        position += step;
-      }
+    if (v.k == nullptr) {
+      j = MixUnfiltered(v, &position, acc, j, frames);
       continue;
     }
-    const int64_t first = i - lead;
-    if (first >= 0 && first + taps <= n) {
-      // Every position below `limit` has its whole window inside the buffer.
-      const uint64_t limit = static_cast<uint64_t>(n - taps + lead + 1) << 32;
-      const int run = static_cast<int>(std::min<uint64_t>(frames - j, (limit - position + step - 1) / step));
-      const float* coeffs = k->coeffs.data();
-      for (int e = j + run; j < e; ++j) {
-        const uint32_t phase = static_cast<uint32_t>(position >> (32 - kPhaseBits)) & (kPhases - 1);
-        const float* c = coeffs + static_cast<size_t>(phase) * taps;
-        const int64_t from = static_cast<int64_t>(position >> 32) - lead;
-        float l;
-        float r;
-        if (stereo) {
-          Dot2(c, left + from, right + from, taps, &l, &r);
-        } else {
-          l = r = Dot(c, left + from, taps);
-        }
-        acc[2 * j] += l * gainLeft;
-        acc[2 * j + 1] += r * gainRight;
-        position += step;
-      }
+    const int64_t first = static_cast<int64_t>(position >> 32) - v.lead;
+    if (first >= 0 && first + v.taps <= v.n) {
+      j = MixInterior(v, &position, acc, j, frames);
       continue;
     }
-    // Near the edges: a looping voice reads round the end of its buffer, a
-    // voice played once hears silence outside it.
-    const uint32_t phase = static_cast<uint32_t>(position >> (32 - kPhaseBits)) & (kPhases - 1);
-    const float* c = k->coeffs.data() + static_cast<size_t>(phase) * taps;
-    float l = 0.0f;
-    float r = 0.0f;
-    for (int t = 0; t < taps; ++t) {
-      int64_t idx = first + t;
-      if (idx < 0 || idx >= n) {
-        if (!looping) continue;
-        idx %= n;
-        if (idx < 0) idx += n;
-      }
-      l += c[t] * left[idx];
-      r += c[t] * right[idx];
-    }
-    acc[2 * j] += l * gainLeft;
-    acc[2 * j + 1] += r * gainRight;
-    position += step;
+    MixEdgeFrame(v, position, first, acc + 2 * j);
+    position += v.step;
     ++j;
   }
-  v.position = position;
+  voice.position = position;
 }
 
 void AdvanceVoice(Voice& v, uint64_t frames) {

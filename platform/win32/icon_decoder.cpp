@@ -68,6 +68,103 @@ int PickGroupEntry(const std::vector<GroupEntry>& entries, bool cursor) {
   return best;
 }
 
+namespace {
+
+// Where the parts of one icon image lie, from its header; every offset is
+// checked against the resource's size before it is read.
+struct IconLayout {
+  int width = 0;
+  int height = 0;  // of the colour rows; the mask has as many
+  int bits = 0;
+  uint64_t colours = 0;  // palette entries, for 8 bits or fewer
+  uint64_t paletteAt = 0;
+  uint64_t xorAt = 0;
+  uint64_t xorStride = 0;
+  uint64_t andAt = 0;
+  uint64_t andStride = 0;
+  bool haveMask = false;
+};
+
+// A BITMAPINFOHEADER or one of its longer successors, uncompressed; the
+// stored height covers the colour rows and the mask.
+bool ReadIconLayout(const uint8_t* data, size_t size, IconLayout* l) {
+  if (size < 40) return false;
+  const uint32_t headerSize = Le32(data);
+  const int32_t width = static_cast<int32_t>(Le32(data + 4));
+  const int32_t fullHeight = static_cast<int32_t>(Le32(data + 8));
+  const uint16_t planes = Le16(data + 12);
+  const uint16_t bits = Le16(data + 14);
+  const uint32_t compression = Le32(data + 16);
+  const uint32_t clrUsed = Le32(data + 32);
+  if (headerSize < 40 || headerSize > size || planes != 1 || compression != 0) return false;
+  if (width <= 0 || width > kMaxSide || fullHeight <= 0 || fullHeight > 2 * kMaxSide || fullHeight % 2 != 0) {
+    return false;
+  }
+  if (bits != 1 && bits != 4 && bits != 8 && bits != 24 && bits != 32) return false;
+  l->width = width;
+  l->height = fullHeight / 2;
+  l->bits = bits;
+  if (bits <= 8) {
+    const uint64_t maxColours = uint64_t{1} << bits;
+    l->colours = clrUsed == 0 ? maxColours : clrUsed;
+    if (l->colours > maxColours) return false;
+  }
+  l->xorStride = (static_cast<uint64_t>(width) * bits + 31) / 32 * 4;
+  l->andStride = (static_cast<uint64_t>(width) + 31) / 32 * 4;
+  l->paletteAt = headerSize;
+  l->xorAt = l->paletteAt + 4 * l->colours;
+  l->andAt = l->xorAt + l->xorStride * static_cast<uint64_t>(l->height);
+  const uint64_t end = l->andAt + l->andStride * static_cast<uint64_t>(l->height);
+  l->haveMask = end <= size;
+  // A 32-bit image can stand without its mask; every other kind needs it.
+  return l->andAt <= size && (l->haveMask || bits == 32);
+}
+
+// One pixel of a colour row as straight ARGB (opaque below 32 bits).
+uint32_t ColourPixel(const uint8_t* data, const IconLayout& l, const uint8_t* row, int x) {
+  if (l.bits <= 8) {
+    unsigned index;
+    if (l.bits == 8) index = row[x];
+    else if (l.bits == 4) index = (row[x / 2] >> ((x % 2) ? 0 : 4)) & 0xF;
+    else index = (row[x / 8] >> (7 - x % 8)) & 1;
+    if (index >= l.colours) return 0xFF000000u;
+    const uint8_t* c = data + l.paletteAt + 4 * index;
+    return 0xFF000000u | static_cast<uint32_t>(c[2]) << 16 | static_cast<uint32_t>(c[1]) << 8 | c[0];
+  }
+  const uint8_t* p = row + (l.bits == 24 ? 3 : 4) * x;
+  const uint32_t alpha = l.bits == 24 ? 0xFFu : p[3];
+  return alpha << 24 | static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[1]) << 8 | p[0];
+}
+
+// The colour rows, bottom row first in the file. Returns whether any pixel
+// of a 32-bit image had alpha of its own.
+bool ReadColourRows(const uint8_t* data, const IconLayout& l, host::Image* img) {
+  bool anyAlpha = false;
+  for (int y = 0; y < l.height; ++y) {
+    const uint8_t* row = data + l.xorAt + l.xorStride * static_cast<uint64_t>(l.height - 1 - y);
+    uint32_t* dst = img->argb.data() + static_cast<size_t>(y) * l.width;
+    for (int x = 0; x < l.width; ++x) {
+      dst[x] = ColourPixel(data, l, row, x);
+      if (l.bits == 32 && (dst[x] >> 24) != 0) anyAlpha = true;
+    }
+  }
+  return anyAlpha;
+}
+
+// The mask says what is transparent: a set bit lets the screen through.
+void ApplyMask(const uint8_t* data, const IconLayout& l, host::Image* img) {
+  for (int y = 0; y < l.height; ++y) {
+    const uint8_t* row = data + l.andAt + l.andStride * static_cast<uint64_t>(l.height - 1 - y);
+    uint32_t* dst = img->argb.data() + static_cast<size_t>(y) * l.width;
+    for (int x = 0; x < l.width; ++x) {
+      const bool transparent = (row[x / 8] >> (7 - x % 8)) & 1;
+      dst[x] = (dst[x] & 0xFFFFFF) | (transparent ? 0u : 0xFF000000u);
+    }
+  }
+}
+
+}  // namespace
+
 bool DecodeIconImage(const uint8_t* data, size_t size, bool cursor, host::Image* out) {
   if (data == nullptr) return false;
   host::Image img;
@@ -78,85 +175,21 @@ bool DecodeIconImage(const uint8_t* data, size_t size, bool cursor, host::Image*
     data += 4;
     size -= 4;
   }
-  if (size < 40) return false;
-  uint32_t headerSize = Le32(data);
-  int32_t width = static_cast<int32_t>(Le32(data + 4));
-  int32_t fullHeight = static_cast<int32_t>(Le32(data + 8));
-  uint16_t planes = Le16(data + 12);
-  uint16_t bits = Le16(data + 14);
-  uint32_t compression = Le32(data + 16);
-  uint32_t clrUsed = Le32(data + 32);
-  // A BITMAPINFOHEADER or one of its longer successors, uncompressed; the
-  // stored height covers the colour rows and the mask.
-  if (headerSize < 40 || headerSize > size || planes != 1 || compression != 0) return false;
-  if (width <= 0 || width > kMaxSide || fullHeight <= 0 || fullHeight > 2 * kMaxSide || fullHeight % 2 != 0) {
-    return false;
+  IconLayout l;
+  if (!ReadIconLayout(data, size, &l)) return false;
+  img.width = l.width;
+  img.height = l.height;
+  img.argb.assign(static_cast<size_t>(l.width) * l.height, 0);
+  const bool anyAlpha = ReadColourRows(data, l, &img);
+  // Without an alpha channel of its own the mask decides; with neither
+  // alpha nor mask the picture is opaque.
+  if ((l.bits != 32 || !anyAlpha) && l.haveMask) {
+    ApplyMask(data, l, &img);
+  } else if (l.bits == 32 && !anyAlpha) {
+    for (uint32_t& px : img.argb) px |= 0xFF000000u;
   }
-  if (bits != 1 && bits != 4 && bits != 8 && bits != 24 && bits != 32) return false;
-  int height = fullHeight / 2;
-  uint64_t colours = 0;
-  if (bits <= 8) {
-    uint64_t maxColours = uint64_t{1} << bits;
-    colours = clrUsed == 0 ? maxColours : clrUsed;
-    if (colours > maxColours) return false;
-  }
-  uint64_t xorStride = (static_cast<uint64_t>(width) * bits + 31) / 32 * 4;
-  uint64_t andStride = (static_cast<uint64_t>(width) + 31) / 32 * 4;
-  uint64_t paletteAt = headerSize;
-  uint64_t xorAt = paletteAt + 4 * colours;
-  uint64_t andAt = xorAt + xorStride * static_cast<uint64_t>(height);
-  uint64_t end = andAt + andStride * static_cast<uint64_t>(height);
-  bool haveMask = end <= size;
-  // A 32-bit image can stand without its mask; every other kind needs it.
-  if (andAt > size || (!haveMask && bits != 32)) return false;
-
-  img.width = width;
-  img.height = height;
-  img.argb.assign(static_cast<size_t>(width) * height, 0);
-  bool anyAlpha = false;
-  for (int y = 0; y < height; ++y) {
-    const uint8_t* row = data + xorAt + xorStride * static_cast<uint64_t>(height - 1 - y);  // bottom row first
-    uint32_t* dst = img.argb.data() + static_cast<size_t>(y) * width;
-    for (int x = 0; x < width; ++x) {
-      uint32_t rgb = 0, alpha = 0xFF;
-      if (bits <= 8) {
-        unsigned index;
-        if (bits == 8) index = row[x];
-        else if (bits == 4) index = (row[x / 2] >> ((x % 2) ? 0 : 4)) & 0xF;
-        else index = (row[x / 8] >> (7 - x % 8)) & 1;
-        if (index < colours) {
-          const uint8_t* c = data + paletteAt + 4 * index;
-          rgb = static_cast<uint32_t>(c[2]) << 16 | static_cast<uint32_t>(c[1]) << 8 | c[0];
-        }
-      } else if (bits == 24) {
-        const uint8_t* p = row + 3 * x;
-        rgb = static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[1]) << 8 | p[0];
-      } else {
-        const uint8_t* p = row + 4 * x;
-        rgb = static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[1]) << 8 | p[0];
-        alpha = p[3];
-        if (alpha != 0) anyAlpha = true;
-      }
-      dst[x] = alpha << 24 | rgb;
-    }
-  }
-  // Without an alpha channel the mask says what is transparent: a set bit
-  // lets the screen through.
-  if ((bits != 32 || !anyAlpha) && haveMask) {
-    for (int y = 0; y < height; ++y) {
-      const uint8_t* row = data + andAt + andStride * static_cast<uint64_t>(height - 1 - y);
-      uint32_t* dst = img.argb.data() + static_cast<size_t>(y) * width;
-      for (int x = 0; x < width; ++x) {
-        bool transparent = (row[x / 8] >> (7 - x % 8)) & 1;
-        dst[x] = (dst[x] & 0xFFFFFF) | (transparent ? 0u : 0xFF000000u);
-      }
-    }
-  }
-  if (bits == 32 && !anyAlpha && !haveMask) {
-    for (uint32_t& px : img.argb) px |= 0xFF000000u;  // neither alpha nor mask: opaque
-  }
-  img.hotspotX = std::min(img.hotspotX, width - 1);
-  img.hotspotY = std::min(img.hotspotY, height - 1);
+  img.hotspotX = std::min(img.hotspotX, l.width - 1);
+  img.hotspotY = std::min(img.hotspotY, l.height - 1);
   *out = std::move(img);
   return true;
 }

@@ -115,75 +115,84 @@ void PushInput(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, uint64_t t
   State().input.push_back(InputMsg{m, shift});
 }
 
+// A key as WM_KEYDOWN or WM_KEYUP. Auto-repeat while the program is busy
+// adds to the waiting message's repeat count instead of queueing more.
+void TranslateKey(HWND hwnd, const host::Event& e) {
+  auto& st = State();
+  const bool down = e.type == host::EventType::KeyDown;
+  const int vk = platform::VkFromHostKey(e.key, (e.mods & host::kModNumLock) != 0);
+  const int dik = platform::DikFromHostKey(e.key);
+  if (vk == 0 && dik == 0) return;
+  if (down && e.repeat && !st.input.empty()) {
+    MSG& last = st.input.back().msg;
+    if (last.message == WM_KEYDOWN && last.wParam == static_cast<WPARAM>(vk) &&
+        (static_cast<uint32_t>(last.lParam) & (1u << 30))) {
+      uint32_t l = static_cast<uint32_t>(last.lParam);
+      WORD count = static_cast<WORD>(l & 0xFFFF);
+      if (count < kMaxRepeatCount) ++count;
+      last.lParam = static_cast<LPARAM>((l & 0xFFFF0000u) | count);
+      return;
+    }
+  }
+  const LPARAM l = down ? KeyLParam(dik, 1, e.repeat, false) : KeyLParam(dik, 1, true, true);
+  PushInput(hwnd, down ? WM_KEYDOWN : WM_KEYUP, static_cast<WPARAM>(vk & 0xFF), l, e.timeMs, st.cursor.x,
+            st.cursor.y, (e.mods & host::kModShift) != 0);
+}
+
+// Only the latest position of a run of moves matters.
+void TranslateMouseMove(HWND hwnd, const host::Event& e) {
+  auto& st = State();
+  st.cursor = POINT{e.x, e.y};
+  LPARAM l = MAKELPARAM(e.x, e.y);
+  WPARAM keys = st.buttonDown ? MK_LBUTTON : 0;
+  if (!st.input.empty() && st.input.back().msg.message == WM_MOUSEMOVE) {
+    MSG& last = st.input.back().msg;
+    last.lParam = l;
+    last.wParam = keys;
+    last.time = static_cast<DWORD>(e.timeMs);
+    last.pt = ScreenPoint(hwnd, e.x, e.y);
+    return;
+  }
+  PushInput(hwnd, WM_MOUSEMOVE, keys, l, e.timeMs, e.x, e.y);
+}
+
+// A press is a double click when the class asks for them and it follows the
+// last press in time and place; a third press starts a new pair.
+void TranslateMouseDown(HWND hwnd, const host::Event& e) {
+  auto& st = State();
+  Window* w = FindWindowByHandle(hwnd);
+  st.cursor = POINT{e.x, e.y};
+  st.buttonDown = true;
+  bool dbl = w && (w->cls.style & CS_DBLCLKS) && st.havePress && st.pressWindow == hwnd &&
+             e.timeMs >= st.pressTime && e.timeMs - st.pressTime <= GetDoubleClickTime() &&
+             std::abs(e.x - st.pressX) <= kDoubleClickHalfBox && std::abs(e.y - st.pressY) <= kDoubleClickHalfBox;
+  if (dbl) {
+    st.havePress = false;
+  } else {
+    st.havePress = true;
+    st.pressTime = e.timeMs;
+    st.pressX = e.x;
+    st.pressY = e.y;
+    st.pressWindow = hwnd;
+  }
+  PushInput(hwnd, dbl ? WM_LBUTTONDBLCLK : WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(e.x, e.y), e.timeMs, e.x, e.y);
+}
+
 void TranslateEvent(const host::Event& e) {
   auto& st = State();
   HWND hwnd = HostWindow();
   if (hwnd == nullptr) return;  // no window to receive it
-  Window* w = FindWindowByHandle(hwnd);
   switch (e.type) {
-    case host::EventType::KeyDown: {
-      const int vk = platform::VkFromHostKey(e.key, (e.mods & host::kModNumLock) != 0);
-      const int dik = platform::DikFromHostKey(e.key);
-      if (vk == 0 && dik == 0) return;
-      if (e.repeat && !st.input.empty()) {
-        // Auto-repeat while the program is busy adds to the waiting
-        // message's repeat count instead of queueing more messages.
-        MSG& last = st.input.back().msg;
-        if (last.message == WM_KEYDOWN && last.wParam == static_cast<WPARAM>(vk) &&
-            (static_cast<uint32_t>(last.lParam) & (1u << 30))) {
-          uint32_t l = static_cast<uint32_t>(last.lParam);
-          WORD count = static_cast<WORD>(l & 0xFFFF);
-          if (count < kMaxRepeatCount) ++count;
-          last.lParam = static_cast<LPARAM>((l & 0xFFFF0000u) | count);
-          return;
-        }
-      }
-      PushInput(hwnd, WM_KEYDOWN, static_cast<WPARAM>(vk & 0xFF), KeyLParam(dik, 1, e.repeat, false), e.timeMs,
-                st.cursor.x, st.cursor.y, (e.mods & host::kModShift) != 0);
+    case host::EventType::KeyDown:
+    case host::EventType::KeyUp:
+      TranslateKey(hwnd, e);
       return;
-    }
-    case host::EventType::KeyUp: {
-      const int vk = platform::VkFromHostKey(e.key, (e.mods & host::kModNumLock) != 0);
-      const int dik = platform::DikFromHostKey(e.key);
-      if (vk == 0 && dik == 0) return;
-      PushInput(hwnd, WM_KEYUP, static_cast<WPARAM>(vk & 0xFF), KeyLParam(dik, 1, true, true), e.timeMs, st.cursor.x,
-                st.cursor.y, (e.mods & host::kModShift) != 0);
+    case host::EventType::MouseMove:
+      TranslateMouseMove(hwnd, e);
       return;
-    }
-    case host::EventType::MouseMove: {
-      st.cursor = POINT{e.x, e.y};
-      LPARAM l = MAKELPARAM(e.x, e.y);
-      WPARAM keys = st.buttonDown ? MK_LBUTTON : 0;
-      if (!st.input.empty() && st.input.back().msg.message == WM_MOUSEMOVE) {
-        // Only the latest position of a run of moves matters.
-        MSG& last = st.input.back().msg;
-        last.lParam = l;
-        last.wParam = keys;
-        last.time = static_cast<DWORD>(e.timeMs);
-        last.pt = ScreenPoint(hwnd, e.x, e.y);
-        return;
-      }
-      PushInput(hwnd, WM_MOUSEMOVE, keys, l, e.timeMs, e.x, e.y);
+    case host::EventType::MouseDown:
+      TranslateMouseDown(hwnd, e);
       return;
-    }
-    case host::EventType::MouseDown: {
-      st.cursor = POINT{e.x, e.y};
-      st.buttonDown = true;
-      bool dbl = w && (w->cls.style & CS_DBLCLKS) && st.havePress && st.pressWindow == hwnd &&
-                 e.timeMs >= st.pressTime && e.timeMs - st.pressTime <= GetDoubleClickTime() &&
-                 std::abs(e.x - st.pressX) <= kDoubleClickHalfBox && std::abs(e.y - st.pressY) <= kDoubleClickHalfBox;
-      if (dbl) {
-        st.havePress = false;  // a third press starts a new pair
-      } else {
-        st.havePress = true;
-        st.pressTime = e.timeMs;
-        st.pressX = e.x;
-        st.pressY = e.y;
-        st.pressWindow = hwnd;
-      }
-      PushInput(hwnd, dbl ? WM_LBUTTONDBLCLK : WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(e.x, e.y), e.timeMs, e.x, e.y);
-      return;
-    }
     case host::EventType::MouseUp:
       st.cursor = POINT{e.x, e.y};
       st.buttonDown = false;

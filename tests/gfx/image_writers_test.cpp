@@ -337,4 +337,41 @@ TEST_F(ImageWriters, JpegDecodedIntoTheTextureMatchesTheUsualRoad) {
   EXPECT_EQ(said, "D3DX: JPEG: Premature end of JPEG file\r\nD3DX: Unsupported file format\r\n");
 }
 
+std::vector<BYTE> JpegFixture(const char* name) {
+  const char* source = std::getenv("VELMORA_SOURCE_DIR");
+  const std::filesystem::path folder = std::filesystem::path(source ? source : ".") / "tests/data/images/jpeg";
+  std::ifstream in(folder / name, std::ios::binary);
+  return std::vector<BYTE>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// The decode-into-level shortcut answers as the usual order would: a
+// reserved filter bit is refused, and a corrupt body is the decoder's error
+// even when the texture could not have been made either.
+TEST_F(ImageWriters, JpegShortcutGivesTheAnswersOfTheUsualOrder) {
+  const std::vector<BYTE> good = JpegFixture("pil-420.jpg"), bad = JpegFixture("xtr-truncated-half.jpg");
+  ASSERT_FALSE(good.empty());
+  ASSERT_FALSE(bad.empty());
+  auto create = [&](const std::vector<BYTE>& bytes, DWORD filter, IDirect3DTexture9** texture) {
+    return D3DXCreateTextureFromFileInMemoryEx(device_, bytes.data(), UINT(bytes.size()), D3DX_DEFAULT_NONPOW2,
+                                               D3DX_DEFAULT_NONPOW2, 1, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, filter,
+                                               D3DX_FILTER_NONE, 0, nullptr, nullptr, texture);
+  };
+  IDirect3DTexture9* texture = nullptr;
+  const size_t before = host_.DebugText().size();
+  EXPECT_EQ(create(good, D3DX_FILTER_NONE | 0x00400000u, &texture), D3DERR_INVALIDCALL);
+  EXPECT_EQ(texture, nullptr);
+  EXPECT_NE(host_.DebugText().find("Invalid image filter", before), std::string::npos);
+
+  const char* kCreate = "IDirect3DDevice9.CreateTexture";
+  host_.FailAt(kCreate, host_.CallCount(kCreate) + 1);
+  EXPECT_EQ(create(bad, D3DX_FILTER_NONE, &texture), D3DXERR_INVALIDDATA);
+  EXPECT_EQ(texture, nullptr);
+  host_.FailAt(kCreate, host_.CallCount(kCreate) + 1);
+  const HRESULT refused = create(good, D3DX_FILTER_NONE, &texture);
+  EXPECT_TRUE(FAILED(refused) && refused != D3DXERR_INVALIDDATA) << std::hex << refused;
+  EXPECT_EQ(texture, nullptr);
+  ASSERT_EQ(create(good, D3DX_FILTER_NONE, &texture), S_OK);
+  texture->Release();
+}
+
 }  // namespace

@@ -193,6 +193,41 @@ TEST_P(SpriteDraw, ViewportChangedBetweenDrawsIsHonoured) {
   EXPECT_EQ(FramePixel(frame, 42, 42), 0xFFFFFFu);
 }
 
+TEST_P(SpriteDraw, EmptyViewportDrawsNothingAndKeepsTheMatrixFinite) {
+  const D3DXVECTOR2 at{20, 20};
+  for (const D3DVIEWPORT9 vp : {D3DVIEWPORT9{10, 10, 0, 300, 0.0f, 1.0f}, D3DVIEWPORT9{10, 10, 300, 0, 0.0f, 1.0f},
+                                D3DVIEWPORT9{0, 0, 0, 0, 0.0f, 1.0f}}) {
+    ASSERT_EQ(device_->SetViewport(&vp), S_OK);
+    EXPECT_EQ(sprite_->Draw(texture_, nullptr, nullptr, nullptr, 0.0f, &at, 0xFFFFFFFF), S_OK);
+    ASSERT_EQ(sprite_->Begin(), S_OK);
+    D3DMATRIX world{};
+    ASSERT_EQ(device_->GetTransform(D3DTS_WORLD, &world), S_OK);
+    for (int r = 0; r < 4; ++r)
+      for (int c = 0; c < 4; ++c) EXPECT_TRUE(std::isfinite(world.m[r][c])) << r << "," << c;
+    EXPECT_EQ(sprite_->Draw(texture_, nullptr, nullptr, nullptr, 0.0f, &at, 0xFFFFFFFF), S_OK);
+    EXPECT_EQ(sprite_->End(), S_OK);
+  }
+  const auto& frame = ShowFrame(device_, host_);
+  for (int y = 0; y < 40; ++y)
+    for (int x = 0; x < 40; ++x) ASSERT_EQ(FramePixel(frame, x, y), 0xFFFFFFu) << x << "," << y;
+}
+
+TEST_P(SpriteDraw, CornerAtInfinityLeavesTheQuadUndrawn) {
+  // w = x / 16 + y / 8: the corner at the origin has w = 0, every other a
+  // finite place; a fan through a point at infinity covers nothing.
+  D3DXMATRIX m;
+  D3DXMatrixIdentity(&m);
+  m._14 = 1.0f / 16.0f;
+  m._24 = 1.0f / 8.0f;
+  m._44 = 0.0f;
+  m._41 = 30.0f;
+  m._42 = 30.0f;
+  EXPECT_EQ(sprite_->DrawTransform(texture_, nullptr, &m, 0xFFFFFFFF), S_OK);
+  const auto& frame = ShowFrame(device_, host_);
+  for (int y = 0; y < 120; ++y)
+    for (int x = 0; x < 120; ++x) ASSERT_EQ(FramePixel(frame, x, y), 0xFFFFFFu) << x << "," << y;
+}
+
 TEST_P(SpriteDraw, ColourModulatesTheTexture) {
   IDirect3DTexture9* white = MakeBlockTexture(device_, 1, 1, [](UINT, UINT) { return 0xFFFFFFFFu; });
   ASSERT_NE(white, nullptr);

@@ -111,11 +111,15 @@ TEST(SpriteMatrix, TransformCoordDividesByW) {
   EXPECT_FLOAT_EQ(p.x, 3.0f);
   EXPECT_FLOAT_EQ(p.y, 3.0f);
 
-  // A w of 0 yields finite values, not infinities.
+  // A w of 0 is a point at infinity: signed infinities, and NaN where the
+  // numerator is 0 as well.
   m._44 = 0.0f;
   m._41 = 0.0f;
-  p = Apply(m, 2.0f, 6.0f);
-  EXPECT_TRUE(std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z));
+  m._43 = 0.0f;
+  p = Apply(m, 2.0f, -6.0f);
+  EXPECT_TRUE(std::isinf(p.x) && p.x > 0.0f);
+  EXPECT_TRUE(std::isinf(p.y) && p.y < 0.0f);
+  EXPECT_TRUE(std::isnan(p.z));
 }
 
 TEST(SpriteMatrix, NullArgumentsAreHarmless) {

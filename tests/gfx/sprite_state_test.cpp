@@ -271,6 +271,19 @@ TEST_P(SpriteState, OnLostDeviceInsideAPairLeavesEndHarmless) {
   EXPECT_EQ(sprite_->Draw(texture_, nullptr, nullptr, nullptr, 0.0f, nullptr, 0xFFFFFFFF), S_OK);
 }
 
+TEST_P(SpriteState, EndEndsThePairEvenWhenTheRestoreIsRefused) {
+  ASSERT_EQ(sprite_->Begin(), S_OK);
+  // While a state block is recorded the device refuses to apply one.
+  ASSERT_EQ(device_->BeginStateBlock(), S_OK);
+  EXPECT_EQ(sprite_->End(), S_OK);
+  IDirect3DStateBlock9* recorded = nullptr;
+  ASSERT_EQ(device_->EndStateBlock(&recorded), S_OK);
+  if (recorded) recorded->Release();
+  EXPECT_EQ(sprite_->End(), D3DERR_INVALIDCALL);
+  EXPECT_EQ(sprite_->Begin(), S_OK);
+  EXPECT_EQ(sprite_->End(), S_OK);
+}
+
 INSTANTIATE_TEST_SUITE_P(Profiles, SpriteState, ::testing::Values("default", "untransformed", "noblend"));
 
 }  // namespace

@@ -400,6 +400,51 @@ TEST_F(TextureCreate, KeyedDirectColourImagesAskForAnAlphaFormat) {
   }
 }
 
+TEST_F(TextureCreate, KeyedSixteenBitPerChannelRgbAsksForAnAlphaFormatToo) {
+  StartDevice("default");
+  // A 2 x 1 P6 of 16-bit samples: black, then white.
+  std::string ppm = "P6\n2 1\n65535\n";
+  ppm.append(6, '\0');
+  ppm.append(6, '\xFF');
+  const std::vector<BYTE> bytes(ppm.begin(), ppm.end());
+  IDirect3DTexture9* texture = nullptr;
+  ASSERT_EQ(CreateFromBytes(bytes, 2, 1, 1, D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_FILTER_NONE, D3DX_FILTER_NONE,
+                            kGameKey, &texture),
+            S_OK);
+  D3DSURFACE_DESC desc{};
+  texture->GetLevelDesc(0, &desc);
+  EXPECT_EQ(desc.Format, D3DFMT_A8R8G8B8);
+  const std::vector<uint32_t> pixels = Level(texture, 0);
+  ASSERT_EQ(pixels.size(), 2u);
+  EXPECT_EQ(pixels[0], 0x00000000u) << "the keyed black is transparent";
+  EXPECT_EQ(pixels[1], 0xFFFFFFFFu);
+  texture->Release();
+}
+
+TEST_F(TextureCreate, AFilterWithReservedBitsIsRefusedOnEveryRoad) {
+  StartDevice("default");
+  const std::vector<BYTE> bytes =
+      DirectColourBitmap(32, [](std::vector<BYTE>& o, BYTE r, BYTE g, BYTE b) { o.insert(o.end(), {b, g, r, 0}); });
+  // X8R8G8B8 at the image's own size is copied as it stands; R5G6B5 goes
+  // through the level loader. Either way the word is checked.
+  for (D3DFORMAT format : {D3DFMT_X8R8G8B8, D3DFMT_A8R8G8B8, D3DFMT_R5G6B5}) {
+    SCOPED_TRACE(format);
+    IDirect3DTexture9* texture = nullptr;
+    ASSERT_EQ(CreateFromBytes(bytes, 2, 2, 1, format, D3DPOOL_MANAGED, D3DX_FILTER_NONE, D3DX_FILTER_NONE, 0, &texture),
+              S_OK);
+    texture->Release();
+    texture = nullptr;
+    for (DWORD reserved : {0x00400000u, 0x80000000u}) {
+      const size_t before = host_.DebugText().size();
+      EXPECT_EQ(CreateFromBytes(bytes, 2, 2, 1, format, D3DPOOL_MANAGED, D3DX_FILTER_NONE | reserved, D3DX_FILTER_NONE,
+                                0, &texture),
+                D3DERR_INVALIDCALL);
+      EXPECT_EQ(texture, nullptr);
+      EXPECT_NE(host_.DebugText().find("Invalid image filter", before), std::string::npos);
+    }
+  }
+}
+
 TEST_F(TextureCreate, GreyRampPaletteIsReadAsLuminance) {
   StartDevice("default");
   Bitmap b = MakeBitmap(16, 16, 8);
