@@ -13,14 +13,15 @@ endfunction()
 
 # velmora_fuzz_target(NAME SOURCE LIBS ...): with VELMORA_FUZZ a libFuzzer
 # binary; always a CTest that replays every file kept in
-# tests/fuzz/regressions/NAME/ through the same entry point.
+# tests/fuzz/regressions/NAME/ and the seed corpus tests/fuzz/corpus/NAME/
+# through the same entry point (under the sanitizers in the asan preset).
 function(velmora_fuzz_target name source)
   cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
   set(corpus ${PROJECT_SOURCE_DIR}/tests/fuzz/regressions/${name})
   add_executable(${name}_regress ${source} ${PROJECT_SOURCE_DIR}/tests/fuzz/replay_main.cpp)
   target_link_libraries(${name}_regress PRIVATE ${ARG_LIBS})
   target_include_directories(${name}_regress PRIVATE ${PROJECT_SOURCE_DIR})
-  add_test(NAME fuzz_regress.${name} COMMAND ${name}_regress ${corpus})
+  add_test(NAME fuzz_regress.${name} COMMAND ${name}_regress ${corpus} ${PROJECT_SOURCE_DIR}/tests/fuzz/corpus/${name})
   if(VELMORA_FUZZ)
     add_executable(${name} ${source})
     target_link_libraries(${name} PRIVATE ${ARG_LIBS})

@@ -75,7 +75,8 @@ HRESULT DecodeDds(DecodedImage* image, const BYTE* data, size_t size) {
     const DWORD dimension = Read32(x + 4);
     const DWORD misc = Read32(x + 8);
     const DWORD arraySize = Read32(x + 12);
-    if (arraySize != 1) return Refuse("texture arrays are not supported");
+    // Writers that leave the field unset store 0; it means one texture.
+    if (arraySize > 1) return Refuse("texture arrays are not supported");
     cube = (misc & 0x4) != 0;
     if (cube) faceFlags = kDdsCaps2AllFaces;
     volume = dimension == 4;

@@ -71,11 +71,18 @@ D3DFORMAT FormatFromDds(const DdsPixelFormat& pf) {
     return D3DFMT_UNKNOWN;
   }
   const DWORD kind = Kind(pf.flags);
-  // Alpha masks count only when the record says it has alpha.
+  // Only the masks the record's kind uses count; writers leave stale values
+  // in the others. Alpha counts only when the record says it has alpha;
+  // luminance is read from the red mask alone; an alpha-only record has no
+  // colour masks.
   const DWORD alpha = (pf.flags & (kDdpfAlphaPixels | kDdpfAlpha)) || kind == kDdpfBumpDuDv ? pf.alpha : 0;
+  const bool colour = kind == kDdpfRgb || kind == kDdpfBumpDuDv;
+  const DWORD red = kind == kDdpfAlpha ? 0 : pf.red;
+  const DWORD green = colour ? pf.green : 0;
+  const DWORD blue = colour ? pf.blue : 0;
   for (const MaskRow& row : kMaskRows) {
-    if (row.flags == kind && row.bits == pf.bits && row.red == pf.red && row.green == pf.green &&
-        row.blue == pf.blue && row.alpha == alpha)
+    if (row.flags == kind && row.bits == pf.bits && row.red == red && row.green == green && row.blue == blue &&
+        row.alpha == alpha)
       return row.format;
   }
   return D3DFMT_UNKNOWN;

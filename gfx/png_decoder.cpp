@@ -2,7 +2,9 @@
 // depth, interlaced or not, palettes with tRNS, grey and RGB with tRNS.
 //
 // Values are kept as stored: no gamma correction on load. A CRC error in
-// any chunk, or a bad zlib stream or checksum, refuses the file. Output
+// any chunk up to IEND (the last IDAT included, which libspng may finish
+// the picture without checking), or a bad zlib stream or checksum, refuses
+// the file, and the report names the chunk. Output
 // formats: 8-bit palettes to P8 (tRNS alpha in the palette), smaller ones
 // to A8R8G8B8; grey to L8, or A8L8 with alpha or tRNS; colour to R8G8B8, or
 // A8R8G8B8 with alpha or tRNS; 16-bit channels to L16, the 16-bit
@@ -28,6 +30,57 @@ struct ContextFree {
   void operator()(spng_ctx* ctx) const { spng_ctx_free(ctx); }
 };
 using Context = std::unique_ptr<spng_ctx, ContextFree>;
+
+// CRC-32 of the PNG chunks (polynomial 0xEDB88320), eight bytes a step.
+struct CrcTables {
+  uint32_t t[8][256];
+  constexpr CrcTables() : t{} {
+    for (uint32_t i = 0; i < 256; ++i) {
+      uint32_t c = i;
+      for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+      t[0][i] = c;
+    }
+    for (uint32_t i = 0; i < 256; ++i) {
+      for (int s = 1; s < 8; ++s) t[s][i] = (t[s - 1][i] >> 8) ^ t[0][t[s - 1][i] & 0xFF];
+    }
+  }
+};
+constexpr CrcTables kCrc;
+
+uint32_t Crc32(const BYTE* p, size_t n) {
+  uint32_t c = 0xFFFFFFFFu;
+  for (; n >= 8; n -= 8, p += 8) {
+    const uint32_t lo = c ^ (uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24);
+    c = kCrc.t[7][lo & 0xFF] ^ kCrc.t[6][(lo >> 8) & 0xFF] ^ kCrc.t[5][(lo >> 16) & 0xFF] ^ kCrc.t[4][lo >> 24] ^
+        kCrc.t[3][p[4]] ^ kCrc.t[2][p[5]] ^ kCrc.t[1][p[6]] ^ kCrc.t[0][p[7]];
+  }
+  while (n-- > 0) c = kCrc.t[0][(c ^ *p++) & 0xFF] ^ (c >> 8);
+  return c ^ 0xFFFFFFFFu;
+}
+
+uint32_t ReadBig32(const BYTE* p) {
+  return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | uint32_t{p[3]};
+}
+
+// Checks the CRC of every whole chunk from the signature to IEND; a chunk
+// cut short by the end of the data is left to libspng, which refuses it.
+// On a mismatch names the chunk in `name` (four letters) and returns false.
+bool ChunkCrcsMatch(const BYTE* data, size_t size, char name[5]) {
+  size_t at = 8;
+  while (size - at >= 12) {
+    const uint32_t length = ReadBig32(data + at);
+    if (length > size - at - 12) return true;
+    const BYTE* type = data + at + 4;
+    if (Crc32(type, 4 + size_t{length}) != ReadBig32(type + 4 + length)) {
+      for (int i = 0; i < 4; ++i) name[i] = (type[i] >= 0x20 && type[i] < 0x7F) ? static_cast<char>(type[i]) : '?';
+      name[4] = '\0';
+      return false;
+    }
+    if (std::memcmp(type, "IEND", 4) == 0) return true;
+    at += 12 + size_t{length};
+  }
+  return true;
+}
 
 HRESULT Refuse(int error) {
   DebugReport(0, "PNG: %s", spng_strerror(error));
@@ -126,6 +179,12 @@ HRESULT DecodePng(DecodedImage* image, const BYTE* data, size_t size) {
   image->slicePitch = image->rowPitch * ihdr.height;
   image->resourceType = D3DRTYPE_TEXTURE;
   if (!image->loadPixels) return S_OK;
+
+  char badChunk[5];
+  if (!ChunkCrcsMatch(data, size, badChunk)) {
+    DebugReport(0, "PNG: CRC error in chunk %s", badChunk);
+    return E_FAIL;
+  }
 
   size_t decodedBytes = 0;
   r = spng_decoded_image_size(ctx.get(), plan.fmt, &decodedBytes);

@@ -6,6 +6,17 @@
 // The result is always an owned buffer, top row first: P8 with a 256-entry
 // palette, X1R5G5B5 / A1R5G5B5, R8G8B8, X8R8G8B8 / A8R8G8B8 (the alpha
 // formats when the descriptor's alpha-bit count says so), or L8.
+//
+// Attribute (alpha) bits. Many writers set the descriptor's alpha-bit count
+// of a 16-bit picture without meaning it and leave every attribute bit 0,
+// which read as alpha would make the picture invisible. So:
+//  - a TGA 2.0 extension area whose attribute type is 0 (no alpha), 1 or 2
+//    (undefined, ignore or keep) makes the picture opaque: the X formats, at
+//    every depth, and map entries opaque;
+//  - otherwise a 16-bit picture (or 16-bit colour map) whose attribute bits
+//    are all 0 is read as opaque: a picture that is wholly transparent is
+//    far less likely than a writer that left the bit unset. One set bit
+//    anywhere means the bits are alpha, and they are kept as they are.
 // Depends on: gfx/image_decoders.h, gfx/debug_report.h.
 #include <cstdint>
 #include <cstring>
@@ -19,6 +30,20 @@ namespace {
 constexpr size_t kHeaderSize = 18;
 
 uint16_t Read16(const BYTE* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+uint32_t Read32(const BYTE* p) { return Read16(p) | uint32_t{Read16(p + 2)} << 16; }
+
+// Attribute type of the TGA 2.0 extension area, or -1 when the file has no
+// footer or no (whole) extension area.
+int ExtensionAttributeType(const BYTE* data, size_t size) {
+  constexpr size_t kFooter = 26, kExtension = 495;
+  static const char kSignature[] = "TRUEVISION-XFILE.";  // with its '\0', 18 bytes
+  if (size < kHeaderSize + kFooter) return -1;
+  const BYTE* footer = data + size - kFooter;
+  if (std::memcmp(footer + 8, kSignature, sizeof kSignature) != 0) return -1;
+  const uint64_t at = Read32(footer);
+  if (at < kHeaderSize || at + kExtension > size - kFooter || Read16(data + at) < kExtension) return -1;
+  return data[at + kExtension - 1];
+}
 
 HRESULT Refuse(const char* why) {
   DebugReport(0, "TGA: %s", why);
@@ -41,6 +66,14 @@ PALETTEENTRY MapEntry(const BYTE* p, UINT bits, bool alpha) {
     default:
       return PALETTEENTRY{p[2], p[1], p[0], alpha ? p[3] : BYTE{255}};
   }
+}
+
+// A1R5G5B5 pixels with no attribute bit set anywhere become opaque.
+void SetAttributeBitsIfAllClear(BYTE* pixels, size_t count) {
+  for (size_t i = 0; i < count; ++i) {
+    if (pixels[2 * i + 1] & 0x80) return;
+  }
+  for (size_t i = 0; i < count; ++i) pixels[2 * i + 1] |= 0x80;
 }
 
 }  // namespace
@@ -73,7 +106,11 @@ HRESULT DecodeTga(DecodedImage* image, const BYTE* data, size_t size) {
   if (!depthOk || width == 0 || height == 0) return E_FAIL;
 
   const bool rle = (imageType & 0x08) != 0;
-  const UINT alphaBits = descriptor & 0x0F;
+  const int attributeType = ExtensionAttributeType(data, size);
+  const bool saidOpaque = attributeType >= 0 && attributeType <= 2;
+  const UINT alphaBits = saidOpaque ? 0 : descriptor & 0x0F;
+  // Whether all-zero 16-bit attribute bits are to be read as opaque.
+  const bool guessOpaque16 = attributeType < 0 && alphaBits != 0;
   const bool rightToLeft = (descriptor & 0x10) != 0;
   const bool topDown = (descriptor & 0x20) != 0;
   const UINT pixelBytes = (pixelBits + 7) / 8;
@@ -125,6 +162,13 @@ HRESULT DecodeTga(DecodedImage* image, const BYTE* data, size_t size) {
       if (index > 255) break;
       palette[index] = MapEntry(data + mapStart + uint64_t{i} * mapEntryBytes, mapEntryBits, alphaBits != 0);
     }
+    if (guessOpaque16 && mapEntryBits == 16) {
+      bool anyAlpha = false;
+      for (UINT i = 0; i < 256; ++i) anyAlpha = anyAlpha || palette[i].peFlags != 0;
+      if (!anyAlpha) {
+        for (UINT i = 0; i < 256; ++i) palette[i].peFlags = 255;
+      }
+    }
   }
 
   BYTE* out = AllocateImageBytes(image->slicePitch);
@@ -158,10 +202,9 @@ HRESULT DecodeTga(DecodedImage* image, const BYTE* data, size_t size) {
       place(pos);
       pos += pixelBytes;
     }
-    return S_OK;
   }
   // Packets may run across rows; one that runs past the picture is cut.
-  while (stored < pixelCount) {
+  while (rle && stored < pixelCount) {
     if (pos >= end) return Refuse("run-length data truncated");
     const BYTE header = *pos++;
     const UINT count = (header & 0x7F) + 1u;
@@ -178,6 +221,7 @@ HRESULT DecodeTga(DecodedImage* image, const BYTE* data, size_t size) {
       }
     }
   }
+  if (guessOpaque16 && format == D3DFMT_A1R5G5B5) SetAttributeBitsIfAllClear(out, size_t(pixelCount));
   return S_OK;
 }
 

@@ -42,22 +42,7 @@ for _ in $(seq 100); do
 done
 [ -n "$window" ] || { echo "FAIL: no VELMORA window" >&2; exit 1; }
 echo "VELMORA window $window is up"
-python3 - "$display" "$window" <<'PY'
-import ctypes, sys
-x11 = ctypes.CDLL("libX11.so.6"); xtst = ctypes.CDLL("libXtst.so.6")
-x11.XOpenDisplay.restype = ctypes.c_void_p
-x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
-x11.XSetInputFocus.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_ulong]
-x11.XKeysymToKeycode.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
-x11.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
-xtst.XTestFakeKeyEvent.argtypes = [ctypes.c_void_p, ctypes.c_uint, ctypes.c_int, ctypes.c_ulong]
-d = x11.XOpenDisplay(sys.argv[1].encode())
-x11.XSetInputFocus(d, int(sys.argv[2], 16), 2, 0)
-escape = x11.XKeysymToKeycode(d, 0xFF1B)
-for down in (1, 0):
-    xtst.XTestFakeKeyEvent(d, escape, down, 0)
-    x11.XSync(d, 0)
-PY
+python3 "$(dirname "$0")/press_key.py" "$display" "$window"
 status=0
 wait "$game" || status=$?
 echo "velmora exited with $status"

@@ -14,7 +14,14 @@ and fails (exit 1, one line per fault) when one of them:
     host/web;
   - declares into another layer's namespace (a self-made declaration of
     host::ShouldFail in gfx/ passes every include rule but is the same
-    upward arrow);
+    upward arrow); the table below names the owners of the layers' own
+    namespaces, and any other belongs to the layer that declares into it
+    in the most files;
+  - in tools/ (process entries of their own, like entry/): includes SDL,
+    X11 or the browser outside the one benchmark that measures SDL itself;
+  - in tests/: includes a layer above the one its folder tests (tests/gfx
+    may reach gfx/ and everything below, not devices/); SDL and X11 only in
+    the host's tests and in the tests that drive the whole program;
   - names a Windows constant in host/ (VK_, DIK_, MB_, ID...): the host
     speaks its own key codes and dialog fields, the platform maps them.
 The build enforces the include rules too (each library sees only its own
@@ -26,16 +33,32 @@ import re
 import sys
 
 # Bottom up; a layer may include its own folder and any layer below it.
-LAYERS = ["host", "platform", "gfx", "devices", "game", "app", "entry"]
+# tools/ sits on top: its programs put the layers together as entry/ does.
+LAYERS = ["host", "platform", "gfx", "devices", "game", "app", "entry", "tools"]
 RANK = {name: i for i, name in enumerate(LAYERS)}
-# Namespaces a layer owns; no other layer may declare into them.
-NAMESPACE_OWNERS = {"host": "host", "platform": "platform", "d3d9": "platform", "dsound": "platform",
-                    "gfx": "gfx", "entry": "entry"}
+# Namespaces a layer owns whoever else declares into them.
+NAMESPACE_OWNERS = {"host": "host", "platform": "platform", "d3d9": "platform", "d3d9sw": "platform",
+                    "dsound": "platform", "gfx": "gfx", "entry": "entry", "replay": "tools",
+                    "assetgen": "tools", "image_tool": "tools"}
+# Names any folder may use for its own inner parts.
+SHARED_NAMESPACES = {"detail", "std"}
+# The layer each folder of tests/ tests: it may reach that layer and those
+# below. The application runs only under the program runner, so its tests
+# start it through entry/. Folders not listed (end-to-end, fuzzing,
+# installation) test the whole program and may reach everything.
+TEST_LAYER = {"host": "host", "win32": "platform", "d3d9": "platform", "dinput": "platform", "dsound": "platform",
+              "gfx": "gfx", "sound": "devices", "game": "game", "app": "entry", "entry": "entry",
+              "assets": "entry", "tools": "tools"}
+# Outside host/sdl, SDL and X11 are for the benchmark that compares the
+# device with SDL's own renderer, the host's tests and the tests that
+# drive the program through a real X server.
+SDL_ELSEWHERE = ("tools/bench_device/",)
 HOST_ONLY_SYSTEM = re.compile(r"^(SDL2?/|SDL[_.]|X11/)")
 WEB_ONLY_SYSTEM = re.compile(r"^emscripten[/.]")
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]')
 WINDOWS_NAME = re.compile(r"\b(VK|DIK|MB)_[A-Z0-9_]+\b|\bID(OK|CANCEL|YES|NO|ABORT|RETRY|IGNORE)\b")
-NAMESPACE = re.compile(r"^\s*namespace\s+([A-Za-z_][A-Za-z0-9_]*)")
+# A declaration, not an alias (namespace fs = std::filesystem).
+NAMESPACE = re.compile(r"^\s*namespace\s+([A-Za-z_][A-Za-z0-9_]*)\s*(?:\{|::|$)")
 SOURCE_SUFFIXES = (".h", ".hpp", ".cpp", ".cc", ".c", ".inc")
 
 
@@ -43,6 +66,8 @@ def area_of(path):
     """Layer and part of a repository-relative path: ('host', 'sdl'),
     ('platform', 'include'), ('gfx', ''), or (None, '') outside the layers."""
     parts = path.split("/")
+    if parts[0] == "tests":
+        return "tests", parts[1] if len(parts) > 2 else ""
     if parts[0] not in RANK:
         return None, ""
     if parts[0] in ("host", "platform") and len(parts) > 2:
@@ -63,26 +88,46 @@ def resolve(root, source_dir, bracket, name):
     return None
 
 
+def test_include_fault(part, to_layer):
+    tested = TEST_LAYER.get(part)
+    if tested is not None and to_layer != "tests" and RANK[to_layer] > RANK[tested]:
+        return f"{to_layer}/ is above {tested}/, the layer tests/{part} tests"
+    return None
+
+
 def include_fault(source, target):
     layer, part = area_of(source)
     to_layer, to_part = area_of(target)
     if to_layer is None:
         return None
+    if layer == "tests":
+        return test_include_fault(part, to_layer)
+    if to_layer == "tests":
+        return None if layer == "tools" else f"tests/ is above {layer}/"
     if RANK[to_layer] > RANK[layer]:
         return f"{to_layer}/ is above {layer}/"
+    entries = ("entry", "tools")
     if to_layer == "host" and layer != "host":
-        if to_part and layer != "entry":
+        if to_part and layer not in entries:
             return f"a host implementation (host/{to_part}) is for entry/ only"
-        if layer not in ("platform", "entry"):
+        if layer not in ("platform",) + entries:
             return "host/ is reached from above platform/"
     if to_layer == "host" and layer == "host" and to_part and to_part != part:
         return f"host/{part or 'host.h'} reaches into host/{to_part}"
-    if to_layer == "platform" and layer not in ("platform", "entry") and to_part != "include":
+    if to_layer == "platform" and layer not in ("platform",) + entries and to_part != "include":
         return "an inner platform header; the layers above see only platform/include"
     return None
 
 
-def check_file(root, path, faults):
+def sdl_allowed(path, layer, part):
+    if layer == "host":
+        return part == "sdl"
+    if layer == "tests":
+        return TEST_LAYER.get(part, "host") == "host"
+    return path.startswith(SDL_ELSEWHERE)
+
+
+def check_file(root, path, owners, faults):
     layer, part = area_of(path)
     with open(os.path.join(root, path), encoding="utf-8", errors="replace") as f:
         lines = f.read().splitlines()
@@ -102,7 +147,7 @@ def check_file(root, path, faults):
         m = INCLUDE.match(text)
         if m:
             bracket, name = m.groups()
-            if HOST_ONLY_SYSTEM.match(name) and not (layer == "host" and part == "sdl"):
+            if HOST_ONLY_SYSTEM.match(name) and not sdl_allowed(path, layer, part):
                 faults.append(f"{where}: includes <{name}>: SDL and X11 belong to host/sdl")
                 continue
             if WEB_ONLY_SYSTEM.match(name) and not (layer == "host" and part == "web"):
@@ -121,22 +166,47 @@ def check_file(root, path, faults):
                 faults.append(f"{where}: names {w.group(0)}: the host speaks its own codes, the platform maps them")
         m = NAMESPACE.match(text)
         if m:
-            owner = NAMESPACE_OWNERS.get(m.group(1))
+            owner = owners.get(m.group(1))
             if owner is not None and owner != layer:
                 faults.append(f"{where}: declares into namespace {m.group(1)}, which belongs to {owner}/")
+
+
+def sources(root):
+    """Repository-relative source paths, layer by layer from the bottom, then tests/."""
+    for top in LAYERS + ["tests"]:
+        for directory, dirs, files in os.walk(os.path.join(root, top)):
+            dirs.sort()
+            for name in sorted(files):
+                if name.endswith(SOURCE_SUFFIXES):
+                    yield os.path.relpath(os.path.join(directory, name), root)
+
+
+def namespace_owners(root, paths):
+    """Each namespace to its owner: from the table, or else the layer that
+    declares into it in the most files (the lower one on a tie)."""
+    counts = {}
+    for path in paths:
+        layer, _ = area_of(path)
+        if layer not in RANK:
+            continue
+        with open(os.path.join(root, path), encoding="utf-8", errors="replace") as f:
+            names = {m.group(1) for m in map(NAMESPACE.match, f) if m}
+        for name in names - SHARED_NAMESPACES:
+            counts.setdefault(name, {}).setdefault(layer, 0)
+            counts[name][layer] += 1
+    owners = {name: max(by_layer, key=lambda l: (by_layer[l], -RANK[l])) for name, by_layer in counts.items()}
+    owners.update(NAMESPACE_OWNERS)
+    return owners
 
 
 def main():
     root = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), ".."))
     faults = []
-    checked = 0
-    for layer in LAYERS:
-        for directory, dirs, files in os.walk(os.path.join(root, layer)):
-            dirs.sort()
-            for name in sorted(files):
-                if name.endswith(SOURCE_SUFFIXES):
-                    check_file(root, os.path.relpath(os.path.join(directory, name), root), faults)
-                    checked += 1
+    paths = list(sources(root))
+    owners = namespace_owners(root, paths)
+    for path in paths:
+        check_file(root, path, owners, faults)
+    checked = len(paths)
     for fault in faults:
         print(fault)
     if faults:

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Serves the browser build (build/web, made by `cmake --preset web &&
 # cmake --build --preset web`) on this machine only, and says where to look.
+# Files go out precompressed (brotli or gzip, as the browser accepts).
 # Usage: scripts/serve-web.sh [PORT]   (default 8080)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -11,5 +12,4 @@ if [ ! -f "$dir/velmora.html" ]; then
   echo "  scripts/setup.sh web && cmake --preset web && cmake --build --preset web"
   exit 1
 fi
-echo "VELMORA: open http://127.0.0.1:$port/velmora.html (Ctrl+C stops the server)"
-exec python3 -m http.server "$port" --bind 127.0.0.1 --directory "$dir"
+exec python3 scripts/web_server.py "$dir" "$port"

@@ -19,6 +19,7 @@
 #include "host/sdl/key_mapping.h"
 #include "host/sdl/letterbox.h"
 #include "host/sdl/profile_ini.h"
+#include "host/shown_frame.h"
 #include "host/sdl/renderer_choice.h"
 #include "host/sdl/x11_keymap.h"
 #include "host/sdl/x11_window.h"
@@ -105,17 +106,6 @@ const char* GlRendererName(SDL_Renderer* renderer) {
   using GetString = const unsigned char* (*)(unsigned);
   auto getString = reinterpret_cast<GetString>(SDL_GL_GetProcAddress("glGetString"));
   return getString ? reinterpret_cast<const char*>(getString(kGlRenderer)) : nullptr;
-}
-
-// Whether `pixels` hold the same picture as `shown` (tightly packed).
-bool SameFrame(const std::vector<uint32_t>& shown, const uint32_t* pixels, int width, int height, int pitchBytes) {
-  const size_t row = static_cast<size_t>(width);
-  if (shown.size() != row * static_cast<size_t>(height)) return false;
-  const auto* bytes = reinterpret_cast<const uint8_t*>(pixels);
-  for (int y = 0; y < height; ++y) {
-    if (std::memcmp(shown.data() + row * y, bytes + static_cast<size_t>(y) * pitchBytes, row * 4) != 0) return false;
-  }
-  return true;
 }
 
 void AudioCallback(void* user, Uint8* stream, int len) {
@@ -583,16 +573,11 @@ void SdlHost::Present(const uint32_t* pixels, int width, int height, int pitchBy
   // The window already shows it (and shows it again when exposed, resized
   // or switched to fullscreen).
   if (impl_->haveFrame && impl_->texture && impl_->textureW == width && impl_->textureH == height &&
-      SameFrame(impl_->shown, pixels, width, height, pitchBytes)) {
+      SameFrame(impl_->shown, impl_->textureW, pixels, width, height, pitchBytes)) {
     return;
   }
   if (!Upload(*impl_, pixels, width, height, pitchBytes)) return;
-  const size_t row = static_cast<size_t>(width);
-  const auto* bytes = reinterpret_cast<const uint8_t*>(pixels);
-  impl_->shown.resize(row * static_cast<size_t>(height));
-  for (int y = 0; y < height; ++y) {
-    std::memcpy(impl_->shown.data() + row * y, bytes + static_cast<size_t>(y) * pitchBytes, row * 4);
-  }
+  KeepFrame(&impl_->shown, pixels, width, height, pitchBytes);
   ShowLastFrame();
 }
 

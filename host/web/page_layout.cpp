@@ -9,19 +9,23 @@
 namespace host::web {
 
 CanvasSize SharpCanvasSize(double availWidth, double availHeight, double devicePixelRatio) {
-  // A bad ratio (NaN, zero, negative) counts as an ordinary screen.
+  // A bad ratio (NaN, zero, negative) counts as an ordinary screen; a bad
+  // area as room for exactly one client pixel per device pixel.
   const double dpr = (devicePixelRatio > 0 && std::isfinite(devicePixelRatio)) ? devicePixelRatio : 1.0;
   double fit = 1;
   if (availWidth > 0 && availHeight > 0 && std::isfinite(availWidth) && std::isfinite(availHeight)) {
     fit = std::min(availWidth * dpr / kClientWidth, availHeight * dpr / kClientHeight);
   }
-  // Whole device pixels per client pixel keep every client pixel the same
-  // size; a page too small for one scrolls rather than blurs.
-  const int factor = static_cast<int>(std::clamp(std::floor(fit), 1.0, 64.0));
   CanvasSize size;
-  size.factor = factor;
-  size.cssWidth = kClientWidth * factor / dpr;
-  size.cssHeight = kClientHeight * factor / dpr;
+  size.factor = static_cast<int>(std::clamp(std::floor(fit), 1.0, 64.0));
+  // Whole device pixels per client pixel keep every client pixel the same
+  // size. Smoothing happens only where the largest whole factor is one, so
+  // scaling the canvas smoothly is the desktop's sharp scaler (nearest to
+  // the whole factor, then smooth) exactly.
+  size.whole = fit >= 1 && (size.factor >= 2 || fit * kMinFillAtFactorOne <= 1.0);
+  const double shown = size.whole ? size.factor : fit;
+  size.cssWidth = kClientWidth * shown / dpr;
+  size.cssHeight = kClientHeight * shown / dpr;
   return size;
 }
 

@@ -20,6 +20,7 @@
 #include "host/web/dom_keys.h"
 #include "host/web/page_layout.h"
 #include "host/web/page_query.h"
+#include "host/shown_frame.h"
 
 // The page glue, web_host.js.
 extern "C" {
@@ -43,13 +44,17 @@ int velmora_web_message_box(const char* textUtf8, const char* captionUtf8, const
 int velmora_web_dialog_open();
 void velmora_web_debug(const char* text);
 void velmora_web_ended(int exitCode, const char* reasonUtf8);
+// page_layout.js
+void velmora_page_show_canvas(double cssWidth, double cssHeight, int whole);
 }
 
 namespace host {
 namespace {
 
 constexpr const char* kCanvas = "#canvas";
-constexpr int kAudioBufferFrames = 1024;  // about 23 ms at 44100 Hz
+// The page mixes this many frames at a time (about 46 ms at 44100 Hz): its
+// thread wakes for sound about 22 times a second.
+constexpr int kAudioBufferFrames = 2048;
 constexpr int kMaxMixFrames = 16384;
 constexpr int kDropChunkFrames = 4096;
 
@@ -213,7 +218,7 @@ void WebHost::Relayout() {
   double availW = 0, availH = 0;
   velmora_web_available_size(&availW, &availH);
   const web::CanvasSize size = web::SharpCanvasSize(availW, availH, emscripten_get_device_pixel_ratio());
-  emscripten_set_element_css_size(kCanvas, size.cssWidth, size.cssHeight);
+  velmora_page_show_canvas(size.cssWidth, size.cssHeight, size.whole ? 1 : 0);
 }
 
 void WebHost::DesktopSize(int* width, int* height) {
@@ -230,6 +235,7 @@ void WebHost::DesktopSize(int* width, int* height) {
 bool WebHost::CreateWindow(const std::string& titleUtf8, int, int, int, int) {
   if (windowExists_) return false;
   windowExists_ = true;
+  shown_.clear();
   velmora_web_set_title(titleUtf8.c_str());
   emscripten_set_canvas_element_size(kCanvas, kClientWidth, kClientHeight);
   Relayout();
@@ -247,6 +253,7 @@ void WebHost::MoveWindow(int, int, int, int) {
 void WebHost::DestroyWindow() {
   if (!windowExists_) return;
   windowExists_ = false;
+  shown_.clear();
   velmora_web_show_canvas(0);
 }
 
@@ -255,6 +262,14 @@ void WebHost::Present(const uint32_t* pixels, int width, int height, int pitchBy
       pitchBytes < width * 4) {
     return;
   }
+  // The canvas keeps its picture: a frame equal to it is counted as shown
+  // but not converted and uploaded again.
+  if (SameFrame(shown_, shownWidth_, pixels, width, height, pitchBytes)) {
+    velmora_web_present(nullptr, width, height);
+    return;
+  }
+  KeepFrame(&shown_, pixels, width, height, pitchBytes);
+  shownWidth_ = width;
   rgba_.resize(static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
   web::XrgbToRgba(pixels, width, height, pitchBytes, rgba_.data());
   velmora_web_present(rgba_.data(), width, height);

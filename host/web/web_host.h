@@ -5,10 +5,11 @@
 // keyboard events of the focused page give the window messages and the
 // keyboard state; left-button presses on the canvas give the mouse
 // messages; Sleep and waiting for events hand the browser back its thread
-// (ASYNCIFY), so the page never freezes and idles between ticks; audio is
-// pulled from the mixer into Web Audio once the first key or click allows
-// sound (until then it is pulled by the clock and dropped, so the cues keep
-// time); message boxes are a dialog in the page; the calendar time can be
+// (ASYNCIFY), so the page never freezes and idles between ticks; a frame
+// reaches the canvas only when it differs from the one shown; audio is
+// pulled from the mixer into Web Audio (web_audio.js) once the first key or
+// click allows sound (until then it is pulled by the clock and dropped, so
+// the cues keep time); message boxes are a dialog in the page; the calendar time can be
 // fixed from the page address (`?time=SECONDS`).
 // Depends on: emscripten's HTML5 API, web_host.js (the page glue), the page
 // made from shell.html. Test support from the address as well: the
@@ -82,6 +83,8 @@ class WebHost : public Host {
   uint8_t keys_[kKeyCount] = {};
   bool windowExists_ = false;
   std::vector<uint8_t> rgba_;
+  std::vector<uint32_t> shown_;  // the canvas' picture, as presented
+  int shownWidth_ = 0;
   const Image* shownCursor_ = nullptr;
   uint64_t shownCursorPrint_ = 0;
   bool cursorShown_ = false;

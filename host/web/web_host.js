@@ -1,10 +1,10 @@
 // web_host.js — the page glue of the browser host (web_host.cpp).
 //
 // Provides: sleeping and waiting that hand the thread back to the browser
-// (ASYNCIFY), the canvas picture, title, cursor and icon, Web Audio pulled
-// from the program's mixer once a key or click allows sound, the in-page
+// (ASYNCIFY), the canvas picture, title, cursor and icon, the in-page
 // message box, and the page's word when the program ends. What a test reads
-// is kept on Module.velmora (frames shown, audio pulled, exit code).
+// is kept on Module.velmora (frames shown, audio pulled, exit code). The
+// sound is web_audio.js.
 // Depends on: the page made from shell.html (#canvas, #stage, #status,
 // #dialog), emscripten's Asyncify.
 
@@ -12,7 +12,6 @@ mergeInto(LibraryManager.library, {
   $VW: {
     wake: null,        // ends the current wait early, when one is running
     dialogOpen: false,
-    audio: null,
     cursorCanvas: null,
     cursorUrls: {},    // by the picture's fingerprint: the program switches between a few often
 
@@ -43,59 +42,6 @@ mergeInto(LibraryManager.library, {
     status: function(text) {
       var s = document.getElementById('status');
       if (s) s.textContent = text;
-    },
-
-    startAudio: function() {
-      var a = VW.audio;
-      if (!a) return;
-      if (a.ctx) {
-        if (a.ctx.state === 'suspended') a.ctx.resume();
-        return;
-      }
-      var Context = window.AudioContext || window.webkitAudioContext;
-      try {
-        a.ctx = new Context({sampleRate: a.rate});
-      } catch (e) {
-        VW.status('This browser cannot play sound at ' + a.rate + ' Hz: the game plays silently.');
-        VW.stopListeningForGesture();
-        return;
-      }
-      a.node = a.ctx.createScriptProcessor(a.bufferFrames, 0, 2);
-      a.node.onaudioprocess = function(ev) {
-        var out = ev.outputBuffer;
-        var n = out.length;
-        var left = out.getChannelData(0);
-        var right = out.numberOfChannels > 1 ? out.getChannelData(1) : left;
-        var ptr = VW.audio === a ? Module['_velmora_web_mix'](n) : 0;
-        if (!ptr) {
-          left.fill(0);
-          right.fill(0);
-          return;
-        }
-        var base = ptr >> 1;
-        var ch = a.channels;
-        var peak = 0;
-        for (var i = 0; i < n; ++i) {
-          var l = HEAP16[base + i * ch];
-          var r = ch > 1 ? HEAP16[base + i * ch + 1] : l;
-          left[i] = l / 32768;
-          right[i] = r / 32768;
-          var m = Math.max(Math.abs(l), Math.abs(r));
-          if (m > peak) peak = m;
-        }
-        var st = VW.state();
-        st.audioFrames += n;
-        if (peak > st.audioPeak) st.audioPeak = peak;
-      };
-      a.node.connect(a.ctx.destination);
-      a.ctx.resume();
-      VW.stopListeningForGesture();
-    },
-
-    stopListeningForGesture: function() {
-      ['keydown', 'mousedown', 'touchstart'].forEach(function(type) {
-        window.removeEventListener(type, VW.startAudio, true);
-      });
     },
   },
 
@@ -177,13 +123,19 @@ mergeInto(LibraryManager.library, {
   },
 
   velmora_web_present__deps: ['$VW'],
+  // A null picture is a frame equal to the one the canvas shows: counted,
+  // not uploaded again.
   velmora_web_present: function(rgba, width, height) {
     var c = document.getElementById('canvas');
     if (!c) return;
-    var g = VW.context || (VW.context = c.getContext('2d', {alpha: false}));
-    var bytes = new Uint8ClampedArray(HEAPU8.buffer, rgba, width * height * 4);
-    g.putImageData(new ImageData(bytes, width, height), 0, 0);
-    VW.state().frames++;
+    var st = VW.state();
+    if (rgba) {
+      var g = VW.context || (VW.context = c.getContext('2d', {alpha: false}));
+      var bytes = new Uint8ClampedArray(HEAPU8.buffer, rgba, width * height * 4);
+      g.putImageData(new ImageData(bytes, width, height), 0, 0);
+      st.uploads = (st.uploads || 0) + 1;
+    }
+    st.frames++;
   },
 
   velmora_web_set_cursor__deps: ['$VW'],
@@ -212,26 +164,6 @@ mergeInto(LibraryManager.library, {
       document.head.appendChild(link);
     }
     link.href = VW.imageUrl(argb, width, height);
-  },
-
-  velmora_web_audio_open__deps: ['$VW'],
-  velmora_web_audio_open: function(rate, channels, bufferFrames) {
-    if (!(window.AudioContext || window.webkitAudioContext)) return 0;
-    VW.audio = {rate: rate, channels: channels, bufferFrames: bufferFrames, ctx: null, node: null};
-    // Browsers let a page make sound only after the user has acted on it.
-    ['keydown', 'mousedown', 'touchstart'].forEach(function(type) {
-      window.addEventListener(type, VW.startAudio, true);
-    });
-    return 1;
-  },
-
-  velmora_web_audio_close__deps: ['$VW'],
-  velmora_web_audio_close: function() {
-    var a = VW.audio;
-    VW.audio = null;
-    VW.stopListeningForGesture();
-    if (a && a.node) a.node.disconnect();
-    if (a && a.ctx) a.ctx.close();
   },
 
   velmora_web_message_box__deps: ['$VW'],
@@ -282,7 +214,6 @@ mergeInto(LibraryManager.library, {
   velmora_web_ended: function(exitCode, reason) {
     VW.state().exitCode = exitCode;
     document.body.setAttribute('data-state', 'ended');
-    VW.status('VELMORA has ended (exit code ' + exitCode + ')' + (reason ? ': ' + UTF8ToString(reason) : '') +
-              '. Reload the page to play again.');
+    VW.status('VELMORA has ended (exit code ' + exitCode + ')' + (reason ? ': ' + UTF8ToString(reason) : '') + '.');
   },
 });

@@ -8,9 +8,14 @@
 
 #include <cstring>
 
+#include "game/game_state.h"
 #include "tests/app/program_run.h"
 
 namespace {
+
+// Every time below counts in ticks of the game timer, so a new period keeps
+// the same presses between the same ticks.
+constexpr uint64_t kTick = kGameTimerPeriodMs;
 
 struct Frame {
   std::vector<uint32_t> pixels;  // 800 x 640, X8R8G8B8
@@ -43,17 +48,17 @@ class FramesTest : public ::testing::Test {
     s.configure = [](host::HeadlessHost& h) {
       h.KeepFrames(true);
       h.SetCalendarTime(1700000000);
-      h.ScheduleKey(600, host::Key::Space, true);
-      h.ScheduleKey(650, host::Key::Space, false);
+      h.ScheduleKey(kTick + 100, host::Key::Space, true);
+      h.ScheduleKey(kTick + 150, host::Key::Space, false);
       using K = host::Key;
       const K keys[] = {K::Right, K::Down, K::Right, K::Right, K::Right, K::Up, K::Up, K::Up, K::Up, K::Down};
-      uint64_t t = 1000;
+      uint64_t t = 2 * kTick;
       for (const auto& k : keys) {  // held across exactly one tick each
         h.ScheduleKey(t - 100, k, true);
         h.ScheduleKey(t + 100, k, false);
-        t += 500;
+        t += kTick;
       }
-      h.ScheduleClose(6200);
+      h.ScheduleClose(12 * kTick + 200);
     };
     s.examine = [](host::HeadlessHost& h) {
       std::string bytes;
@@ -72,7 +77,7 @@ class FramesTest : public ::testing::Test {
       frames.push_back(std::move(f));
     }
   }
-  // Frame of tick n (1-based): ticks every 500 ms from 500 on.
+  // Frame of tick n (1-based): ticks every period from the first on.
   static const Frame& Tick(int n) { return frames.at(static_cast<size_t>(n - 1)); }
   static std::vector<Frame> frames;
 };

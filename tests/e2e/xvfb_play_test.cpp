@@ -26,6 +26,7 @@
 
 // Last: Xlib's macros (None, Bool, Status...) would break the headers above.
 #include "tests/e2e/xvfb_session.h"
+#include "tests/support/require_all.h"
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
 
@@ -170,15 +171,15 @@ Frame HeadlessTitleFrame() {
 
 TEST(Xvfb, TitleCardSpaceArrowAndEscape) {
   XTest xtest;
-  if (!xtest.Load()) GTEST_SKIP() << "libXtst.so.6 is not installed (see scripts/setup.sh)";
-  if (access("velmora", X_OK) != 0) GTEST_SKIP() << "the game was not built (no SDL host)";
+  if (!xtest.Load()) VELMORA_SKIP() << "libXtst.so.6 is not installed (see scripts/setup.sh)";
+  if (access("velmora", X_OK) != 0) VELMORA_SKIP() << "the game was not built (no SDL host)";
 
   const Frame title = HeadlessTitleFrame();
   ASSERT_EQ(title.width, 800);
   ASSERT_EQ(title.height, 640);
 
   XvfbSession x;
-  if (!x.Start()) GTEST_SKIP() << "Xvfb is not available";
+  if (!x.Start()) VELMORA_SKIP() << "Xvfb is not available";
   Display* d = x.display();
 
   const pid_t game = StartProgram(x.name(), "./velmora");

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/require_all.h"
+
 namespace {
 
 struct Outcome {
@@ -56,7 +58,7 @@ Outcome RunVelmora(const std::vector<std::string>& args, const std::string& cwd)
 class VelmoraProcess : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (access("velmora", X_OK) != 0) GTEST_SKIP() << "the game was not built (no SDL host)";
+    if (access("velmora", X_OK) != 0) VELMORA_SKIP() << "the game was not built (no SDL host)";
   }
 };
 

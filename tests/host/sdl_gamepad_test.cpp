@@ -12,6 +12,7 @@
 
 #include "host/sdl/key_mapping.h"
 #include "host/sdl/sdl_host.h"
+#include "tests/support/require_all.h"
 
 namespace {
 
@@ -62,7 +63,7 @@ TEST_F(SdlGamepad, VirtualPadHoldsArrowsAndPressesSpaceAndEscape) {
   ASSERT_TRUE(h.CreateWindow("VELMORA", 0, 0, 800, 640));
   const int index = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, SDL_CONTROLLER_AXIS_MAX,
                                               SDL_CONTROLLER_BUTTON_MAX, 0);
-  if (index < 0) GTEST_SKIP() << "no virtual joystick: " << SDL_GetError();
+  if (index < 0) VELMORA_SKIP() << "no virtual joystick: " << SDL_GetError();
   Drain(h);  // the device-added event opens it
   ASSERT_EQ(h.GamepadCount(), 1);
   SDL_Joystick* joy = SDL_JoystickOpen(index);
@@ -120,7 +121,7 @@ TEST_F(SdlGamepad, WaitingWithAPadAttachedSeesItsButtonsWithoutSpinning) {
   ASSERT_TRUE(h.CreateWindow("VELMORA", 0, 0, 800, 640));
   const int index = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, SDL_CONTROLLER_AXIS_MAX,
                                               SDL_CONTROLLER_BUTTON_MAX, 0);
-  if (index < 0) GTEST_SKIP() << "no virtual joystick: " << SDL_GetError();
+  if (index < 0) VELMORA_SKIP() << "no virtual joystick: " << SDL_GetError();
   Drain(h);
   ASSERT_EQ(h.GamepadCount(), 1);
   SDL_Joystick* joy = SDL_JoystickOpen(index);

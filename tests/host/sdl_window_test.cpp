@@ -17,6 +17,7 @@
 
 // Last: Xlib's macros (None, Bool, Status...) would break the headers above.
 #include "tests/e2e/xvfb_session.h"
+#include "tests/support/require_all.h"
 #include <X11/Xutil.h>
 
 // SDL's X11 video opens the session bus, and libdbus keeps a buffer to the
@@ -83,7 +84,7 @@ long VoluntarySwitches() {
 class SdlWindowXvfb : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!x_.Start("2048x1536x24")) GTEST_SKIP() << "Xvfb is not available";
+    if (!x_.Start("2048x1536x24")) VELMORA_SKIP() << "Xvfb is not available";
     setenv("DISPLAY", x_.name().c_str(), 1);
     setenv("SDL_VIDEODRIVER", "x11", 1);
     setenv("SDL_AUDIODRIVER", "dummy", 1);
@@ -194,7 +195,7 @@ TEST_F(SdlWindowXvfb, EqualFramesAreNotSentAgainButExposesShowTheLastOne) {
 // goes back to its own.
 TEST(SdlHostXvfb, FullscreenTogglesToTheScreenSizeAndBack) {
   XvfbSession x;
-  if (!x.Start("1920x1080x24")) GTEST_SKIP() << "Xvfb is not available";
+  if (!x.Start("1920x1080x24")) VELMORA_SKIP() << "Xvfb is not available";
   setenv("DISPLAY", x.name().c_str(), 1);
   setenv("SDL_VIDEODRIVER", "x11", 1);
   setenv("SDL_AUDIODRIVER", "dummy", 1);

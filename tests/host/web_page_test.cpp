@@ -2,6 +2,7 @@
 // mapping, pixel order and the seed time from the page address.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -19,6 +20,7 @@ using host::web::KeyFromDomCode;
 constexpr auto DomKeyFromCode = KeyFromDomCode;
 using host::web::FaultsFromQuery;
 using host::web::SharpCanvasSize;
+using host::web::kMinFillAtFactorOne;
 
 TEST(DomKeys, GameKeysAndEveryFamilyMapToTheHostsKeys) {
   using host::Key;
@@ -47,35 +49,79 @@ TEST(DomKeys, UnknownAndMalformedCodesAreNoKey) {
   }
 }
 
-TEST(SharpCanvas, LargestWholeFactorThatFitsNeverBelowOne) {
+TEST(SharpCanvas, WholeFactorsOfTwoAndMoreAreKept) {
   auto s = SharpCanvasSize(1700, 1400, 1.0);
   EXPECT_EQ(s.factor, 2);
+  EXPECT_TRUE(s.whole);
   EXPECT_DOUBLE_EQ(s.cssWidth, 1600);
   EXPECT_DOUBLE_EQ(s.cssHeight, 1280);
-  // Height decides here: 1279 is less than two client heights.
-  EXPECT_EQ(SharpCanvasSize(4000, 1279, 1.0).factor, 1);
-  // Too small for one: shown at one (the page scrolls) rather than blurred.
-  s = SharpCanvasSize(300, 200, 1.0);
+  // Just under three client widths: two fills 67 % of the room and stays.
+  s = SharpCanvasSize(2399, 5000, 1.0);
+  EXPECT_EQ(s.factor, 2);
+  EXPECT_TRUE(s.whole);
+  EXPECT_GE(s.cssWidth / 2399, 2.0 / 3);
+  EXPECT_EQ(SharpCanvasSize(1e300, 1e300, 1.0).factor, 64);
+}
+
+TEST(SharpCanvas, FactorOneOnlyWhereItFillsTheRoomElseSmoothFill) {
+  // Height decides: 700 is 1.09 client heights, and one fills 91 % of it.
+  auto s = SharpCanvasSize(4000, 700, 1.0);
   EXPECT_EQ(s.factor, 1);
+  EXPECT_TRUE(s.whole);
   EXPECT_DOUBLE_EQ(s.cssWidth, 800);
+  // 1.46 client heights of room: one would leave a third empty, so the
+  // canvas fills the height, smoothed, prescale still one.
+  s = SharpCanvasSize(4000, 934.4, 1.0);
+  EXPECT_EQ(s.factor, 1);
+  EXPECT_FALSE(s.whole);
+  EXPECT_DOUBLE_EQ(s.cssHeight, 934.4);
+  EXPECT_DOUBLE_EQ(s.cssWidth, 934.4 * 800 / 640);
+  // Either side of 85 % filled (941.2 CSS pixels of room).
+  EXPECT_TRUE(SharpCanvasSize(940, 5000, 1.0).whole);
+  EXPECT_FALSE(SharpCanvasSize(942, 5000, 1.0).whole);
+  // Too small for one: shrunk to fit, never cut off.
+  s = SharpCanvasSize(300, 200, 1.0);
+  EXPECT_FALSE(s.whole);
+  EXPECT_DOUBLE_EQ(s.cssWidth, 250);
+  EXPECT_DOUBLE_EQ(s.cssHeight, 200);
+}
+
+TEST(SharpCanvas, PhoneScreensAreFilledAndNeverCutOff) {
+  struct Phone {
+    double w, h, dpr;
+  };
+  // Portrait at ratios 2 and 3, landscape at 3; the room is the page less
+  // the hint line and the touch controls.
+  for (const Phone p : {Phone{390, 700, 2}, Phone{390, 700, 3}, Phone{560, 360, 3}, Phone{560, 360, 2}}) {
+    const auto s = SharpCanvasSize(p.w, p.h, p.dpr);
+    EXPECT_LE(s.cssWidth, p.w + 1e-9) << p.w << "x" << p.h << "@" << p.dpr;
+    EXPECT_LE(s.cssHeight, p.h + 1e-9) << p.w << "x" << p.h << "@" << p.dpr;
+    EXPECT_GE(std::max(s.cssWidth / p.w, s.cssHeight / p.h), kMinFillAtFactorOne) << p.w << "x" << p.h << "@" << p.dpr;
+  }
 }
 
 TEST(SharpCanvas, CountsDevicePixelsOnHighDensityScreens) {
-  // 1000 x 800 CSS pixels at 1.5: 1500 x 1200 device pixels, room for one
-  // whole factor of 1, shown 533.3 CSS pixels wide.
-  auto s = SharpCanvasSize(1000, 800, 1.5);
+  // 1000 x 800 CSS pixels at 1.25: 1250 x 1000 device pixels, room for one
+  // whole factor of 1 filling 64 % of the room: filled instead.
+  auto s = SharpCanvasSize(1000, 800, 1.25);
   EXPECT_EQ(s.factor, 1);
-  EXPECT_NEAR(s.cssWidth * 1.5, 800, 1e-9);
+  EXPECT_FALSE(s.whole);
+  EXPECT_DOUBLE_EQ(s.cssWidth, 1000);
   s = SharpCanvasSize(1000, 800, 2.0);
   EXPECT_EQ(s.factor, 2);
+  EXPECT_TRUE(s.whole);
   EXPECT_DOUBLE_EQ(s.cssWidth, 800);
+  s = SharpCanvasSize(700, 560, 1.2);  // 840 device pixels wide: one fills 95 %
+  EXPECT_TRUE(s.whole);
+  EXPECT_NEAR(s.cssWidth * 1.2, 800, 1e-9);
   // Nonsense from the page counts as an ordinary screen and area.
   for (double bad : {0.0, -1.0, std::nan("")}) {
     s = SharpCanvasSize(1700, 1400, bad);
     EXPECT_EQ(s.factor, 2) << bad;
   }
-  EXPECT_EQ(SharpCanvasSize(std::nan(""), 900, 1.0).factor, 1);
-  EXPECT_EQ(SharpCanvasSize(1e300, 1e300, 1.0).factor, 64);
+  s = SharpCanvasSize(std::nan(""), 900, 1.0);
+  EXPECT_EQ(s.factor, 1);
+  EXPECT_TRUE(s.whole);
 }
 
 TEST(ClientPoint, ScalesBackAndRefusesPointsOutside) {

@@ -17,6 +17,7 @@
 
 // Last: Xlib's macros would break the headers above.
 #include "tests/e2e/xvfb_session.h"
+#include "tests/support/require_all.h"
 #include <X11/keysym.h>
 
 namespace {
@@ -124,7 +125,7 @@ TEST_F(Installed, LaysOutExactlyTheGamesFiles) {
 TEST_F(Installed, DesktopEntryAndMetainfoPassTheirValidators) {
   const fs::path usr = Install();
   if (Shell("command -v desktop-file-validate").status != 0 || Shell("command -v appstreamcli").status != 0)
-    GTEST_SKIP() << "desktop-file-utils or appstream is not installed (see scripts/setup.sh)";
+    VELMORA_SKIP() << "desktop-file-utils or appstream is not installed (see scripts/setup.sh)";
   const Output desktop = Shell("desktop-file-validate " + Quote((usr / "share/applications" / (kId + ".desktop")).string()));
   EXPECT_EQ(desktop.status, 0) << desktop.text;
   EXPECT_EQ(desktop.text, "") << "no hints or warnings";
@@ -173,7 +174,7 @@ TEST_F(Installed, LauncherFindsItsTreeAndPassesArgumentsThrough) {
 
 TEST_F(Installed, MovedTreeStartsFromAnotherFolderAndQuitsOnEscape) {
   XTest xtest;
-  if (!xtest.Load()) GTEST_SKIP() << "libXtst.so.6 is not installed (see scripts/setup.sh)";
+  if (!xtest.Load()) VELMORA_SKIP() << "libXtst.so.6 is not installed (see scripts/setup.sh)";
   Install();
   // Nothing in the tree may depend on where it was installed.
   const fs::path moved = root_ / "moved";
@@ -183,7 +184,7 @@ TEST_F(Installed, MovedTreeStartsFromAnotherFolderAndQuitsOnEscape) {
   fs::create_directories(somewhere);
 
   XvfbSession x;
-  if (!x.Start()) GTEST_SKIP() << "Xvfb is not available";
+  if (!x.Start()) VELMORA_SKIP() << "Xvfb is not available";
   Display* d = x.display();
 
   const pid_t game = StartProgram(x.name(), launcher.string(), somewhere.string());

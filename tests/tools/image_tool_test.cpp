@@ -4,7 +4,9 @@
 // refused with exit code 1.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -96,6 +98,33 @@ TEST_F(ImageTool, InfoPrintsOneLinePerFileAndFailsOnABadOne) {
   EXPECT_EQ(r.code, 1);
   EXPECT_NE(r.out.find("cube texture"), std::string::npos);
   EXPECT_NE(r.err.find("D3DX: Failed to open file"), std::string::npos) << r.err;
+}
+
+// The header of a PNG whose last IDAT carries a wrong CRC reads well; the
+// file does not load, and both commands say which chunk is wrong.
+TEST_F(ImageTool, APngWithABrokenChunkIsDescribedButFailsInfoAndConvert) {
+  std::vector<BYTE> png = ReadBytes(DataFolder() / "png" / "gen-c6-d8.png");
+  size_t lastIdat = 0;
+  for (size_t at = 8; at + 12 <= png.size();) {
+    const size_t length = size_t{png[at]} << 24 | size_t{png[at + 1]} << 16 | size_t{png[at + 2]} << 8 | png[at + 3];
+    if (std::memcmp(&png[at + 4], "IDAT", 4) == 0) lastIdat = at;
+    at += 12 + length;
+  }
+  ASSERT_NE(lastIdat, 0u);
+  const size_t idatLength = size_t{png[lastIdat + 2]} << 8 | png[lastIdat + 3];
+  png[lastIdat + 8 + idatLength + 3] ^= 0x01;  // the CRC's last byte
+  const std::string bad = (folder_ / "bad-crc.png").string();
+  std::ofstream(bad, std::ios::binary).write(reinterpret_cast<const char*>(png.data()), std::streamsize(png.size()));
+
+  Result r = RunTool({"info", bad});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.out.find(bad + ": "), std::string::npos) << "the header's description still comes first";
+  EXPECT_NE(r.err.find("D3DX: PNG: CRC error in chunk IDAT"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("does not load"), std::string::npos) << r.err;
+  r = RunTool({"convert", bad, (folder_ / "out.bmp").string()});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("D3DX: PNG: CRC error in chunk IDAT"), std::string::npos) << r.err;
+  EXPECT_FALSE(fs::exists(folder_ / "out.bmp"));
 }
 
 TEST_F(ImageTool, ConvertResizesReformatsAndWritesMipChains) {

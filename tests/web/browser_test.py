@@ -18,39 +18,57 @@ Chromium through Selenium, and:
      walker steps it, each frame equal to the headless host's for the same
      presses at the same ticks and client coordinates.
 Exits 77 (CTest's skip) saying why when the web build, Chromium, its driver
-or python3-selenium is missing; with VELMORA_BROWSER_TEST_REQUIRED=1 that
-is a failure instead.
+or python3-selenium is missing; with VELMORA_BROWSER_TEST_REQUIRED=1 or
+VELMORA_REQUIRE_ALL=1 that is a failure instead. A web build older than
+the sources it is made from is refused (it would test yesterday's game).
+The cell size and the tick period are read from the game's header, so the
+expectations follow the game.
 
 Usage: browser_test.py --web-dir DIR --replay VELMORA_REPLAY --work DIR
 """
 import argparse
 import base64
-import functools
-import http.server
 import json
 import os
+import re
 import shutil
 import struct
 import subprocess
 import sys
 import tempfile
-import threading
 import time
 import zlib
 
 SKIP = 77
 SEED_TIME = 1700000000
 WIDTH, HEIGHT = 800, 640
-CELL = 88
-WEB_FILES = ("velmora.html", "velmora.js", "velmora.wasm", "velmora.data")
+SOURCE_DIR = os.path.realpath(os.path.join(os.path.dirname(__file__), "..", ".."))
+# What the web build is made from (the desktop and headless hosts are not).
+WEB_SOURCES = ("CMakeLists.txt", "cmake", "host", "platform", "gfx", "devices", "game", "app", "entry", "assets")
+NOT_WEB_SOURCES = (os.path.join("host", "sdl"), os.path.join("host", "headless"))
+
+
+def game_constant(name):
+    """An integer constant of game/game_state.h."""
+    with open(os.path.join(SOURCE_DIR, "game", "game_state.h")) as f:
+        for line in f:
+            m = re.match(rf"\s*constexpr\s+\w+\s+{name}\s*=\s*(\d+)\s*;", line)
+            if m:
+                return int(m.group(1))
+    raise SystemExit(f"FAILED: game/game_state.h has no {name}")
+
+
+CELL = game_constant("kCellSize")
+TICK_MS = game_constant("kGameTimerPeriodMs")
+WEB_FILES = ("velmora.html", "velmora.js", "velmora.wasm", "page.js")
 CHROMIUM_FLAGS = ("--headless", "--no-sandbox", "--disable-gpu", "--disable-background-networking",
                   "--disable-component-update", "--no-first-run", "--disable-sync", "--disable-quic",
-                  "--window-size=1024,900")
+                  "--window-size=900,900")
 
 
 def skip(reason):
     # Where the test is required (CI's browser step), a skip is a failure.
-    if os.environ.get("VELMORA_BROWSER_TEST_REQUIRED") == "1":
+    if "1" in (os.environ.get("VELMORA_BROWSER_TEST_REQUIRED"), os.environ.get("VELMORA_REQUIRE_ALL")):
         fail(f"required but cannot run: {reason}")
     print(f"SKIPPED: {reason}")
     sys.exit(SKIP)
@@ -61,20 +79,31 @@ def fail(reason):
     sys.exit(1)
 
 
+def under_system_python():
+    """Runs this script again under the system's Python, once: Debian's
+    python3-selenium and python3-websockets belong to it, and another
+    python3 earlier on PATH cannot see them. Returns only where it cannot."""
+    system = "/usr/bin/python3"
+    if os.path.realpath(sys.executable) != os.path.realpath(system) and os.path.exists(system) and \
+            not os.environ.get("VELMORA_BROWSER_TEST_REEXEC"):
+        os.environ["VELMORA_BROWSER_TEST_REEXEC"] = "1"
+        os.execv(system, [system] + sys.argv)
+
+
 def import_selenium():
     try:
         import selenium  # noqa: F401
         return
     except ImportError:
         pass
-    # Debian's python3-selenium belongs to the system's Python; another
-    # python3 earlier on PATH cannot see it.
-    system = "/usr/bin/python3"
-    if os.path.realpath(sys.executable) != os.path.realpath(system) and os.path.exists(system) and \
-            not os.environ.get("VELMORA_BROWSER_TEST_REEXEC"):
-        os.environ["VELMORA_BROWSER_TEST_REEXEC"] = "1"
-        os.execv(system, [system] + sys.argv)
+    under_system_python()
     skip("python3-selenium is not installed (scripts/setup.sh web installs it)")
+
+
+def print_console(driver):
+    """What the page said on its console explains most failures."""
+    for entry in driver.get_log("browser"):
+        print(f"browser console: {entry['level']}: {entry['message']}")
 
 
 def read_png_rgb(path):
@@ -135,15 +164,10 @@ def compare(name, browser_rgb, reference_png):
 
 
 def serve(directory):
-    handler = functools.partial(QuietHandler, directory=directory)
-    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
-    threading.Thread(target=server.serve_forever, daemon=True).start()
-    return server
-
-
-class QuietHandler(http.server.SimpleHTTPRequestHandler):
-    def log_message(self, *args):
-        pass
+    """The build served as scripts/serve-web.sh serves it (precompressed)."""
+    sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts"))
+    import web_server
+    return web_server.serve(directory)
 
 
 # Reads the frame count and the canvas in one go: the page cannot present
@@ -234,6 +258,21 @@ def run_replay(replay, work, script_lines, frames, until_ms, faults=()):
     return out, trace
 
 
+def newer_source(web_dir):
+    """A source file changed after the web build was made, or None."""
+    built = min(os.path.getmtime(os.path.join(web_dir, f)) for f in WEB_FILES)
+    for top in WEB_SOURCES:
+        path = os.path.join(SOURCE_DIR, top)
+        walk = [(path, [], [""])] if os.path.isfile(path) else os.walk(path)
+        for directory, dirs, files in walk:
+            dirs[:] = [d for d in dirs if os.path.relpath(os.path.join(directory, d), SOURCE_DIR) not in NOT_WEB_SOURCES]
+            for name in files:
+                f = os.path.join(directory, name) if name else directory
+                if os.path.getmtime(f) > built:
+                    return os.path.relpath(f, SOURCE_DIR)
+    return None
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--web-dir", required=True)
@@ -245,6 +284,10 @@ def main():
     if missing:
         skip(f"no web build in {args.web_dir} (missing {', '.join(missing)}); "
              "make it with: cmake --preset web && cmake --build --preset web")
+    stale = newer_source(args.web_dir)
+    if stale:
+        fail(f"the web build in {args.web_dir} is older than {stale}: rebuild the web preset "
+             "(cmake --build --preset web)")
     chromium = shutil.which("chromium") or shutil.which("chromium-browser")
     driver_path = shutil.which("chromedriver") or ("/usr/bin/chromedriver" if os.path.exists("/usr/bin/chromedriver") else None)
     if not chromium:
@@ -271,9 +314,7 @@ def main():
         dialog_and_mouse_session(driver, base, args)
     except SystemExit as stop:
         if stop.code != 0:
-            # What the page said on its console explains most failures.
-            for entry in driver.get_log("browser"):
-                print(f"browser console: {entry['level']}: {entry['message']}")
+            print_console(driver)
         raise
     finally:
         driver.quit()
@@ -283,8 +324,8 @@ def main():
 
 
 def between(tick):
-    """The middle of the gap after headless tick `tick` (ticks are 500 ms apart)."""
-    return tick * 500 + 250
+    """The middle of the gap after headless tick `tick`."""
+    return tick * TICK_MS + TICK_MS // 2
 
 
 def check_surrounded(trace, ticks):
@@ -330,7 +371,7 @@ def keys_session(driver, base, args):
     # between two ticks (the trace says when the ticks were).
     script = [f"at {between(space_after)} key space down", f"at {between(space_after) + 20} key space up",
               f"at {between(right_after)} key right down", f"at {between(release_after)} key right up"]
-    out, trace = run_replay(args.replay, args.work, script, [title_tick, moved_tick], (moved_tick + 1) * 500)
+    out, trace = run_replay(args.replay, args.work, script, [title_tick, moved_tick], (moved_tick + 1) * TICK_MS)
     check_surrounded(trace, (space_after, right_after, release_after))
 
     compare(f"title card (tick {title_tick})", title_rgb, os.path.join(out, "frames", f"tick-{title_tick}.png"))
@@ -380,7 +421,7 @@ def dialog_and_mouse_session(driver, base, args):
     driver.save_screenshot(os.path.join(args.work, "clicked.png"))
 
     script = [f"at {between(start_after)} dblclick 400 300", f"at {between(step_after)} click {3 * CELL + CELL // 2} {CELL // 2}"]
-    out, trace = run_replay(args.replay, args.work, script, [stepped_tick], (stepped_tick + 1) * 500, [fault])
+    out, trace = run_replay(args.replay, args.work, script, [stepped_tick], (stepped_tick + 1) * TICK_MS, [fault])
     check_surrounded(trace, (start_after, step_after))
     with open(os.path.join(out, "dialogs.jsonl")) as f:
         boxes = [json.loads(line) for line in f]

@@ -8,15 +8,12 @@
 #include <d3d9.h>
 
 #include "gfx/sprite.h"
+#include "host/headless/headless_host.h"
 
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
-
-namespace host {
-class HeadlessHost;
-}
 
 namespace benchdevice {
 

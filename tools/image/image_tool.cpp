@@ -205,12 +205,24 @@ class Session {
   size_t reported_ = 0;
 };
 
+// Decodes a whole file (every face, slice and level its decoder reads)
+// into a one-pixel scratch surface.
+HRESULT LoadWhole(IDirect3DDevice9* device, const std::string& file) {
+  if (device == nullptr) return E_FAIL;
+  IDirect3DSurface9* pixel = nullptr;
+  HRESULT hr = device->CreateOffscreenPlainSurface(1, 1, D3DFMT_A8R8G8B8, D3DPOOL_SCRATCH, &pixel, nullptr);
+  if (FAILED(hr)) return hr;
+  hr = D3DXLoadSurfaceFromFileA(pixel, nullptr, nullptr, file.c_str(), nullptr, D3DX_FILTER_POINT, 0, nullptr);
+  pixel->Release();
+  return hr;
+}
+
 int Info(const std::vector<std::string>& files, std::ostream& out, std::ostream& err) {
   Session session;
   int result = kOk;
   for (const std::string& file : files) {
     D3DXIMAGE_INFO info{};
-    const HRESULT hr = D3DXGetImageInfoFromFileA(file.c_str(), &info);
+    HRESULT hr = D3DXGetImageInfoFromFileA(file.c_str(), &info);
     if (FAILED(hr)) {
       result = session.Failed(err, ("D3DXGetImageInfoFromFileA(" + file + ")").c_str(), hr);
       continue;
@@ -219,6 +231,15 @@ int Info(const std::vector<std::string>& files, std::ostream& out, std::ostream&
     out << file << ": " << info.Width << "x" << info.Height << ", depth " << info.Depth << ", " << info.MipLevels
         << (info.MipLevels == 1 ? " level, " : " levels, ") << FormatText(info.Format) << ", "
         << FileFormatText(info.ImageFileFormat) << ", " << ResourceText(info.ResourceType) << "\n";
+    // The description comes from the header alone; a file whose pixel data
+    // is broken describes itself just as well. So the picture is decoded
+    // too (into one pixel, so that no size costs memory beyond the decoder's).
+    hr = LoadWhole(session.Device(), file);
+    if (FAILED(hr)) {
+      out.flush();
+      result = session.Failed(err, ("the header of " + file + " reads, but its picture does not load: " +
+                                    "D3DXLoadSurfaceFromFileA").c_str(), hr);
+    }
   }
   return result;
 }

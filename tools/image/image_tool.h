@@ -5,7 +5,9 @@
 //                 [--filter none|point|linear|triangle|box] [--mips N]
 //
 // info prints one line per file (size, depth, levels, format, file format,
-// resource type); convert reads IN into a texture through the library's
+// resource type) from its header, then decodes the whole file: one whose
+// header reads but whose picture does not load fails with the decoder's
+// reason after its line; convert reads IN into a texture through the library's
 // file road and writes it with the writer OUT's extension names (.bmp .png
 // .jpg .jpeg .tga .dds .ppm). Both run on the headless host's software
 // device: no window is shown. Exit codes: 0 success, 1 the library failed

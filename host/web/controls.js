@@ -1,0 +1,104 @@
+// controls.js — the on-page d-pad and start button of touch devices, and
+// gamepads through the Gamepad API, both holding keys as the keyboard does.
+//
+// Provides: VelmoraControls.attachTouch(container, keys) (each finger holds
+// the key of the button under it, following it from arrow to arrow; two
+// fingers hold two keys), VelmoraControls.watchPads(keys) (polls connected
+// pads once a frame, only while one is connected).
+// Depends on: virtual_keys.js (VelmoraKeys, VelmoraPad), Pointer Events.
+(function(root) {
+  'use strict';
+
+  function codeAt(container, x, y) {
+    var el = document.elementFromPoint(x, y);
+    while (el && el !== container && !(el.dataset && el.dataset.code)) el = el.parentElement;
+    return el && el !== container && container.contains(el) ? el.dataset.code : null;
+  }
+
+  function attachTouch(container, keys) {
+    var fingers = {};  // pointerId -> code held
+    function source(id) { return 'touch' + id; }
+    function show(code, on) {
+      var b = container.querySelector('[data-code="' + code + '"]');
+      if (b) b.classList.toggle('held', on);
+    }
+    function move(ev) {
+      if (!(ev.pointerId in fingers)) return;
+      var code = codeAt(container, ev.clientX, ev.clientY);
+      var old = fingers[ev.pointerId];
+      if (code === old) return;
+      if (old) {
+        keys.release(old, source(ev.pointerId));
+        if (!keys.isDown(old)) show(old, false);
+      }
+      fingers[ev.pointerId] = code;
+      if (code) {
+        keys.hold(code, source(ev.pointerId));
+        show(code, true);
+      }
+    }
+    function lift(ev) {
+      if (!(ev.pointerId in fingers)) return;
+      var old = fingers[ev.pointerId];
+      delete fingers[ev.pointerId];
+      if (old) {
+        keys.release(old, source(ev.pointerId));
+        if (!keys.isDown(old)) show(old, false);
+      }
+    }
+    container.addEventListener('pointerdown', function(ev) {
+      ev.preventDefault();
+      // The finger stays this container's as it slides, even off a button.
+      if (container.setPointerCapture) {
+        try { container.setPointerCapture(ev.pointerId); } catch (e) { /* an emulated pointer */ }
+      }
+      fingers[ev.pointerId] = null;
+      move(ev);
+    });
+    container.addEventListener('pointermove', move);
+    container.addEventListener('pointerup', lift);
+    container.addEventListener('pointercancel', lift);
+    container.addEventListener('lostpointercapture', lift);
+    // No long-press menu, no double-tap zoom on the buttons.
+    container.addEventListener('contextmenu', function(ev) { ev.preventDefault(); });
+    return {
+      releaseAll: function() {
+        Object.keys(fingers).forEach(function(id) { lift({pointerId: id}); });
+      },
+    };
+  }
+
+  function watchPads(keys) {
+    if (!navigator.getGamepads) return;
+    var polling = false;
+    var known = {};  // pad index -> true while connected
+    function poll() {
+      var pads = navigator.getGamepads() || [];
+      var any = false;
+      for (var i = 0; i < pads.length; ++i) {
+        var pad = pads[i];
+        if (!pad || !pad.connected) {
+          if (known[i]) keys.releaseAll('pad' + i);
+          delete known[i];
+          continue;
+        }
+        any = known[i] = true;
+        keys.holdOnly(root.VelmoraPad.keysFromPad(pad), 'pad' + i);
+      }
+      polling = any;
+      if (polling) requestAnimationFrame(poll);
+    }
+    window.addEventListener('gamepadconnected', function() {
+      if (!polling) {
+        polling = true;
+        requestAnimationFrame(poll);
+      }
+    });
+    window.addEventListener('gamepaddisconnected', function(ev) {
+      keys.releaseAll('pad' + ev.gamepad.index);
+      delete known[ev.gamepad.index];
+    });
+  }
+
+  root.VelmoraControls = {attachTouch: attachTouch, watchPads: watchPads};
+})(window);

@@ -1,0 +1,362 @@
+#!/usr/bin/env python3
+"""What the browser build costs, measured in headless Chromium.
+
+cpu   The share of a core that all of Chromium's processes use while the
+      page shows the title card and while a round is played, next to a blank
+      page holding an 800 x 640 canvas, each for the same number of seconds
+      in the same browser run. Several builds (before and after a change) can
+      be given: each is measured right after its own blank page. Prints, per
+      page, the CPU per Chromium process type, the frames that reached the
+      canvas and the audio frames Web Audio pulled, so a cheaper page that
+      drops frames or sound shows as such.
+tick  Runs velmora-tick-bench.html (the web preset builds it with
+      `--target velmora-tick-bench`): play ticks of the game in the browser,
+      and prints their median next to the native BM_Tick/play of bench_game
+      when --bench-game names it.
+
+Usage:
+  bench_web.py cpu --web-dir DIR[=LABEL] [--web-dir DIR2[=LABEL2]] [--seconds 20] [--profile] [--audio-floor]
+  bench_web.py tick --web-dir DIR [--bench-game PATH] [--ticks 2000]
+"""
+import argparse
+import functools
+import http.server
+import json
+import os
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+
+SEED_TIME = 1700000000
+CHROMIUM_FLAGS = ("--headless", "--no-sandbox", "--disable-gpu", "--disable-background-networking",
+                  "--disable-component-update", "--no-first-run", "--disable-sync", "--disable-quic",
+                  "--window-size=1024,900", "--autoplay-policy=no-user-gesture-required")
+BLANK_PAGE = b"""<!doctype html><html><head><meta charset="utf-8"><title>blank</title></head>
+<body style="margin:0;background:#000"><canvas id="canvas" width="800" height="640"></canvas></body></html>"""
+# The same page playing silence through Web Audio (the autoplay flag above
+# lets it start without a gesture): the floor any page with sound pays.
+BLANK_AUDIO_PAGE = BLANK_PAGE.replace(b"</body>", b"""<script>
+var ctx = new AudioContext({sampleRate: 44100});
+var source = ctx.createConstantSource();
+source.offset.value = 0;
+source.connect(ctx.destination);
+source.start();
+</script></body>""")
+CLK_TCK = os.sysconf("SC_CLK_TCK")
+
+
+def use_system_python():
+    try:
+        import selenium  # noqa: F401
+        return
+    except ImportError:
+        pass
+    # Debian's python3-selenium belongs to the system's Python.
+    system = "/usr/bin/python3"
+    if os.path.realpath(sys.executable) != os.path.realpath(system) and os.path.exists(system) and \
+            not os.environ.get("VELMORA_BENCH_WEB_REEXEC"):
+        os.environ["VELMORA_BENCH_WEB_REEXEC"] = "1"
+        os.execv(system, [system] + sys.argv)
+    sys.exit("python3-selenium is not installed (scripts/setup.sh web installs it)")
+
+
+class Handler(http.server.SimpleHTTPRequestHandler):
+    def log_message(self, *args):
+        pass
+
+    def do_GET(self):
+        page = {"/blank.html": BLANK_PAGE, "/blank-audio.html": BLANK_AUDIO_PAGE}.get(self.path.split("?")[0])
+        if page is None:
+            super().do_GET()
+            return
+        self.send_response(200)
+        self.send_header("Content-Type", "text/html")
+        self.send_header("Content-Length", str(len(page)))
+        self.end_headers()
+        self.wfile.write(page)
+
+
+def serve(directory):
+    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), functools.partial(Handler, directory=directory))
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    return server, f"http://127.0.0.1:{server.server_address[1]}"
+
+
+def descendants(root):
+    """Every process below `root`, by /proc's parent links."""
+    children = {}
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit():
+            continue
+        try:
+            with open(f"/proc/{entry}/stat") as f:
+                fields = f.read().rsplit(")", 1)[1].split()
+            children.setdefault(int(fields[1]), []).append(int(entry))
+        except OSError:
+            continue
+    found, todo = [], [root]
+    while todo:
+        for child in children.get(todo.pop(), []):
+            found.append(child)
+            todo.append(child)
+    return found
+
+
+def process_kind(pid):
+    try:
+        with open(f"/proc/{pid}/cmdline", "rb") as f:
+            args = [a for a in f.read().split(b"\0") if a]
+    except OSError:
+        return None
+    # Chromium's child processes rewrite their command line as one string.
+    if len(args) == 1:
+        args = args[0].split(b" ")
+    if not args or b"chrom" not in os.path.basename(args[0]):
+        return None
+    if os.path.basename(args[0]) == b"chromedriver":
+        return None
+    for a in args:
+        if a.startswith(b"--type="):
+            kind = a[7:].decode()
+            for b in args:
+                if b.startswith(b"--utility-sub-type="):
+                    return kind + ":" + b.split(b".")[-1].decode()
+            return kind
+    return "browser"
+
+
+def cpu_seconds(root):
+    """CPU seconds (user + system) of each Chromium process under `root`, by pid, with its kind."""
+    out = {}
+    for pid in descendants(root):
+        kind = process_kind(pid)
+        if kind is None:
+            continue
+        try:
+            with open(f"/proc/{pid}/stat") as f:
+                fields = f.read().rsplit(")", 1)[1].split()
+        except OSError:
+            continue
+        out[pid] = (kind, (int(fields[11]) + int(fields[12])) / CLK_TCK)
+    return out
+
+
+def measure(root, seconds):
+    """Share of one core (per cent) used by Chromium over `seconds`, in total and per process kind."""
+    before = cpu_seconds(root)
+    start = time.monotonic()
+    time.sleep(seconds)
+    after = cpu_seconds(root)
+    wall = time.monotonic() - start
+    kinds = {}
+    for pid, (kind, spent) in after.items():
+        used = spent - before.get(pid, (kind, 0.0))[1]
+        kinds[kind] = kinds.get(kind, 0.0) + used
+    total = sum(kinds.values())
+    return 100.0 * total / wall, {k: 100.0 * v / wall for k, v in sorted(kinds.items())}
+
+
+def page_state(driver):
+    return driver.execute_script("return window.Module && Module.velmora ? Module.velmora : null")
+
+
+def wait_for(what, predicate, seconds=60):
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        value = predicate()
+        if value:
+            return value
+        time.sleep(0.05)
+    sys.exit(f"timed out waiting for {what}")
+
+
+def start_profile(driver):
+    driver.execute_cdp_cmd("Profiler.enable", {})
+    driver.execute_cdp_cmd("Profiler.setSamplingInterval", {"interval": 200})
+    driver.execute_cdp_cmd("Profiler.start", {})
+
+
+def print_profile(driver, label, top=14):
+    """Self time of the page's main thread by function, from Chromium's sampling profiler."""
+    profile = driver.execute_cdp_cmd("Profiler.stop", {})["profile"]
+    driver.execute_cdp_cmd("Profiler.disable", {})
+    names = {n["id"]: n["callFrame"]["functionName"] or "(" + (n["callFrame"]["url"] or "anonymous").split("/")[-1] + ")"
+             for n in profile["nodes"]}
+    deltas = profile.get("timeDeltas", [])
+    self_us = {}
+    for sample, delta in zip(profile["samples"][1:], deltas[1:]):
+        name = names.get(sample, "?")
+        self_us[name] = self_us.get(name, 0) + delta
+    wall = (profile["endTime"] - profile["startTime"]) or 1
+    busy = sum(v for k, v in self_us.items() if k not in ("(idle)", "(program)", "(garbage collector)"))
+    print(f"  main thread of {label}: JavaScript and WebAssembly {100.0 * busy / wall:.2f} %, "
+          f"(program) {100.0 * self_us.get('(program)', 0) / wall:.2f} %, "
+          f"GC {100.0 * self_us.get('(garbage collector)', 0) / wall:.2f} %")
+    for name, us in sorted(self_us.items(), key=lambda kv: -kv[1])[:top]:
+        if name != "(idle)":
+            print(f"    {100.0 * us / wall:6.3f} %  {name}")
+
+
+def run_page(driver, root, url, seconds, label, profile, prepare=None):
+    """Loads `url`, lets `prepare` bring it to the state to measure, measures it."""
+    driver.get(url)
+    if prepare:
+        prepare()
+    time.sleep(2)  # let loading and the first frames settle
+    state0 = page_state(driver)
+    if profile:
+        start_profile(driver)
+    share, kinds = measure(root, seconds)
+    if profile:
+        print_profile(driver, label)
+    state1 = page_state(driver)
+    frames = audio = None
+    if state0 and state1:
+        frames = state1["frames"] - state0["frames"]
+        audio = state1["audioFrames"] - state0["audioFrames"]
+    return {"label": label, "share": share, "kinds": kinds, "frames": frames, "audio": audio}
+
+
+def cpu_command(args):
+    use_system_python()
+    from selenium import webdriver
+    from selenium.webdriver.chrome.service import Service
+    from selenium.webdriver.common.action_chains import ActionChains
+    from selenium.webdriver.common.keys import Keys
+
+    builds = []
+    for spec in args.web_dir:
+        directory, _, label = spec.partition("=")
+        if not os.path.isfile(os.path.join(directory, "velmora.html")):
+            sys.exit(f"no browser build in {directory}")
+        builds.append((directory, label or directory))
+    chromium = shutil.which("chromium") or shutil.which("chromium-browser")
+    if not chromium or not os.path.exists("/usr/bin/chromedriver"):
+        sys.exit("Chromium and its driver are needed (scripts/setup.sh web installs them)")
+    profile_dir = tempfile.mkdtemp(prefix="velmora-bench-web-")
+    options = webdriver.ChromeOptions()
+    for flag in CHROMIUM_FLAGS:
+        options.add_argument(flag)
+    options.add_argument(f"--user-data-dir={profile_dir}")
+    options.binary_location = chromium
+    service = Service("/usr/bin/chromedriver")
+    driver = webdriver.Chrome(service=service, options=options)
+    root = service.process.pid
+    rows = []
+    servers = []
+    try:
+        # The browser's own start-up (its first renderers, caches) is over
+        # before anything is measured.
+        driver.get("about:blank")
+        time.sleep(5)
+        for directory, label in builds:
+            server, base = serve(directory)
+            servers.append(server)
+            rows.append(run_page(driver, root, f"{base}/blank.html", args.seconds, "blank page with a canvas",
+                                 args.profile))
+            if args.audio_floor:
+                rows.append(run_page(driver, root, f"{base}/blank-audio.html", args.seconds,
+                                     "blank page playing silence", args.profile))
+
+            def title():
+                wait_for("the title card", lambda: (page_state(driver) or {}).get("frames", 0) >= 1)
+
+            url = f"{base}/velmora.html?time={SEED_TIME}"
+            rows.append(run_page(driver, root, url, args.seconds, f"{label}: title card", args.profile, title))
+
+            def play():
+                title()
+                shown = page_state(driver)["frames"]
+                ActionChains(driver).key_down(Keys.SPACE).key_up(Keys.SPACE).perform()
+                wait_for("the first play frame", lambda: page_state(driver)["frames"] > shown + 1)
+
+            rows.append(run_page(driver, root, url, args.seconds, f"{label}: playing", args.profile, play))
+            driver.get("about:blank")
+            time.sleep(1)
+    finally:
+        driver.quit()
+        for server in servers:
+            server.shutdown()
+        shutil.rmtree(profile_dir, ignore_errors=True)
+
+    print(f"\nCPU of all Chromium processes, per cent of one core over {args.seconds:g} s each, in this order:")
+    print(f"{'page':40} {'CPU %':>6} {'above blank':>11} {'frames':>6} {'audio frames':>12}  by process")
+    blank = None
+    for row in rows:
+        if row["label"] == "blank page with a canvas":
+            blank = row["share"]
+        above = "" if row["label"] == "blank page with a canvas" else f"{row['share'] - blank:+.2f}"
+        kinds = ", ".join(f"{k} {v:.2f}" for k, v in row["kinds"].items() if v >= 0.005)
+        frames = "" if row["frames"] is None else str(row["frames"])
+        audio = "" if row["audio"] is None else str(row["audio"])
+        print(f"{row['label']:40} {row['share']:6.2f} {above:>11} {frames:>6} {audio:>12}  {kinds}")
+
+
+def native_tick_median(bench_game):
+    done = subprocess.run([bench_game, "--benchmark_filter=BM_Tick/play", "--benchmark_repetitions=5",
+                           "--benchmark_format=json"], capture_output=True, text=True, check=True)
+    report = json.loads(done.stdout)
+    for b in report["benchmarks"]:
+        if b.get("aggregate_name") == "median":
+            scale = {"ns": 1e-3, "us": 1.0, "ms": 1e3}[b["time_unit"]]
+            return b["real_time"] * scale
+    sys.exit("bench_game printed no median")
+
+
+def tick_command(args):
+    use_system_python()
+    from selenium import webdriver
+    from selenium.webdriver.chrome.service import Service
+
+    page = os.path.join(args.web_dir, "velmora-tick-bench.html")
+    if not os.path.isfile(page):
+        sys.exit(f"no {page}: cmake --build --preset web --target velmora-tick-bench")
+    profile_dir = tempfile.mkdtemp(prefix="velmora-bench-web-")
+    options = webdriver.ChromeOptions()
+    for flag in CHROMIUM_FLAGS:
+        options.add_argument(flag)
+    options.add_argument(f"--user-data-dir={profile_dir}")
+    options.binary_location = shutil.which("chromium")
+    driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
+    server, base = serve(args.web_dir)
+    try:
+        driver.get(f"{base}/velmora-tick-bench.html?ticks={args.ticks}")
+        result = wait_for("the tick benchmark", lambda: driver.execute_script(
+            "return window.Module && Module.benchResult ? Module.benchResult : null"), seconds=600)
+    finally:
+        driver.quit()
+        server.shutdown()
+        shutil.rmtree(profile_dir, ignore_errors=True)
+    if "error" in result:
+        sys.exit(f"the tick benchmark failed: {result['error']}")
+    print(f"browser: {result['ticks']} play ticks in batches of {result['batch']}; "
+          f"median {result['medianUs']:.1f} us a tick (of which presenting to the canvas {result['presentUs']:.1f} us), "
+          f"min {result['minUs']:.1f} us, max {result['maxUs']:.1f} us")
+    if args.bench_game:
+        native = native_tick_median(args.bench_game)
+        print(f"native BM_Tick/play median {native:.1f} us; browser / native = {result['medianUs'] / native:.2f}x "
+              f"(without presenting {(result['medianUs'] - result['presentUs']) / native:.2f}x)")
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    sub = ap.add_subparsers(dest="command", required=True)
+    cpu = sub.add_parser("cpu")
+    cpu.add_argument("--web-dir", action="append", required=True, help="a browser build, DIR or DIR=LABEL")
+    cpu.add_argument("--seconds", type=float, default=20.0)
+    cpu.add_argument("--profile", action="store_true", help="also print the main thread's time by function")
+    cpu.add_argument("--audio-floor", action="store_true", help="also measure a blank page playing silence")
+    tick = sub.add_parser("tick")
+    tick.add_argument("--web-dir", required=True)
+    tick.add_argument("--bench-game")
+    tick.add_argument("--ticks", type=int, default=2000)
+    args = ap.parse_args()
+    (cpu_command if args.command == "cpu" else tick_command)(args)
+
+
+if __name__ == "__main__":
+    main()
