@@ -5,7 +5,8 @@
 #   cmake -DREPLAY=<velmora-replay> -DSCRIPT=<x.replay> -DWORK=<scratch dir>
 #         -DMODE=check|update -P GoldenReplay.cmake
 #
-# The expectation of tests/golden/x.replay is tests/golden/x.expected.
+# The expectation of tests/golden/x.replay (or of the recorded session
+# x.session) is tests/golden/x.expected.
 # A line "# options: ..." in the script gives extra velmora-replay options.
 #
 # With SHOTS=<docs dir> it instead checks (or rewrites) the README's two
@@ -21,8 +22,16 @@ endforeach()
 file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK})
 
+# A recorded session (x.session) replays with --session; a script is the
+# last argument.
+if(SCRIPT MATCHES "\\.session$")
+  set(input --session ${SCRIPT})
+else()
+  set(input ${SCRIPT})
+endif()
+
 function(run_replay)
-  execute_process(COMMAND ${REPLAY} --out ${WORK}/out ${ARGN} ${SCRIPT}
+  execute_process(COMMAND ${REPLAY} --out ${WORK}/out ${ARGN} ${input}
                   RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
   if(NOT rc EQUAL 0)
     message(FATAL_ERROR "velmora-replay failed (${rc}) on ${SCRIPT}:\n${out}${err}")
@@ -92,7 +101,7 @@ endforeach()
 file(READ ${WORK}/out/trace.jsonl trace)
 string(APPEND text "${trace}")
 
-string(REGEX REPLACE "\\.replay$" ".expected" expected_file "${SCRIPT}")
+string(REGEX REPLACE "\\.(replay|session)$" ".expected" expected_file "${SCRIPT}")
 if(MODE STREQUAL "update")
   file(WRITE ${expected_file} "${text}")
   return()

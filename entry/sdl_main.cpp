@@ -1,11 +1,12 @@
 // sdl_main.cpp — the process entry of the desktop program.
 //
-// Reads its own options (--help, --version), chooses the SDL host and runs
-// the program on it; WinMain's result is the exit code. When that is not 0
-// it says on standard error why, as far as it can know (see diagnostics.h),
-// and, to a player without a terminal, in a dialog as well. An unknown
-// VELMORA_D3D_PROFILE, or a VELMORA_FAULT that is not a list of
-// CALL[:N] (host/run_options.h), ends the process with 2 before any window opens. A
+// Reads its own options (--help, --version, --record, --replay), chooses the
+// SDL host and runs the program on it (recording it, or showing a
+// recording); WinMain's result is the exit code. When that is not 0 it says
+// on standard error why, as far as it can know (see diagnostics.h), and, to
+// a player without a terminal, in a dialog as well. An unknown
+// VELMORA_D3D_PROFILE, or a VELMORA_FAULT that is not a list of CALL[:N]
+// (host/run_options.h), ends the process with 2 before any window opens. A
 // Wayland session gets one line about the arrow keys at start.
 // Depends on: entry/run_program.h, entry/device_profile.h,
 // entry/command_line.h, entry/diagnostics.h, host/sdl (the desktop host),
@@ -18,6 +19,7 @@
 #include "entry/command_line.h"
 #include "entry/device_profile.h"
 #include "entry/diagnostics.h"
+#include "entry/recorded_run.h"
 #include "entry/run_program.h"
 #include "host/run_options.h"
 #include "host/sdl/sdl_host.h"
@@ -82,7 +84,17 @@ int main(int argc, char** argv) {
     for (const host::Fault& f : *plan) sdlHost.FailAt(f.call, f.nth);
   }
   // The game reads no command line.
-  const int code = entry::RunProgram(sdlHost, "");
+  if (!args.replayPath.empty()) {
+    const int shown = entry::RunReplaying(sdlHost, args.replayPath, &error);
+    if (shown == -1 && !error.empty()) std::fprintf(stderr, "velmora: %s\n", error.c_str());
+    return shown == -1 && !error.empty() ? 3 : shown;
+  }
+  const int code = args.recordPath.empty() ? entry::RunProgram(sdlHost, "")
+                                           : entry::RunRecording(sdlHost, args.recordPath, "sdl", &error);
+  if (!error.empty()) {
+    std::fprintf(stderr, "velmora: --record: %s\n", error.c_str());
+    return 2;
+  }
   if (code == 0) return 0;
   findings.noAudio = sdlHost.AudioFailed();
   findings.audioError = sdlHost.AudioError();

@@ -1,14 +1,19 @@
 // web_main.cpp — the process entry of the program in a web browser.
 //
-// Chooses the browser host and runs the program on it. The browser has no
+// Chooses the browser host and runs the program on it, recording the
+// session when the page address asks (`record=1`, see web_recording.h). The browser has no
 // command line and no exit code: when WinMain returns, the page says the
 // program has ended and shows its result. An unknown Direct3D profile in
 // the page address (`d3d-profile=`) ends it with 2 before the window opens.
 // Depends on: entry/run_program.h, entry/device_profile.h, host/web (the
 // browser host), the program's WinMain.
+#include <cstdlib>
+
 #include "entry/device_profile.h"
+#include "entry/recorded_run.h"
 #include "entry/run_program.h"
 #include "host/web/web_host.h"
+#include "host/web/web_recording.h"
 #include "sounds.h"
 
 namespace {
@@ -37,7 +42,16 @@ int main() {
     webHost.Ended(2, "d3d-profile: " + error);
     return 2;
   }
-  const int exitCode = entry::RunProgram(webHost, "");
+  int exitCode = 0;
+  if (host::web::RecordingWanted()) {
+    // The session goes to the in-memory file system as the program runs,
+    // and to the person as a download when it ends.
+    if (host::web::FrameHashesWanted()) setenv("VELMORA_FRAME_HASHES", "/frame-hashes.txt", 1);
+    exitCode = entry::RunRecording(webHost, "/velmora-session.txt", "web", &error);
+    host::web::OfferRecording("/velmora-session.txt", "/frame-hashes.txt");
+  } else {
+    exitCode = entry::RunProgram(webHost, "");
+  }
   webHost.Ended(exitCode);
   return exitCode;
 }

@@ -23,6 +23,10 @@
 #include "game/game_tick.h"
 #include "host/headless/headless_host.h"
 #include "host/headless/png_writer.h"
+#include "host/record/frame_hashes.h"
+#include "host/record/recording_host.h"
+#include "host/record/replaying_host.h"
+#include "host/record/session.h"
 #include "platform/win32/message_box_style.h"
 #include "tools/replay/replay_options.h"
 #include "tools/replay/replay_script.h"
@@ -38,6 +42,7 @@ void WriteOutputsAndExit(int toolExit);
 class ReplayHost : public host::HeadlessHost {
  public:
   std::optional<uint64_t> untilMs;
+  host::record::FrameHashLog* frameLog = nullptr;  // script runs; a session's replaying host logs its own
   std::vector<uint32_t> lastFrame;
   int lastWidth = 0, lastHeight = 0;
 
@@ -53,6 +58,7 @@ class ReplayHost : public host::HeadlessHost {
       lastHeight = height;
     }
     HeadlessHost::Present(pixels, width, height, pitchBytes);
+    if (frameLog != nullptr) frameLog->Add(NowMs(), pixels, width, height, pitchBytes);
   }
 
   void SleepMs(uint32_t ms) override {
@@ -83,6 +89,7 @@ struct Run {
   replay::ReplayOptions options;
   fs::path out;
   ReplayHost* host = nullptr;  // lives until the process ends
+  host::record::FrameHashLog frameLog;
   std::ofstream trace;
   uint64_t tick = 0;
   uint64_t tickStartMs = 0;
@@ -162,11 +169,15 @@ void WriteOutputs(std::optional<int> exitCode) {
   }
 }
 
-void WriteOutputsAndExit(int toolExit) {
-  // The time limit: the program never returned, so there is no exit code.
+void WriteOutputsAndExit(int toolExit, const std::string& why) {
+  // The program never returned, so there is no exit code.
   WriteOutputs(std::nullopt);
-  std::cerr << "velmora-replay: stopped at the time limit, " << run->host->NowMs() << " ms\n";
+  std::cerr << "velmora-replay: " << why << "\n";
   std::exit(toolExit);
+}
+
+void WriteOutputsAndExit(int toolExit) {
+  WriteOutputsAndExit(toolExit, "stopped at the time limit, " + std::to_string(run->host->NowMs()) + " ms");
 }
 
 bool ReadFile(const std::string& path, std::string* text) {
@@ -178,34 +189,46 @@ bool ReadFile(const std::string& path, std::string* text) {
   return true;
 }
 
-// The command line and the script it names; false (after saying why) when
-// either cannot be used.
-bool ReadInputs(int argc, char** argv, replay::ReplayOptions* options, std::vector<replay::ScriptEvent>* events) {
-  std::vector<std::string> args(argv + 1, argv + argc);
+// What drives the run: a script's events, or a recorded session.
+struct Input {
+  std::vector<replay::ScriptEvent> events;
+  host::record::Session session;
+};
+
+// The command line, the script or session and the profile name, checked;
+// an exit code when the tool is to end at once.
+std::optional<int> ReadInput(int argc, char** argv, replay::ReplayOptions* options, Input* input) {
   std::string error;
-  if (!replay::ParseReplayOptions(args, options, &error)) {
+  if (!replay::ParseReplayOptions(std::vector<std::string>(argv + 1, argv + argc), options, &error)) {
     std::cerr << "velmora-replay: " << error << "\n\n" << replay::ReplayUsage();
-    return false;
+    return 2;
   }
-  if (options->help) return true;
-  std::string scriptText;
-  if (!ReadFile(options->script, &scriptText)) {
-    std::cerr << "velmora-replay: cannot read " << options->script << "\n";
-    return false;
+  if (options->help) {
+    std::cout << replay::ReplayUsage();
+    return 0;
   }
-  if (!replay::ParseReplayScript(scriptText, events, &error)) {
-    std::cerr << "velmora-replay: " << options->script << ": " << error << "\n";
-    return false;
+  const std::string& path = options->session ? *options->session : options->script;
+  std::string text;
+  if (!ReadFile(path, &text)) {
+    std::cerr << "velmora-replay: cannot read " << path << "\n";
+    return 2;
   }
+  const bool parsed = options->session ? host::record::ParseSession(text, &input->session, &error)
+                                       : replay::ParseReplayScript(text, &input->events, &error);
+  if (!parsed) {
+    std::cerr << "velmora-replay: " << path << ": " << error << "\n";
+    return 2;
+  }
+  if (!input->session.note.empty()) std::cerr << "velmora-replay: " << path << ": " << input->session.note << "\n";
   if (options->profile && !entry::CheckDeviceProfile(*options->profile, &error)) {
     std::cerr << "velmora-replay: --profile: " << error << "\n";
-    return false;
+    return 2;
   }
-  return true;
+  return std::nullopt;
 }
 
-// The output folder and the trace file in it, for the run.
-bool OpenOutputs(const replay::ReplayOptions& options) {
+// The output folder and its trace file; false when they cannot be made.
+bool PrepareOutput(const replay::ReplayOptions& options) {
   std::error_code ec;
   const fs::path out = fs::absolute(options.outDir, ec);
   fs::create_directories(out, ec);
@@ -218,67 +241,105 @@ bool OpenOutputs(const replay::ReplayOptions& options) {
   run->options = options;
   run->out = out;
   run->trace.open(out / "trace.jsonl", std::ios::binary | std::ios::trunc);
-  if (!run->trace) {
-    std::cerr << "velmora-replay: cannot write " << (out / "trace.jsonl") << "\n";
+  if (!run->trace || !run->frameLog.Open((out / "frame-hashes.txt").string())) {
+    std::cerr << "velmora-replay: cannot write in " << out << "\n";
     return false;
   }
   return true;
 }
 
-// The headless host set up as the options say, the script's input scheduled.
-ReplayHost* MakeHost(const replay::ReplayOptions& options, const std::vector<replay::ScriptEvent>& events) {
+// The headless host as the options set it up, with the script's events due.
+ReplayHost* MakeHeadlessHost(const replay::ReplayOptions& options, const Input& input) {
   auto* h = new ReplayHost();
   h->untilMs = options.untilMs;
   h->KeepFrames(false);
   h->SetCalendarTime(options.calendarTime);
   if (options.profile) h->SetDeviceProfile(*options.profile);
   for (const host::Fault& f : options.faults) h->FailAt(f.call, f.nth);
-  for (const replay::ScriptEvent& e : events) {
+  for (const replay::ScriptEvent& e : input.events) {
     switch (e.kind) {
-      case replay::EventKind::Key:
-        h->ScheduleKey(e.ms, e.key, e.down);
-        break;
-      case replay::EventKind::Click:
-        h->ScheduleClick(e.ms, e.x, e.y);
-        break;
-      case replay::EventKind::DoubleClick:
-        h->ScheduleDoubleClick(e.ms, e.x, e.y);
-        break;
-      case replay::EventKind::Close:
-        h->ScheduleClose(e.ms);
-        break;
+      case replay::EventKind::Key: h->ScheduleKey(e.ms, e.key, e.down); break;
+      case replay::EventKind::Click: h->ScheduleClick(e.ms, e.x, e.y); break;
+      case replay::EventKind::DoubleClick: h->ScheduleDoubleClick(e.ms, e.x, e.y); break;
+      case replay::EventKind::Close: h->ScheduleClose(e.ms); break;
     }
   }
   return h;
+}
+
+// A session's answers in front of the headless host: each recorded clock
+// value moves the virtual clock (pulling the audio due), up to the limit.
+host::record::ReplayingHost* MakeSessionHost(ReplayHost* inner, const host::record::Session& session) {
+  auto* h = new host::record::ReplayingHost(*inner, session);
+  h->ForwardDialogs(true);
+  h->SetFrameLog(&run->frameLog);
+  h->OnClock([inner](uint64_t ms) {
+    if (inner->untilMs && ms >= *inner->untilMs) {
+      inner->AdvanceTo(*inner->untilMs);
+      WriteOutputsAndExit(0);
+    }
+    inner->AdvanceTo(ms);
+  });
+  h->OnStop([](const std::string& why, bool ranOut) { WriteOutputsAndExit(ranOut ? 0 : 3, why); });
+  return h;
+}
+
+bool EnterWorkingFolder(const replay::ReplayOptions& options) {
+  std::error_code ec;
+  const fs::path cwd = options.cwd ? fs::path(*options.cwd) : fs::read_symlink("/proc/self/exe", ec).parent_path();
+  fs::current_path(cwd, ec);
+  if (ec) std::cerr << "velmora-replay: cannot enter " << cwd << ": " << ec.message() << "\n";
+  return !ec;
+}
+
+// A recorder in front of the headless host, writing to `path` (kept open
+// until the process ends, so a time limit still leaves a usable file).
+host::record::RecordingHost* MakeRecorder(host::Host& inner, const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) {
+    std::cerr << "velmora-replay: cannot write " << path << "\n";
+    return nullptr;
+  }
+  return new host::record::RecordingHost(inner, file, {"velmora-replay on the headless host", "replay: velmora-replay --out DIR --session FILE"});
+}
+
+// Runs WinMain with the observers attached; the program's exit code.
+int RunObserved(host::Host& h) {
+  tickObserver = OnTick;
+  cueObserver = OnCue;
+  const int exitCode = entry::RunProgram(h, "");
+  tickObserver = nullptr;
+  cueObserver = nullptr;
+  return exitCode;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   replay::ReplayOptions options;
-  std::vector<replay::ScriptEvent> events;
-  if (!ReadInputs(argc, argv, &options, &events)) return 2;
-  if (options.help) {
-    std::cout << replay::ReplayUsage();
-    return 0;
-  }
-  if (!OpenOutputs(options)) return 2;
-  ReplayHost* h = MakeHost(options, events);
-  run->host = h;
-  std::error_code ec;
-  const fs::path cwd = options.cwd ? fs::path(*options.cwd) : fs::read_symlink("/proc/self/exe", ec).parent_path();
-  fs::current_path(cwd, ec);
-  if (ec) {
-    std::cerr << "velmora-replay: cannot enter " << cwd << ": " << ec.message() << "\n";
-    return 2;
-  }
+  Input input;
+  if (const std::optional<int> early = ReadInput(argc, argv, &options, &input)) return *early;
+  if (!PrepareOutput(options)) return 2;
+  run->host = MakeHeadlessHost(options, input);
+  host::record::ReplayingHost* session = options.session ? MakeSessionHost(run->host, input.session) : nullptr;
+  if (session == nullptr) run->host->frameLog = &run->frameLog;
+  if (!EnterWorkingFolder(options)) return 2;
 
-  tickObserver = OnTick;
-  cueObserver = OnCue;
-  const int exitCode = entry::RunProgram(*h, "");
-  tickObserver = nullptr;
-  cueObserver = nullptr;
+  host::record::RecordingHost* recorder = options.record ? MakeRecorder(*run->host, *options.record) : nullptr;
+  if (options.record && recorder == nullptr) return 2;
 
+  host::Host* top = run->host;
+  if (session != nullptr) top = session;
+  if (recorder != nullptr) top = recorder;
+  const int exitCode = RunObserved(*top);
+  if (recorder != nullptr) recorder->End(exitCode);
   WriteOutputs(exitCode);
+  if (session != nullptr) {
+    const std::string differs = session->Finish(exitCode);
+    if (!differs.empty()) {
+      std::cerr << "velmora-replay: " << *options.session << ": " << differs << "\n";
+      return 3;
+    }
+  }
   return 0;
 }

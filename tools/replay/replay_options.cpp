@@ -9,7 +9,9 @@ namespace replay {
 
 const char* ReplayUsage() {
   return "usage: velmora-replay --out DIR [--time SECONDS] [--until MS] [--profile NAME]\n"
-         "                      [--fault CALL[:N]]... [--frames all|none|T1,T2,...] [--cwd DIR] SCRIPT\n"
+         "                      [--fault CALL[:N]]... [--frames all|none|T1,T2,...] [--cwd DIR]\n"
+         "                      [--record FILE] SCRIPT\n"
+         "       velmora-replay --out DIR --session FILE [--until MS] [--frames ...] [--cwd DIR]\n"
          "\n"
          "Runs the whole game under the headless host (virtual time) until it exits or\n"
          "until the virtual time limit, and writes to DIR:\n"
@@ -18,6 +20,7 @@ const char* ReplayUsage() {
          "  audio.wav         the mixed sound output\n"
          "  dialogs.jsonl     every message box (text and caption, UTF-8 and hex bytes)\n"
          "  exit-code         the program's exit code (absent when --until stopped it)\n"
+         "  frame-hashes.txt  one line per presented frame: N MS WIDTHxHEIGHT HASH\n"
          "\n"
          "  --time SECONDS    calendar time at start (default 1700000000)\n"
          "  --until MS        stop at this virtual time: what is due before MS runs, nothing\n"
@@ -26,6 +29,10 @@ const char* ReplayUsage() {
          "  --fault CALL[:N]  make the named platform call fail at its N-th call (default 1)\n"
          "  --frames WHICH    all (default), none, or a comma-separated list of tick numbers\n"
          "  --cwd DIR         working directory of the program (default: the tool's folder)\n"
+         "  --session FILE    replay a recorded session (velmora --record FILE) instead of a\n"
+         "                    script; its calendar time, profile and faults are the recorded\n"
+         "                    ones. Exit 3 when the program leaves the recorded path\n"
+         "  --record FILE     write the script's run as a recorded session\n"
          "\n"
          "SCRIPT: one event a line, '#' starts a comment:\n"
          "  at MS key NAME down|up    NAME: left right up down space escape\n"
@@ -81,7 +88,7 @@ bool ParseReplayOptions(const std::vector<std::string>& args, ReplayOptions* o, 
       return true;
     }
     const bool takesValue = a == "--out" || a == "--time" || a == "--until" || a == "--profile" ||
-                            a == "--fault" || a == "--frames" || a == "--cwd";
+                            a == "--fault" || a == "--frames" || a == "--cwd" || a == "--session" || a == "--record";
     if (takesValue) {
       if (i + 1 >= args.size()) {
         *error = a + " needs a value";
@@ -122,6 +129,10 @@ bool ParseReplayOptions(const std::vector<std::string>& args, ReplayOptions* o, 
           *error = "--frames takes all, none or tick numbers separated by commas";
           return false;
         }
+      } else if (a == "--session") {
+        o->session = v;
+      } else if (a == "--record") {
+        o->record = v;
       } else {
         o->cwd = v;
       }
@@ -139,8 +150,14 @@ bool ParseReplayOptions(const std::vector<std::string>& args, ReplayOptions* o, 
     *error = "--out DIR is required";
     return false;
   }
-  if (o->script.empty()) {
-    *error = "a SCRIPT is required";
+  if (o->session) {
+    const bool setUp = o->calendarTime != kDefaultCalendarTime || o->profile || !o->faults.empty();
+    if (!o->script.empty() || setUp || o->record) {
+      *error = "--session replays what was recorded: no SCRIPT, --time, --profile, --fault or --record with it";
+      return false;
+    }
+  } else if (o->script.empty()) {
+    *error = "a SCRIPT (or --session FILE) is required";
     return false;
   }
   return true;

@@ -3,7 +3,8 @@
 // Provides: ReplayOptions and ParseReplayOptions for
 //   velmora-replay --out DIR [--time SECONDS] [--until MS] [--profile NAME]
 //                  [--fault CALL[:N]]... [--frames all|none|T1,T2,...]
-//                  [--cwd DIR] SCRIPT
+//                  [--cwd DIR] [--record FILE] SCRIPT
+//   velmora-replay --out DIR --session FILE [--until MS] [--frames ...] [--cwd DIR]
 // and the usage text.
 // Depends on: host/run_options.h (the values every run option shares).
 #pragma once
@@ -35,6 +36,8 @@ struct ReplayOptions {
   std::set<uint64_t> frameTicks;  // with FrameChoice::Listed
   std::optional<std::string> cwd;
   std::string script;
+  std::optional<std::string> session;  // a recorded session instead of a script
+  std::optional<std::string> record;   // write the script's run as a session
 };
 
 const char* ReplayUsage();
