@@ -18,7 +18,11 @@ and fails (exit 1, one line per fault) when one of them:
     namespaces, and any other belongs to the layer that declares into it
     in the most files;
   - in tools/ (process entries of their own, like entry/): includes SDL,
-    X11 or the browser outside the one benchmark that measures SDL itself;
+    X11 or the browser outside the benchmarks that measure SDL itself and
+    the browser build's tick;
+  - in tools/headless_device/ (the headless host with a window and a
+    software device, shared by tools and the tests of every layer): includes
+    anything above platform/;
   - in tests/: includes a layer above the one its folder tests (tests/gfx
     may reach gfx/ and everything below, not devices/); SDL and X11 only in
     the host's tests and in the tests that drive the whole program;
@@ -53,6 +57,12 @@ TEST_LAYER = {"host": "host", "win32": "platform", "d3d9": "platform", "dinput":
 # device with SDL's own renderer, the host's tests and the tests that
 # drive the program through a real X server.
 SDL_ELSEWHERE = ("tools/bench_device/",)
+# Outside host/web, emscripten is for the benchmark that times the play tick
+# in the browser.
+WEB_ELSEWHERE = ("tools/bench_web/",)
+# Set-up shared by tools and by the tests of every layer: it puts only host/
+# and platform/ together, so any test may use it.
+SHARED_FIXTURE = "tools/headless_device/"
 HOST_ONLY_SYSTEM = re.compile(r"^(SDL2?/|SDL[_.]|X11/)")
 WEB_ONLY_SYSTEM = re.compile(r"^emscripten[/.]")
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]')
@@ -101,7 +111,11 @@ def include_fault(source, target):
     if to_layer is None:
         return None
     if layer == "tests":
+        if target.startswith(SHARED_FIXTURE):
+            return None
         return test_include_fault(part, to_layer)
+    if source.startswith(SHARED_FIXTURE) and to_layer != "tools" and RANK[to_layer] > RANK["platform"]:
+        return f"{to_layer}/ is above platform/: {SHARED_FIXTURE} is shared with the tests of every layer"
     if to_layer == "tests":
         return None if layer == "tools" else f"tests/ is above {layer}/"
     if RANK[to_layer] > RANK[layer]:
@@ -150,7 +164,8 @@ def check_file(root, path, owners, faults):
             if HOST_ONLY_SYSTEM.match(name) and not sdl_allowed(path, layer, part):
                 faults.append(f"{where}: includes <{name}>: SDL and X11 belong to host/sdl")
                 continue
-            if WEB_ONLY_SYSTEM.match(name) and not (layer == "host" and part == "web"):
+            if WEB_ONLY_SYSTEM.match(name) and not (layer == "host" and part == "web") and \
+                    not path.startswith(WEB_ELSEWHERE):
                 faults.append(f"{where}: includes <{name}>: the browser belongs to host/web")
                 continue
             target = resolve(root, os.path.dirname(path), bracket, name)

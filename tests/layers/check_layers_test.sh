@@ -10,10 +10,11 @@ python3 "$script" "$1" >/dev/null || { echo "FAIL: the repository itself does no
 tree=$(mktemp -d)
 trap 'rm -rf "$tree"' EXIT
 mkdir -p "$tree"/{host/sdl,host/headless,host/web,platform/include,platform/win32,platform/d3d9,gfx,devices,game,app,entry} \
-         "$tree"/{tools/replay,tools/bench_device,tests/gfx,tests/host,tests/e2e,tests/d3d9}
+         "$tree"/{tools/replay,tools/bench_device,tools/bench_web,tools/headless_device,tests/gfx,tests/host,tests/e2e,tests/d3d9}
 touch "$tree"/host/host.h "$tree"/host/sdl/sdl_host.h "$tree"/host/headless/headless_host.h \
       "$tree"/platform/include/windows.h "$tree"/platform/win32/win32_internal.h "$tree"/gfx/gfx.h \
-      "$tree"/devices/graphics.h "$tree"/game/game_state.h "$tree"/app/win_main.h
+      "$tree"/devices/graphics.h "$tree"/game/game_state.h "$tree"/app/win_main.h \
+      "$tree"/tools/headless_device/headless_device.h
 good() { printf '%s\n' "$2" >>"$tree/$1"; }
 good gfx/ok.cpp '#include <windows.h>'
 good gfx/ok.cpp '#include "gfx/gfx.h"'
@@ -32,6 +33,9 @@ good tools/replay/ok.cpp 'namespace replay {'
 good tools/bench_device/ok.cpp 'namespace benchdevice {'
 good tools/replay/more.cpp 'namespace benchdevice {'
 good tools/bench_device/ok.cpp '#include <SDL.h>'
+good tools/bench_web/ok.cpp '#include <emscripten.h>'
+good tools/headless_device/ok.cpp '#include "host/headless/headless_host.h"'
+good tests/gfx/ok.cpp '#include "tools/headless_device/headless_device.h"'
 good tests/gfx/ok.cpp '#include "gfx/gfx.h"'
 good tests/gfx/ok.cpp '#include "host/headless/headless_host.h"'
 good tests/d3d9/ok.cpp '#include "platform/win32/win32_internal.h"'
@@ -69,6 +73,8 @@ expect game/bad.cpp 'namespace dsound {' 'namespace dsound, which belongs to pla
 expect app/bad.cpp 'namespace replay {' 'namespace replay, which belongs to tools/'
 expect game/bad.cpp 'namespace benchdevice {' 'namespace benchdevice, which belongs to tools/'
 expect tools/replay/bad.cpp 'namespace host {' 'namespace host, which belongs to host/'
+expect tools/replay/bad.cpp '#include <emscripten.h>' 'the browser belongs to host/web'
+expect tools/headless_device/bad.cpp '#include "gfx/gfx.h"' 'gfx/ is above platform/'
 expect tools/replay/bad.cpp '#include <SDL.h>' 'SDL and X11 belong to host/sdl'
 expect entry/bad.cpp '#include "tools/replay/ok.cpp"' 'tools/ is above entry/'
 expect tests/gfx/bad.cpp '#include "devices/graphics.h"' 'devices/ is above gfx/, the layer tests/gfx tests'
