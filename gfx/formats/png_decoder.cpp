@@ -45,6 +45,10 @@ struct ContextFree {
 };
 using Context = std::unique_ptr<spng_ctx, ContextFree>;
 
+uint32_t ReadBigEndian(const BYTE* p) {
+  return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3];
+}
+
 // Checks the CRC of every whole chunk from the signature to IEND; a chunk
 // cut short by the end of the data is left to libspng, which refuses it.
 // On a mismatch names the chunk in `name` (four letters) and returns false.
@@ -132,10 +136,6 @@ void SwapRedBlue3(BYTE* pixels, size_t count) {
 
 
 // --- Whole-stream decoding of 8-bit, non-interlaced pictures ---------------
-
-uint32_t ReadBigEndian(const BYTE* p) {
-  return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3];
-}
 
 // The zlib stream of every IDAT chunk, joined when there are several.
 // False when the chunk layout is anything but signature, chunks, one run
