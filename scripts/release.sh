@@ -72,7 +72,9 @@ program="$tree/libexec/velmora/velmora"
   echo "The program needs these shared libraries, which a desktop Linux"
   echo "usually has (on Debian 12 and Ubuntu, the package in brackets):"
   objdump -p "$program" | awk '/NEEDED/ {print $2}' | while read -r lib; do
-    path=$(ldconfig -p | awk -v l="$lib" '$1 == l && /x86-64/ {print $NF; exit}')
+    # awk reads to the end: leaving early would end ldconfig by SIGPIPE,
+    # which pipefail reports as a failure.
+    path=$(ldconfig -p | awk -v l="$lib" '$1 == l && /x86-64/ && !found {print $NF; found = 1}')
     package=$( [ -n "$path" ] && dpkg -S "$path" 2>/dev/null | head -1 | cut -d: -f1 || true)
     echo "  $lib${package:+ ($package)}"
   done

@@ -84,6 +84,7 @@ TEST_F(DecoderEdges, PngWithAWrongCrcInAnyChunkIsRefusedNamingTheChunk) {
   // The header alone (no pixels asked for) is still described.
   std::vector<BYTE> bad = good;
   bad[lastIdat + 8 + Big32(good, lastIdat)] ^= 0x01;
+  gfx::ClearDecodedImage(&image_);
   image_ = gfx::DecodedImage{};
   image_.loadPixels = false;
   EXPECT_EQ(gfx::DecodePng(&image_, bad.data(), bad.size()), S_OK);

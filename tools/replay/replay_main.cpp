@@ -89,6 +89,10 @@ struct Run {
   replay::ReplayOptions options;
   fs::path out;
   ReplayHost* host = nullptr;  // lives until the process ends
+  // The wrappers in front of it, when there are any; they too live until the
+  // process ends (a stop ends it from inside the run).
+  host::record::ReplayingHost* session = nullptr;
+  host::record::RecordingHost* recorder = nullptr;
   host::record::FrameHashLog frameLog;
   std::ofstream trace;
   uint64_t tick = 0;
@@ -322,10 +326,12 @@ int main(int argc, char** argv) {
   if (!PrepareOutput(options)) return 2;
   run->host = MakeHeadlessHost(options, input);
   host::record::ReplayingHost* session = options.session ? MakeSessionHost(run->host, input.session) : nullptr;
+  run->session = session;
   if (session == nullptr) run->host->frameLog = &run->frameLog;
   if (!EnterWorkingFolder(options)) return 2;
 
   host::record::RecordingHost* recorder = options.record ? MakeRecorder(*run->host, *options.record) : nullptr;
+  run->recorder = recorder;
   if (options.record && recorder == nullptr) return 2;
 
   host::Host* top = run->host;
