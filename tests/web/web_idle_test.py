@@ -167,7 +167,7 @@ def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--web-dir", required=True)
     args = ap.parse_args()
-    needed = ("velmora.html", "velmora.js", "velmora.wasm", "velmora.data", "velmora.worklet.js")
+    needed = ("velmora.html", "velmora.js", "velmora.wasm", "page.js", "velmora.worklet.js")
     missing = [f for f in needed if not os.path.isfile(os.path.join(args.web_dir, f))]
     if missing:
         skip(f"no web build in {args.web_dir} (missing {', '.join(missing)}); "
