@@ -56,13 +56,7 @@ def state(driver):
 
 
 def wait(what, predicate, seconds=30):
-    deadline = time.monotonic() + seconds
-    while time.monotonic() < deadline:
-        value = predicate()
-        if value:
-            return value
-        time.sleep(0.05)
-    fail(f"timed out after {seconds} s waiting for {what}")
+    return bench_web.poll(predicate, seconds) or fail(f"timed out after {seconds} s waiting for {what}")
 
 
 def press(driver, key):

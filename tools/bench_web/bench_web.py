@@ -164,14 +164,19 @@ def page_state(driver):
     return driver.execute_script("return window.Module && Module.velmora ? Module.velmora : null")
 
 
-def wait_for(what, predicate, seconds=60):
+def poll(predicate, seconds):
+    """The predicate's first true value within `seconds`, or None."""
     deadline = time.monotonic() + seconds
     while time.monotonic() < deadline:
         value = predicate()
         if value:
             return value
         time.sleep(0.05)
-    sys.exit(f"timed out waiting for {what}")
+    return None
+
+
+def wait_for(what, predicate, seconds=60):
+    return poll(predicate, seconds) or sys.exit(f"timed out waiting for {what}")
 
 
 def start_profile(driver):
