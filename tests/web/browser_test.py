@@ -150,6 +150,17 @@ def read_png_rgb(path):
     return width, height, b"".join(rows)
 
 
+def write_png_rgb(path, width, height, rgb):
+    """Rows of RGB bytes as a plain PNG, for looking at a canvas that differed."""
+    def chunk(kind, body):
+        return struct.pack(">I", len(body)) + kind + body + struct.pack(">I", zlib.crc32(kind + body))
+    stride = width * 3
+    raw = b"".join(b"\0" + rgb[y * stride:(y + 1) * stride] for y in range(height))
+    with open(path, "wb") as f:
+        f.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0))
+                + chunk(b"IDAT", zlib.compress(raw)) + chunk(b"IEND", b""))
+
+
 def compare(name, browser_rgb, reference_png):
     width, height, ref = read_png_rgb(reference_png)
     if (width, height) != (WIDTH, HEIGHT):
@@ -159,8 +170,11 @@ def compare(name, browser_rgb, reference_png):
         return
     diff = [i // 3 for i in range(0, len(ref), 3) if browser_rgb[i:i + 3] != ref[i:i + 3]]
     first = diff[0]
-    fail(f"{name}: {len(diff)} pixels differ from {reference_png}; first at ({first % WIDTH}, {first // WIDTH}): "
-         f"browser {tuple(browser_rgb[3 * first:3 * first + 3])}, headless {tuple(ref[3 * first:3 * first + 3])}")
+    seen = os.path.splitext(reference_png)[0] + "-browser.png"
+    write_png_rgb(seen, WIDTH, HEIGHT, bytes(browser_rgb))
+    fail(f"{name}: {len(diff)} pixels differ from {reference_png} (the browser's canvas is {seen}); first at "
+         f"({first % WIDTH}, {first // WIDTH}): browser {tuple(browser_rgb[3 * first:3 * first + 3])}, "
+         f"headless {tuple(ref[3 * first:3 * first + 3])}")
 
 
 def serve(directory):
@@ -211,13 +225,20 @@ class Page:
             fail(f"canvas is {shot['width']} x {shot['height']}, not {WIDTH} x {HEIGHT}")
         return shot["frames"], base64.b64decode(shot["rgb"])
 
-    def act(self, what, perform):
+    def act(self, what, perform, presses=1):
         """Performs an input action; returns how many frames the page had
-        shown when its first event reached it (it counts from the next tick)."""
+        shown when its first event reached it (it counts from the next tick).
+        With `presses` above one (a double click or tap), the count is taken
+        at the last press: the presses may straddle a tick, and the game sees
+        the double click only with the last."""
         seen = len(self.state()["input"])
         perform()
-        events = self.wait(what + " to reach the page", lambda: self.state()["input"][seen:])
-        return events[0]["frames"]
+        if presses == 1:
+            events = self.wait(what + " to reach the page", lambda: self.state()["input"][seen:])
+            return events[0]["frames"]
+        downs = self.wait(what + " to reach the page",
+                          lambda: [e for e in self.state()["input"][seen:] if e["type"] == "mousedown"][presses - 1:])
+        return downs[0]["frames"]
 
     def key(self, name, down):
         from selenium.webdriver.common.action_chains import ActionChains
@@ -236,7 +257,7 @@ class Page:
         chain = ActionChains(self.driver).move_to_element_with_offset(canvas, client_x - WIDTH // 2,
                                                                       client_y - HEIGHT // 2)
         chain = chain.double_click() if double else chain.click()
-        return self.act("a press", chain.perform)
+        return self.act("a press", chain.perform, 2 if double else 1)
 
 
 def run_replay(replay, work, script_lines, frames, until_ms, faults=()):
@@ -260,7 +281,9 @@ def run_replay(replay, work, script_lines, frames, until_ms, faults=()):
 
 def newer_source(web_dir):
     """A source file changed after the web build was made, or None."""
-    built = min(os.path.getmtime(os.path.join(web_dir, f)) for f in WEB_FILES)
+    # The page's scripts are copied only when they differ, so an unchanged
+    # one keeps its old time; the program's files are made again on any change.
+    built = min(os.path.getmtime(os.path.join(web_dir, f)) for f in WEB_FILES if f.startswith("velmora."))
     for top in WEB_SOURCES:
         path = os.path.join(SOURCE_DIR, top)
         walk = [(path, [], [""])] if os.path.isfile(path) else os.walk(path)

@@ -243,7 +243,7 @@ def play_by_touch(driver, page, lay, args):
     # A double tap in the middle starts.
     x, y = css_of(lay, 400, 300)
     start_at = client_of(lay, x, y)
-    start_after = page.act("a double tap", lambda: tap_css(driver, x, y, double=True))
+    start_after = page.act("a double tap", lambda: tap_css(driver, x, y, double=True), presses=2)
     page.wait_frames_above(start_after + 1)
     # The d-pad's Right held for one tick: the walker leaves the top left cell.
     right_after = page.act("Right on the d-pad", lambda: hold_buttons(driver, ["ArrowRight"], True))
