@@ -156,6 +156,9 @@ class Host {
   virtual bool SilentAudioOutput() { return false; }
   // Latency from a change in the source to sound, in output frames.
   virtual int AudioBufferFrames() { return 0; }
+  // The output rate this host would rather be fed at (0: no preference,
+  // the mixer's own). Asked once, before OpenAudio.
+  virtual int PreferredAudioRate() { return 0; }
 
   // --- dialogs and diagnostics ---------------------------------------------
   // Blocks until dismissed; returns the button chosen (the first one when

@@ -42,9 +42,9 @@ double BesselI0(double x) {
 // one kernel, and at most kRatioSteps kernels ever exist.
 constexpr int kRatioSteps = 64;
 
-int RatioKey(DWORD rate) {
-  if (rate <= static_cast<DWORD>(kOutputRate)) return kRatioSteps;
-  return std::max(1, static_cast<int>(static_cast<uint64_t>(kOutputRate) * kRatioSteps / rate));
+int RatioKey(DWORD rate, int outputRate) {
+  if (rate <= static_cast<DWORD>(outputRate)) return kRatioSteps;
+  return std::max(1, static_cast<int>(static_cast<uint64_t>(outputRate) * kRatioSteps / rate));
 }
 
 std::shared_ptr<const Kernel> BuildKernel(int key) {
@@ -117,18 +117,20 @@ inline void Dot2(const float* c, const float* l, const float* r, int taps, float
 
 }  // namespace
 
-std::shared_ptr<const Kernel> KernelForRate(DWORD rate) {
-  if (rate == static_cast<DWORD>(kOutputRate) || rate == 0) return nullptr;
+std::shared_ptr<const Kernel> KernelForRate(DWORD rate, int outputRate) {
+  if (rate == static_cast<DWORD>(outputRate) || rate == 0 || outputRate <= 0) return nullptr;
   static std::mutex cacheMutex;
   static std::map<int, std::shared_ptr<const Kernel>> cache;
-  const int key = RatioKey(rate);
+  const int key = RatioKey(rate, outputRate);
   std::lock_guard<std::mutex> lock(cacheMutex);
   auto& slot = cache[key];
   if (!slot) slot = BuildKernel(key);
   return slot;
 }
 
-void Voice::SetStep(DWORD rate) { step = (static_cast<uint64_t>(rate) << 32) / kOutputRate; }
+void Voice::SetStep(DWORD rate, int outputRate) {
+  step = outputRate > 0 ? (static_cast<uint64_t>(rate) << 32) / static_cast<uint64_t>(outputRate) : 0;
+}
 
 namespace {
 
@@ -285,20 +287,22 @@ void AdvanceVoice(Voice& v, uint64_t frames) {
 
 Mixer::~Mixer() { Shutdown(); }
 
-uint64_t Mixer::ClockFrames() {
+uint64_t Mixer::ClockFrames() const {
   host::Host* h = host::Current();
   if (h == nullptr) return 0;
-  return h->NowMs() * kOutputRate / 1000;
+  return h->NowMs() * static_cast<uint64_t>(rate_) / 1000;
 }
 
 bool Mixer::Start() {
-  silentFrames_ = ClockFrames();
   host::Host* h = host::Current();
+  const int wanted = h != nullptr ? h->PreferredAudioRate() : 0;
+  rate_ = wanted >= kMinOutputRate && wanted <= kMaxOutputRate ? wanted : kOutputRate;
+  silentFrames_ = ClockFrames();
   if (h == nullptr || h->SilentAudioOutput()) return true;
   Mixer* expected = nullptr;
   if (!g_outputOwner.compare_exchange_strong(expected, this)) return true;  // shares the open output's silence
   host::AudioFormat format;
-  format.rate = kOutputRate;
+  format.rate = rate_;
   format.channels = kOutputChannels;
   silent_ = false;  // before the host may start pulling
   opened_ = h->OpenAudio(format, this);

@@ -1,9 +1,9 @@
 // mixer.h — the software mixer behind the sound device.
 //
 // Provides: dsound::Voice (one secondary buffer's samples and play state),
-// dsound::Mixer (sums every playing voice into the output format, 44100 Hz
-// 16-bit stereo, with windowed-sinc resampling and saturation) and the
-// resampling kernels.
+// dsound::Mixer (sums every playing voice into the output format, 16-bit
+// stereo at 44100 Hz or the rate the host asks for, with windowed-sinc
+// resampling and saturation) and the resampling kernels.
 // Depends on: host/host.h (AudioSource, the clock), windows.h types.
 //
 // Threading: the host pulls Mix from its audio thread (SDL) or from its
@@ -27,8 +27,12 @@
 
 namespace dsound {
 
-constexpr int kOutputRate = 44100;
+constexpr int kOutputRate = 44100;  // unless the host asks for another
 constexpr int kOutputChannels = 2;
+// The output rates a host may ask for; outside them the mixer keeps
+// kOutputRate.
+constexpr int kMinOutputRate = 8000;
+constexpr int kMaxOutputRate = 192000;
 constexpr int kPhaseBits = 11;
 constexpr int kPhases = 1 << kPhaseBits;
 
@@ -43,10 +47,10 @@ struct Kernel {
   std::vector<float> coeffs;
 };
 
-// Kernel for a source rate, built on first use and kept for the process.
-// Null when the rate is the output rate (samples are then taken as they
-// are).
-std::shared_ptr<const Kernel> KernelForRate(DWORD rate);
+// Kernel for a source rate played at `outputRate`, built on first use and
+// kept for the process. Null when the two rates are equal (samples are then
+// taken as they are).
+std::shared_ptr<const Kernel> KernelForRate(DWORD rate, int outputRate);
 
 struct Voice {
   int channels = 1;
@@ -61,9 +65,10 @@ struct Voice {
   float gainRight = 1.0f;
   std::shared_ptr<const Kernel> kernel;
 
-  // Sets the playback rate's step. The kernel is attached separately (it is
-  // built outside the mixer's lock, and only once the voice is played).
-  void SetStep(DWORD rate);
+  // Sets the step for playing `rate` frames a second at `outputRate`. The
+  // kernel is attached separately (it is built outside the mixer's lock,
+  // and only once the voice is played).
+  void SetStep(DWORD rate, int outputRate);
   uint32_t Frame() const { return static_cast<uint32_t>(position >> 32); }
 };
 
@@ -87,6 +92,9 @@ class Mixer : public host::AudioSource {
   // Closes the output; every voice stops. Later calls play into silence.
   void Shutdown();
   bool HasOutput() const { return opened_; }
+  // Output frames a second: kOutputRate, or what the host asked for when
+  // Start opened its output. Fixed from then on; voices step by it.
+  int Rate() const { return rate_; }
 
   // Takes the mutex (after catching up the silent sink with the clock).
   std::unique_lock<std::mutex> Acquire();
@@ -98,12 +106,13 @@ class Mixer : public host::AudioSource {
 
  private:
   void MixLocked(int16_t* out, int frames);
-  static uint64_t ClockFrames();
+  uint64_t ClockFrames() const;
 
   std::mutex mutex_;
   std::vector<Voice*> voices_;
   std::vector<float> accumulator_;
   bool opened_ = false;
+  int rate_ = kOutputRate;
   host::Host* output_ = nullptr;  // the host whose output we opened
   std::atomic<bool> silent_{true};
   uint64_t silentFrames_ = 0;  // output frames the silent sink has played

@@ -46,7 +46,7 @@ class SecondaryBuffer final
     voice_.channels = format.channels == 1 ? 1 : 2;
     voice_.frames = bytes / format_.nBlockAlign;
     voice_.samples.resize(static_cast<size_t>(voice_.frames) * voice_.channels);
-    voice_.SetStep(format_.nSamplesPerSec);
+    voice_.SetStep(format_.nSamplesPerSec, core_->mixer.Rate());
     frequency_ = format_.nSamplesPerSec;
     // The bytes start as zeros: silence for every format but unsigned 8-bit,
     // whose zero is the lowest level. Only that case needs converting.
@@ -175,7 +175,7 @@ class SecondaryBuffer final
     if (core_->released) return DSERR_UNINITIALIZED;
     if (core_->cooperativeLevel == 0) return DSERR_PRIOLEVELNEEDED;
     std::shared_ptr<const Kernel> kernel;
-    if (!kernelReady_) kernel = KernelForRate(frequency_);  // built outside the mixer's lock
+    if (!kernelReady_) kernel = KernelForRate(frequency_, core_->mixer.Rate());  // built outside the mixer's lock
     auto lock = core_->mixer.Acquire();
     if (!kernelReady_) {
       voice_.kernel = std::move(kernel);
@@ -220,10 +220,10 @@ class SecondaryBuffer final
     if ((flags_ & DSBCAPS_CTRLFREQUENCY) == 0) return DSERR_CONTROLUNAVAIL;
     if (frequency == DSBFREQUENCY_ORIGINAL) frequency = format_.nSamplesPerSec;
     if (frequency < DSBFREQUENCY_MIN || frequency > DSBFREQUENCY_MAX) return DSERR_INVALIDPARAM;
-    auto kernel = KernelForRate(frequency);  // built outside the mixer's lock
+    auto kernel = KernelForRate(frequency, core_->mixer.Rate());  // built outside the mixer's lock
     auto lock = core_->mixer.Acquire();
     frequency_ = frequency;
-    voice_.SetStep(frequency);
+    voice_.SetStep(frequency, core_->mixer.Rate());
     voice_.kernel = std::move(kernel);
     kernelReady_ = true;
     return DS_OK;
@@ -400,7 +400,7 @@ class PrimaryBuffer final : public platform::ComObject<IDirectSoundBuffer, IID_I
   HRESULT STDMETHODCALLTYPE GetCaps(LPDSBCAPS caps) override {
     if (caps == nullptr || caps->dwSize != sizeof(DSBCAPS)) return DSERR_INVALIDPARAM;
     caps->dwFlags = flags_ | DSBCAPS_LOCSOFTWARE;
-    caps->dwBufferBytes = kOutputRate / 10 * kOutputChannels * 2;
+    caps->dwBufferBytes = static_cast<DWORD>(core_->mixer.Rate() / 10 * kOutputChannels * 2);
     caps->dwUnlockTransferRate = 0;
     caps->dwPlayCpuOverhead = 0;
     return DS_OK;

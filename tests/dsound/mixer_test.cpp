@@ -25,7 +25,7 @@ dsound::Voice StereoVoice(const std::vector<float>& left, const std::vector<floa
   v.samples = left;
   v.samples.insert(v.samples.end(), right.begin(), right.end());
   v.playing = true;
-  v.SetStep(dsound::kOutputRate);
+  v.SetStep(dsound::kOutputRate, dsound::kOutputRate);
   return v;
 }
 

@@ -1,9 +1,12 @@
-// Conversion quality: buffers at other rates come out at 44100 Hz with the
-// right pitch, length and level, without images or aliases.
+// Conversion quality: buffers at other rates come out at 44100 Hz (or the
+// rate the host asks for) with the right pitch, length and level, without
+// images or aliases.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <memory>
 
 #include "tests/dsound/dsound_fixture.h"
 
@@ -116,3 +119,115 @@ TEST_F(Resample, DownsamplingRemovesWhatTheOutputCannotHold) {
 }
 
 }  // namespace
+
+// A host that asks the mixer for another output rate (the browser does, to
+// mix its 22050 Hz cues without converting them).
+class RatedHost : public host::HeadlessHost {
+ public:
+  explicit RatedHost(int rate) : rate_(rate) {}
+  int PreferredAudioRate() override { return rate_; }
+
+ private:
+  int rate_;
+};
+
+class HostRate : public ::testing::Test {
+ protected:
+  // Opens a device on a host asking for `rate`, with a 22050 Hz ramp and a
+  // 44100 Hz tone above 11025 Hz playing from time 0, and runs 1.2 s.
+  void Run(int rate) {
+    host_ = std::make_unique<RatedHost>(rate);
+    host::SetCurrent(host_.get());
+    ASSERT_EQ(DirectSoundCreate8(nullptr, &device_, nullptr), DS_OK);
+    ASSERT_EQ(device_->SetCooperativeLevel(reinterpret_cast<HWND>(1), DSSCL_EXCLUSIVE), DS_OK);
+    std::vector<int16_t> ramp = Ramp(22050);
+    std::vector<int16_t> stereoRamp;
+    for (int16_t s : ramp) stereoRamp.insert(stereoRamp.end(), {s, 0});
+    ramp_ = Make(2, 22050, stereoRamp);
+    std::vector<int16_t> tone = SineSamples(44100, 2, 15000, 44100, 0.8);
+    for (size_t i = 0; i < tone.size(); i += 2) tone[i] = 0;  // the tone on the right only
+    tone_ = Make(2, 44100, tone);
+    ASSERT_EQ(ramp_->Play(0, 0, 0), DS_OK);
+    ASSERT_EQ(tone_->Play(0, 0, 0), DS_OK);
+    host_->AdvanceTo(1200);
+  }
+  void TearDown() override {
+    if (ramp_) ramp_->Release();
+    if (tone_) tone_->Release();
+    if (device_) device_->Release();
+    host::SetCurrent(nullptr);
+  }
+  IDirectSoundBuffer* Make(WORD channels, DWORD rate, const std::vector<int16_t>& samples) {
+    WAVEFORMATEX f = Pcm(channels, rate, 16);
+    DSBUFFERDESC d = Static(static_cast<DWORD>(samples.size() * 2), &f);
+    IDirectSoundBuffer* b = nullptr;
+    EXPECT_EQ(device_->CreateSoundBuffer(&d, &b, nullptr), DS_OK);
+    if (b == nullptr) return nullptr;
+    void* p = nullptr;
+    DWORD n = 0;
+    EXPECT_EQ(b->Lock(0, d.dwBufferBytes, &p, &n, nullptr, nullptr, 0), DS_OK);
+    std::memcpy(p, samples.data(), n);
+    EXPECT_EQ(b->Unlock(p, n, nullptr, 0), DS_OK);
+    return b;
+  }
+  std::vector<int16_t> Channel(size_t from, size_t to, int channel) const {
+    std::vector<int16_t> out;
+    const auto& a = host_->Audio();
+    for (size_t i = from; i < to && 2 * i + channel < a.size(); ++i) out.push_back(a[2 * i + channel]);
+    return out;
+  }
+
+  std::unique_ptr<RatedHost> host_;
+  IDirectSound8* device_ = nullptr;
+  IDirectSoundBuffer* ramp_ = nullptr;
+  IDirectSoundBuffer* tone_ = nullptr;
+};
+
+TEST_F(HostRate, AtTheSourcesRateSamplesPassUnchangedAndTimeKeeps) {
+  Run(22050);
+  ASSERT_EQ(host_->OpenedAudioFormat().rate, 22050);
+  // 1.2 s of output at 22050 frames a second.
+  EXPECT_NEAR(static_cast<double>(host_->Audio().size() / 2), 1.2 * 22050, 2.0);
+  // The ramp comes out sample for sample: no filter touched it.
+  auto left = Channel(0, 22050, 0);
+  ASSERT_EQ(left.size(), 22050u);
+  for (size_t i = 0; i < left.size(); ++i) ASSERT_EQ(left[i], static_cast<int16_t>(i + 1)) << "frame " << i;
+  // Played once, it has ended after one second, and its position rewound.
+  auto after = Channel(22060, 26000, 0);
+  EXPECT_TRUE(std::all_of(after.begin(), after.end(), [](int16_t s) { return s == 0; }));
+  DWORD play = 1;
+  ASSERT_EQ(ramp_->GetCurrentPosition(&play, nullptr), DS_OK);
+  EXPECT_EQ(play, 0u);
+  // 15 kHz cannot exist at 22050 Hz: the 44100 Hz buffer is band-limited
+  // instead of folding back to 7050 Hz.
+  auto right = Channel(1000, 20000, 1);
+  double sum = 0;
+  for (int16_t s : right) sum += (s / 32768.0) * (s / 32768.0);
+  EXPECT_LT(std::sqrt(sum / right.size()), 0.8 / std::sqrt(2.0) * 0.003);
+  // The primary buffer's size follows the rate (a tenth of a second).
+  DSBUFFERDESC d{};
+  d.dwSize = sizeof d;
+  d.dwFlags = DSBCAPS_PRIMARYBUFFER;
+  IDirectSoundBuffer* primary = nullptr;
+  ASSERT_EQ(device_->CreateSoundBuffer(&d, &primary, nullptr), DS_OK);
+  DSBCAPS caps{};
+  caps.dwSize = sizeof caps;
+  ASSERT_EQ(primary->GetCaps(&caps), DS_OK);
+  EXPECT_EQ(caps.dwBufferBytes, 2205u * 4);
+  primary->Release();
+}
+
+TEST_F(HostRate, NoPreferenceOrAnUnusableOneMixesAt44100) {
+  for (int rate : {0, -1, 1000, 400000}) {
+    SCOPED_TRACE(rate);
+    Run(rate);
+    ASSERT_EQ(host_->OpenedAudioFormat().rate, 44100);
+    // The ramp is upsampled: each source frame lasts two output frames.
+    EXPECT_NEAR(static_cast<double>(host_->Audio().size() / 2), 1.2 * 44100, 2.0);
+    auto left = Channel(20000, 20001, 0);
+    EXPECT_NEAR(left[0], 10001, 2);
+    TearDown();
+    ramp_ = tone_ = nullptr;
+    device_ = nullptr;
+  }
+}
