@@ -12,7 +12,9 @@
 // `?audio=script-processor` in the address) a ScriptProcessorNode pulls the
 // same blocks on the page's thread. Module.velmora records which path plays
 // (audioPath), the frames mixed for it (audioFrames) and their peak, and the
-// frames the worklet has played (audioPlayed).
+// frames the worklet has played (audioPlayed), all at the context's rate
+// (audioRate: the mixer's, 22050 Hz, which the browser converts to the
+// device's).
 // Depends on: $VW of web_host.js (page state, status line), the exported
 // _velmora_web_mix, emscripten's locateFile.
 
@@ -22,7 +24,7 @@ mergeInto(LibraryManager.library, {
     audio: null,
     // Blocks queued ahead of the one playing: enough to ride out a busy
     // moment of the page's thread, few enough to keep the cues prompt.
-    leadBlocks: 3,
+    leadBlocks: 2,
 
     listenForGesture: function(on) {
       ['keydown', 'mousedown', 'touchstart'].forEach(function(type) {
@@ -36,20 +38,8 @@ mergeInto(LibraryManager.library, {
     mix: function(a, frames) {
       var ptr = VA.audio === a ? Module['_velmora_web_mix'](frames) : 0;
       if (!ptr) return null;
-      var base = ptr >> 1;
-      var ch = a.channels;
-      var out = new Float32Array(2 * frames);
-      var peak = 0;
-      for (var i = 0; i < frames; ++i) {
-        var l = HEAP16[base + i * ch];
-        var r = ch > 1 ? HEAP16[base + i * ch + 1] : l;
-        out[2 * i] = l / 32768;
-        out[2 * i + 1] = r / 32768;
-        var m = l < 0 ? -l : l;
-        if (m > peak) peak = m;
-        m = r < 0 ? -r : r;
-        if (m > peak) peak = m;
-      }
+      var out = HEAPF32.slice(ptr >> 2, (ptr >> 2) + 2 * frames);
+      var peak = Module['_velmora_web_mix_peak']();
       var st = VW.state();
       st.audioFrames += frames;
       if (peak > st.audioPeak) st.audioPeak = peak;
@@ -143,6 +133,7 @@ mergeInto(LibraryManager.library, {
       }
       VA.listenForGesture(false);
       var ctx = a.ctx;
+      VW.state().audioRate = ctx.sampleRate;
       var wanted = new URLSearchParams(window.location.search).get('audio');
       if (wanted !== 'script-processor' && ctx.audioWorklet && typeof AudioWorkletNode === 'function') {
         ctx.audioWorklet.addModule(locateFile('velmora.worklet.js')).then(function() {

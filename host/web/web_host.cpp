@@ -19,6 +19,7 @@
 
 #include "host/dialog_buttons.h"
 #include "host/web/dom_keys.h"
+#include "host/web/page_audio.h"
 #include "host/web/page_layout.h"
 #include "host/web/page_query.h"
 #include "host/shown_frame.h"
@@ -53,10 +54,6 @@ namespace host {
 namespace {
 
 constexpr const char* kCanvas = "#canvas";
-// The page mixes this many frames at a time (about 46 ms at 44100 Hz): its
-// thread wakes for sound about 22 times a second.
-constexpr int kAudioBufferFrames = 2048;
-constexpr int kMaxMixFrames = 16384;
 constexpr int kDropChunkFrames = 4096;
 
 WebHost* g_webHost = nullptr;
@@ -303,7 +300,8 @@ void WebHost::KeyboardState(uint8_t keys[kKeyCount]) { std::memcpy(keys, keys_, 
 bool WebHost::OpenAudio(const AudioFormat& format, AudioSource* source) {
   if (source == nullptr || format.rate <= 0 || format.channels <= 0 || format.channels > 2) return false;
   CloseAudio();
-  if (!velmora_web_audio_open(format.rate, format.channels, kAudioBufferFrames)) return false;
+  blockFrames_ = web::PageBlockFrames(format.rate);
+  if (!velmora_web_audio_open(format.rate, format.channels, blockFrames_)) return false;
   source_ = source;
   audioFormat_ = format;
   audioFlowing_ = false;
@@ -318,7 +316,12 @@ void WebHost::CloseAudio() {
   source_ = nullptr;
 }
 
-int WebHost::AudioBufferFrames() { return source_ ? kAudioBufferFrames : 0; }
+int WebHost::AudioBufferFrames() { return source_ ? blockFrames_ : 0; }
+
+// The cues are 22050 Hz: mixed at their own rate they need no conversion,
+// and the browser converts to the device's rate on its audio thread for
+// less than the page's resampling cost.
+int WebHost::PreferredAudioRate() { return web::kPageAudioRate; }
 
 void WebHost::DropAudioByClock() {
   if (source_ == nullptr || audioFlowing_) return;
@@ -335,12 +338,14 @@ void WebHost::DropAudioByClock() {
   }
 }
 
-const int16_t* WebHost::MixForPage(int frames) {
-  if (source_ == nullptr || frames <= 0 || frames > kMaxMixFrames) return nullptr;
+const float* WebHost::MixForPage(int frames) {
+  if (source_ == nullptr || frames <= 0 || frames > web::kMaxPageBlockFrames) return nullptr;
   audioFlowing_ = true;
   mixBuffer_.assign(static_cast<size_t>(frames) * static_cast<size_t>(audioFormat_.channels), 0);
   source_->Mix(mixBuffer_.data(), frames);
-  return mixBuffer_.data();
+  pageSamples_.resize(static_cast<size_t>(frames) * 2);
+  mixPeak_ = web::ToPageSamples(mixBuffer_.data(), audioFormat_.channels, frames, pageSamples_.data());
+  return pageSamples_.data();
 }
 
 DialogAnswer WebHost::MessageBox(const MessageBoxRequest& request) {
@@ -370,7 +375,10 @@ bool WebHost::ShouldFail(const char* call) { return faults_.ShouldFail(call); }
 
 }  // namespace host
 
-// The page's audio callback pulls mixed frames through here.
-extern "C" EMSCRIPTEN_KEEPALIVE const int16_t* velmora_web_mix(int frames) {
+// The page's audio callback pulls mixed frames through here, and reads the
+// last block's peak after.
+extern "C" EMSCRIPTEN_KEEPALIVE const float* velmora_web_mix(int frames) {
   return host::g_webHost ? host::g_webHost->MixForPage(frames) : nullptr;
 }
+
+extern "C" EMSCRIPTEN_KEEPALIVE int velmora_web_mix_peak() { return host::g_webHost ? host::g_webHost->MixPeak() : 0; }

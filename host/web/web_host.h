@@ -56,15 +56,18 @@ class WebHost : public Host {
   bool OpenAudio(const AudioFormat& format, AudioSource* source) override;
   void CloseAudio() override;
   int AudioBufferFrames() override;
+  int PreferredAudioRate() override;
   DialogAnswer MessageBox(const MessageBoxRequest& request) override;
   void DebugOutput(const char* text) override;
   std::optional<std::string> ProfileValue(const std::string& section, const std::string& key) override;
   std::string DeviceProfile() override;
   bool ShouldFail(const char* call) override;
 
-  // Called from the page's audio callback: `frames` mixed frames, or null
-  // when nothing is open.
-  const int16_t* MixForPage(int frames);
+  // Called from the page's audio callback: `frames` mixed frames as
+  // interleaved stereo floats, or null when nothing is open.
+  const float* MixForPage(int frames);
+  // The largest sample magnitude of the last block MixForPage gave.
+  int MixPeak() const { return mixPeak_; }
   // Input from the browser (the callbacks in web_host.cpp).
   void Queue(const Event& event);
   void SetKey(Key key, bool down);
@@ -92,7 +95,10 @@ class WebHost : public Host {
   bool audioFlowing_ = false;  // the page pulls; no more dropping by the clock
   uint64_t audioOpenedMs_ = 0;
   uint64_t audioDropped_ = 0;
+  int blockFrames_ = 0;  // frames the page mixes at a time
   std::vector<int16_t> mixBuffer_;
+  std::vector<float> pageSamples_;
+  int mixPeak_ = 0;
   bool debugToConsole_ = false;
 };
 
