@@ -7,8 +7,9 @@ cpu   The share of a core that all of Chromium's processes use while the
       in the same browser run. Several builds (before and after a change) can
       be given: each is measured right after its own blank page. Prints, per
       page, the CPU per Chromium process type, the frames that reached the
-      canvas and the audio frames Web Audio pulled, so a cheaper page that
-      drops frames or sound shows as such.
+      canvas and the audio frames Web Audio pulled (with their rate and the
+      seconds of sound they make), so a cheaper page that drops frames or
+      sound shows as such.
 tick  Runs velmora-tick-bench.html (the web preset builds it with
       `--target velmora-tick-bench`): play ticks of the game in the browser,
       and prints their median next to the native BM_Tick/play of bench_game
@@ -220,10 +221,14 @@ def run_page(driver, root, url, seconds, label, profile, prepare=None):
         print_profile(driver, label)
     state1 = page_state(driver)
     frames = audio = None
+    rate = 0
     if state0 and state1:
         frames = state1["frames"] - state0["frames"]
         audio = state1["audioFrames"] - state0["audioFrames"]
-    return {"label": label, "share": share, "kinds": kinds, "frames": frames, "audio": audio}
+        # Builds that did not report their rate mixed at 44100 Hz.
+        rate = state1.get("audioRate") or (44100 if audio else 0)
+    return {"label": label, "share": share, "kinds": kinds, "frames": frames, "audio": audio, "rate": rate,
+            "seconds": seconds}
 
 
 def cpu_command(args):
@@ -289,7 +294,7 @@ def cpu_command(args):
         shutil.rmtree(profile_dir, ignore_errors=True)
 
     print(f"\nCPU of all Chromium processes, per cent of one core over {args.seconds:g} s each, in this order:")
-    print(f"{'page':40} {'CPU %':>6} {'above blank':>11} {'frames':>6} {'audio frames':>12}  by process")
+    print(f"{'page':40} {'CPU %':>6} {'above blank':>11} {'frames':>6} {'audio frames':>16} {'sound s':>7}  by process")
     blank = None
     for row in rows:
         if row["label"] == "blank page with a canvas":
@@ -298,7 +303,11 @@ def cpu_command(args):
         kinds = ", ".join(f"{k} {v:.2f}" for k, v in row["kinds"].items() if v >= 0.005)
         frames = "" if row["frames"] is None else str(row["frames"])
         audio = "" if row["audio"] is None else str(row["audio"])
-        print(f"{row['label']:40} {row['share']:6.2f} {above:>11} {frames:>6} {audio:>12}  {kinds}")
+        sound = ""
+        if row["rate"]:
+            audio += f" @{row['rate'] / 1000:g}k"
+            sound = f"{row['audio'] / row['rate']:.1f}"
+        print(f"{row['label']:40} {row['share']:6.2f} {above:>11} {frames:>6} {audio:>16} {sound:>7}  {kinds}")
 
 
 def native_tick_median(bench_game):
