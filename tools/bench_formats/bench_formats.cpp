@@ -169,7 +169,10 @@ const Files& TestFiles() {
   return files;
 }
 
-void DecodeThroughLibrary(benchmark::State& state, const std::vector<uint8_t>& file) {
+// Runs `fill(device)` once an iteration on a headless device; a fill that
+// fails ends the benchmark with an error.
+template <typename Fill>
+void OnDevice(benchmark::State& state, Fill fill) {
   headless::HeadlessDevice headless(nullptr, {64, 64});
   IDirect3DDevice9* device = headless.Device();
   if (device == nullptr) {
@@ -177,16 +180,25 @@ void DecodeThroughLibrary(benchmark::State& state, const std::vector<uint8_t>& f
     return;
   }
   for (auto _ : state) {
+    if (!fill(device)) {
+      state.SkipWithError("decode failed");
+      break;
+    }
+  }
+}
+
+void DecodeThroughLibrary(benchmark::State& state, const std::vector<uint8_t>& file) {
+  OnDevice(state, [&](IDirect3DDevice9* device) {
     IDirect3DTexture9* texture = nullptr;
     if (FAILED(D3DXCreateTextureFromFileInMemoryEx(device, file.data(), UINT(file.size()), D3DX_DEFAULT_NONPOW2,
                                                    D3DX_DEFAULT_NONPOW2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED,
                                                    D3DX_FILTER_NONE, D3DX_FILTER_NONE, 0, nullptr, nullptr,
                                                    &texture))) {
-      state.SkipWithError("decode failed");
-      break;
+      return false;
     }
     texture->Release();
-  }
+    return true;
+  });
 }
 
 void BM_DecodeJpegVelmora(benchmark::State& state) { DecodeThroughLibrary(state, TestFiles().jpeg); }
@@ -217,13 +229,7 @@ void BM_DecodePngByRows(benchmark::State& state, FileOf file) {
 // direct row copy.
 void BM_DecodePngLoader(benchmark::State& state, FileOf file) {
   const std::vector<uint8_t>& png = file();
-  headless::HeadlessDevice headless(nullptr, {64, 64});
-  IDirect3DDevice9* device = headless.Device();
-  if (device == nullptr) {
-    state.SkipWithError("no device");
-    return;
-  }
-  for (auto _ : state) {
+  OnDevice(state, [&](IDirect3DDevice9* device) {
     gfx::DecodedImage image;
     IDirect3DTexture9* texture = nullptr;
     IDirect3DSurface9* level = nullptr;
@@ -239,11 +245,8 @@ void BM_DecodePngLoader(benchmark::State& state, FileOf file) {
     if (level != nullptr) level->Release();
     if (texture != nullptr) texture->Release();
     gfx::ClearDecodedImage(&image);
-    if (!done) {
-      state.SkipWithError("decode failed");
-      break;
-    }
-  }
+    return done;
+  });
 }
 
 void BM_DecodePngSpng(benchmark::State& state, FileOf file) {
