@@ -94,19 +94,6 @@ TEST(LevelCopy, EveryRowCopyLeavesTheLoadersBytes) {
   EXPECT_EQ(cases, 5 * 14 * 2 * 3 * 2 * 2);
 }
 
-TEST(LevelCopy, WidenedRowsAreOpaqueAndInOrder) {
-  // Blue, green, red in memory: 0x332211 and 0x665544, then white.
-  Source src(D3DFMT_R8G8B8, 3, 3, 1, 0, 1);
-  src.bytes = {0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0xFF, 0xFF, 0xFF};
-  src.image.pixels = src.bytes.data();
-  MemorySurface surface(3, 1, D3DFMT_A8R8G8B8, 4);
-  HRESULT copied = E_FAIL;
-  ASSERT_TRUE(gfx::CopyLevelDirectly(&surface, src.image, D3DX_FILTER_NONE, 0, &copied));
-  EXPECT_EQ(surface.Pixel32(0, 0), 0xFF332211u);
-  EXPECT_EQ(surface.Pixel32(1, 0), 0xFF665544u);
-  EXPECT_EQ(surface.Pixel32(2, 0), 0xFFFFFFFFu);
-}
-
 TEST(LevelCopy, KeyFilterGammaSizeOrFormatLeaveTheWorkToTheLoader) {
   Source src(D3DFMT_R8G8B8, 3, 5, 3, 1, 9);
   struct Refused {
