@@ -12,11 +12,13 @@ cpu   The share of a core that all of Chromium's processes use while the
 tick  Runs velmora-tick-bench.html (the web preset builds it with
       `--target velmora-tick-bench`): play ticks of the game in the browser,
       and prints their median next to the native BM_Tick/play of bench_game
-      when --bench-game names it.
+      when --bench-game names it, with the frames the canvas took and their
+      size. --profile adds where the page's thread spent its time, by
+      function (the benchmark's WebAssembly keeps its function names).
 
 Usage:
   bench_web.py cpu --web-dir DIR[=LABEL] [--web-dir DIR2[=LABEL2]] [--seconds 20] [--profile] [--audio-floor]
-  bench_web.py tick --web-dir DIR [--bench-game PATH] [--ticks 2000]
+  bench_web.py tick --web-dir DIR [--bench-game PATH] [--ticks 2000] [--profile [--top N]]
 """
 import argparse
 import functools
@@ -329,9 +331,16 @@ def tick_command(args):
     driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
     server, base = serve(args.web_dir)
     try:
+        if args.profile:
+            # The profiler is attached before the page loads, so the ticks
+            # (which hold the thread from start to end) are all in it.
+            driver.get("about:blank")
+            start_profile(driver)
         driver.get(f"{base}/velmora-tick-bench.html?ticks={args.ticks}")
         result = wait_for("the tick benchmark", lambda: driver.execute_script(
             "return window.Module && Module.benchResult ? Module.benchResult : null"), seconds=600)
+        if args.profile:
+            print_profile(driver, "the tick benchmark (start-up, warm-up and timed ticks)", top=args.top)
     finally:
         driver.quit()
         server.shutdown()
@@ -341,6 +350,11 @@ def tick_command(args):
     print(f"browser: {result['ticks']} play ticks in batches of {result['batch']}; "
           f"median {result['medianUs']:.1f} us a tick (of which presenting to the canvas {result['presentUs']:.1f} us), "
           f"min {result['minUs']:.1f} us, max {result['maxUs']:.1f} us")
+    if result.get("frames"):
+        uploads = result.get("uploads", 0)
+        pixels = result.get("uploadedPixels", 0)
+        print(f"canvas: {result['frames']} frames shown, {uploads} uploaded"
+              + (f", {pixels / uploads:,.0f} pixels an upload on average" if uploads else ""))
     if args.bench_game:
         native = native_tick_median(args.bench_game)
         print(f"native BM_Tick/play median {native:.1f} us; browser / native = {result['medianUs'] / native:.2f}x "
@@ -359,6 +373,9 @@ def main():
     tick.add_argument("--web-dir", required=True)
     tick.add_argument("--bench-game")
     tick.add_argument("--ticks", type=int, default=2000)
+    tick.add_argument("--profile", action="store_true",
+                      help="also print the main thread's time by function (the timing is then not the figure)")
+    tick.add_argument("--top", type=int, default=14, help="functions --profile lists")
     args = ap.parse_args()
     (cpu_command if args.command == "cpu" else tick_command)(args)
 
