@@ -21,7 +21,7 @@
 #include <thread>
 #include <vector>
 
-#include "host/headless/png_writer.h"
+#include "gfx/formats/frame_png.h"
 #include "tests/app/program_run.h"
 
 // Last: Xlib's macros (None, Bool, Status...) would break the headers above.
@@ -226,7 +226,7 @@ class XvfbPlay : public ::testing::Test {
   void ExpectIdleTitleCard(CpuWindow* cpu) {
     const Frame onTitle = WaitFor([&](const Frame& f) { return TitleDifference(f) < 4.0; }, 15000);
     if (getenv("VELMORA_E2E_DUMP")) {
-      host::WritePng("/tmp/e2e-title.png", onTitle.rgb.data(), onTitle.width, onTitle.height, onTitle.width * 4);
+      gfx::WriteFramePng("/tmp/e2e-title.png", onTitle.rgb.data(), onTitle.width, onTitle.height, onTitle.width * 4);
     }
     ASSERT_EQ(onTitle.width, 800);
     ASSERT_LT(TitleDifference(onTitle), 4.0) << "the window shows the title card";

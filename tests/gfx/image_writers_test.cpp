@@ -14,6 +14,9 @@
 #include <string>
 #include <vector>
 
+#include "gfx/formats/decoded_image.h"
+#include "gfx/formats/frame_png.h"
+#include "gfx/formats/image_decoders.h"
 #include "gfx/gfx.h"
 #include "tests/gfx/memory_surface.h"
 #include "tests/gfx/texture_device.h"
@@ -372,6 +375,40 @@ TEST_F(ImageWriters, JpegShortcutGivesTheAnswersOfTheUsualOrder) {
   EXPECT_EQ(texture, nullptr);
   ASSERT_EQ(create(good, D3DX_FILTER_NONE, &texture), S_OK);
   texture->Release();
+}
+
+// Frames kept by the tools: an RGB PNG of exactly the frame's colours
+// (alpha dropped, rows read at the given pitch), refused for bad arguments
+// and for a file that cannot be written.
+TEST(FramePng, KeepsTheFramesColoursAtAnyPitchAndRefusesBadArguments) {
+  // Three pixels a row and a pitch of four: the fourth is padding, never read.
+  const uint32_t frame[8] = {0xFFFF0000, 0x0000FF00, 0x800000FF, 0xDEADBEEF,
+                             0x00FFFFFF, 0xFF102030, 0x00000000, 0xDEADBEEF};
+  const std::string path = ::testing::TempDir() + "/frame.png";
+  ASSERT_TRUE(gfx::WriteFramePng(path, frame, 3, 2, 16));
+  std::ifstream f(path, std::ios::binary);
+  const std::vector<BYTE> bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+  gfx::DecodedImage image;
+  gfx::ImageGuard guard(&image);
+  ASSERT_EQ(gfx::DecodePng(&image, bytes.data(), bytes.size()), S_OK);
+  EXPECT_EQ(image.format, D3DFMT_R8G8B8);
+  ASSERT_EQ(image.width, 3u);
+  ASSERT_EQ(image.height, 2u);
+  for (UINT y = 0; y < 2; ++y) {
+    for (UINT x = 0; x < 3; ++x) {
+      const BYTE* p = image.pixels + y * image.rowPitch + x * 3;
+      const uint32_t rgb = uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
+      EXPECT_EQ(rgb, frame[y * 4 + x] & 0xFFFFFF) << x << ", " << y;
+    }
+  }
+  std::remove(path.c_str());
+
+  gfx::Bytes png;
+  EXPECT_FALSE(gfx::FramePngBytes(nullptr, 2, 2, 8, &png));
+  EXPECT_FALSE(gfx::FramePngBytes(frame, 2, 2, 4, &png));  // pitch shorter than a row
+  EXPECT_FALSE(gfx::FramePngBytes(frame, 0, 2, 8, &png));
+  EXPECT_FALSE(gfx::FramePngBytes(frame, 2, -1, 8, &png));
+  EXPECT_FALSE(gfx::WriteFramePng(::testing::TempDir() + "/no such folder/frame.png", frame, 2, 2, 16));
 }
 
 }  // namespace

@@ -75,7 +75,7 @@ TEST_P(SpritePicture, EveryGameBitmapIsDrawnAsTheTextureHoldsIt) {
     ASSERT_EQ(sprite->Draw(texture, nullptr, &scale, &centre, 0.0f, &at, 0xFFFFFFFF), S_OK);
     ASSERT_EQ(device_->EndScene(), S_OK);
     const auto& frame = PresentFrame(device_, host_);
-    host::WritePng("sprite_picture_" + profile + "_" + std::to_string(g.resource) + ".png", frame.pixels.data(),
+    gfx::WriteFramePng("sprite_picture_" + profile + "_" + std::to_string(g.resource) + ".png", frame.pixels.data(),
                    frame.width, frame.height, frame.width * 4);
 
     int mismatches = 0, worst = 0;

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "host/headless/headless_host.h"
-#include "host/headless/png_writer.h"
+#include "gfx/formats/frame_png.h"
 #include "platform/win32/resource_registry.h"
 #include "platform/win32/win32_state.h"
 #include "tests/gfx/host_allocation_faults.h"

@@ -8,7 +8,6 @@
 #include <fstream>
 #include <iterator>
 
-#include "host/headless/png_writer.h"
 
 namespace {
 
@@ -252,24 +251,6 @@ TEST(HeadlessAudio, NoDeviceOrInjectedFailure) {
   h.FailAt("host.OpenAudio");
   EXPECT_FALSE(h.OpenAudio(host::AudioFormat{}, &ramp));
   EXPECT_TRUE(h.OpenAudio(host::AudioFormat{}, &ramp));
-}
-
-TEST(PngWriter, WritesARealPngAndRejectsBadArguments) {
-  uint32_t px[4] = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF};
-  std::string path = ::testing::TempDir() + "/frame.png";
-  ASSERT_TRUE(host::WritePng(path, px, 2, 2, 8));
-  std::ifstream f(path, std::ios::binary);
-  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-  ASSERT_GT(bytes.size(), 8u);
-  const uint8_t sig[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
-  EXPECT_TRUE(std::equal(sig, sig + 8, bytes.begin()));
-  // IHDR width and height, big-endian.
-  EXPECT_EQ(bytes[19], 2);
-  EXPECT_EQ(bytes[23], 2);
-  std::remove(path.c_str());
-  EXPECT_FALSE(host::WritePng(path, nullptr, 2, 2, 8));
-  EXPECT_FALSE(host::WritePng(path, px, 2, 2, 4));  // pitch shorter than a row
-  EXPECT_FALSE(host::WritePng(path, px, 0, 2, 8));
 }
 
 }  // namespace

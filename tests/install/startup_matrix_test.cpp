@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "host/headless/png_writer.h"
+#include "gfx/formats/frame_png.h"
 #include "tests/install/process_run.h"
 // Last: Xlib's macros would break the headers above.
 #include "tests/e2e/xvfb_session.h"
@@ -186,7 +186,7 @@ TEST_F(StartupMatrix, StartedWithoutATerminalAFailedStartShowsWhyInADialog) {
 
   const WindowPixels screen = CaptureWindow(d, DefaultRootWindow(d));
   const std::string shot = (fs::temp_directory_path() / "velmora-startup-dialog.png").string();
-  if (!screen.rgb.empty() && host::WritePng(shot, screen.rgb.data(), screen.width, screen.height, screen.width * 4)) {
+  if (!screen.rgb.empty() && gfx::WriteFramePng(shot, screen.rgb.data(), screen.width, screen.height, screen.width * 4)) {
     std::printf("screenshot of the dialog: %s\n", shot.c_str());
   }
   // Text on the dialog: its pixels are not one colour.

@@ -2,8 +2,7 @@
 
 #include <algorithm>
 
-#define STB_IMAGE_WRITE_IMPLEMENTATION
-#include <stb/stb_image_write.h>
+#include "gfx/formats/frame_png.h"
 
 namespace assetgen {
 
@@ -16,7 +15,7 @@ bool WriteContactSheet(const std::string& path, const std::vector<std::vector<Sh
     width = std::max(width, w);
     height += h + pad;
   }
-  std::vector<uint8_t> rgb(size_t(width) * size_t(height) * 3, 0x80);
+  std::vector<uint32_t> argb(size_t(width) * size_t(height), 0xFF808080u);
   int y0 = pad;
   for (const auto& row : rows) {
     int x0 = pad, rowH = 0;
@@ -27,15 +26,15 @@ bool WriteContactSheet(const std::string& path, const std::vector<std::vector<Sh
           int sx = x / scale, sy = y / scale;
           if (it.transparent && (*it.transparent)[size_t(sy * im.w + sx)]) continue;
           Rgb8 c = im.palette[im.at(sx, sy)];
-          size_t o = (size_t(y0 + y) * size_t(width) + size_t(x0 + x)) * 3;
-          rgb[o] = c.r, rgb[o + 1] = c.g, rgb[o + 2] = c.b;
+          argb[size_t(y0 + y) * size_t(width) + size_t(x0 + x)] =
+              0xFF000000u | uint32_t(c.r) << 16 | uint32_t(c.g) << 8 | c.b;
         }
       x0 += im.w * scale + pad;
       rowH = std::max(rowH, im.h * scale);
     }
     y0 += rowH + pad;
   }
-  return stbi_write_png(path.c_str(), width, height, 3, rgb.data(), width * 3) != 0;
+  return gfx::WriteFramePng(path, argb.data(), width, height, width * 4);
 }
 
 }  // namespace assetgen

@@ -24,7 +24,10 @@ Line Flip(Line l, float w) {
 
 }  // namespace
 
-Glyph GetGlyph(char c) {
+namespace {
+
+// Capitals and the exclamation mark.
+Glyph CapitalGlyph(char c) {
   switch (c) {
     case 'S':
       return {0.62f, {CatmullRom({{0.57f, 0.14f}, {0.32f, 0.0f}, {0.07f, 0.2f}, {0.2f, 0.42f}, {0.45f, 0.56f},
@@ -57,6 +60,14 @@ Glyph GetGlyph(char c) {
                            Join(Arc(0.3f, 0.27f, 0.25f, 0.27f, -kPi / 2, kPi / 2, 14), Seg({{0.05f, 0.54f}})))}};
     case '!':
       return {0.2f, {Seg({{0.1f, 0}, {0.1f, 0.64f}}), Seg({{0.1f, 0.95f}})}};
+    default:
+      return {0.3f, {}};
+  }
+}
+
+// The score's digits.
+Glyph DigitGlyph(char c) {
+  switch (c) {
     case '0':
       return {0.6f, {Arc(0.3f, 0.5f, 0.27f, 0.5f, 0, 2 * kPi, 36)}};
     case '1':
@@ -86,6 +97,14 @@ Glyph GetGlyph(char c) {
       return {0.6f, {Seg({{0.03f, 0}, {0.57f, 0}, {0.22f, 1}})}};
     case '8':
       return {0.6f, {Arc(0.3f, 0.25f, 0.22f, 0.24f, 0, 2 * kPi, 28), Arc(0.3f, 0.73f, 0.27f, 0.27f, 0, 2 * kPi, 30)}};
+    default:
+      return {0.3f, {}};
+  }
+}
+
+// Small letters, for the title card's lines ("Push SPACE or Double Click").
+Glyph SmallGlyph(char c) {
+  switch (c) {
     case 'u':
       return {0.5f, {Join(Seg({{0.05f, 0.32f}, {0.05f, 0.78f}}), Arc(0.25f, 0.78f, 0.2f, 0.22f, kPi, 0, 14)),
                      Seg({{0.45f, 0.32f}, {0.45f, 1}})}};
@@ -114,6 +133,14 @@ Glyph GetGlyph(char c) {
     default:
       return {0.3f, {}};
   }
+}
+
+}  // namespace
+
+Glyph GetGlyph(char c) {
+  if (c >= '0' && c <= '9') return DigitGlyph(c);
+  if (c >= 'a' && c <= 'z') return SmallGlyph(c);
+  return CapitalGlyph(c);
 }
 
 static Shape Place(const Glyph& g, float x, float y, float height, float weight) {

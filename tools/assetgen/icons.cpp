@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include <stb/stb_image_write.h>
+#include "gfx/formats/frame_png.h"
 
 namespace assetgen {
 
@@ -39,18 +39,13 @@ Indexed ScalePixelArt(const Indexed& src, int width, int height) {
 }
 
 std::vector<uint8_t> PngBytes(const Indexed& img) {
-  std::vector<uint8_t> rgb(size_t(img.w) * size_t(img.h) * 3);
+  std::vector<uint32_t> argb(img.idx.size());
   for (size_t i = 0; i < img.idx.size(); ++i) {
     const Rgb8 c = img.palette[img.idx[i]];
-    rgb[i * 3] = c.r, rgb[i * 3 + 1] = c.g, rgb[i * 3 + 2] = c.b;
+    argb[i] = 0xFF000000u | uint32_t(c.r) << 16 | uint32_t(c.g) << 8 | c.b;
   }
   std::vector<uint8_t> png;
-  auto append = [](void* context, void* data, int size) {
-    auto* out = static_cast<std::vector<uint8_t>*>(context);
-    const auto* bytes = static_cast<const uint8_t*>(data);
-    out->insert(out->end(), bytes, bytes + size);
-  };
-  if (!stbi_write_png_to_func(append, &png, img.w, img.h, 3, rgb.data(), img.w * 3)) png.clear();
+  if (!gfx::FramePngBytes(argb.data(), img.w, img.h, img.w * 4, &png)) png.clear();
   return png;
 }
 

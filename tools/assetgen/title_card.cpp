@@ -2,6 +2,7 @@
 // the gem and the invitation, white margins at the right and bottom, on a
 // table of 93 colours chosen from the picture itself.
 #include <algorithm>
+#include <initializer_list>
 #include <map>
 
 #include "glyphs.h"
@@ -25,13 +26,10 @@ struct Key {
 
 uint8_t Round8(float v) { return uint8_t(std::clamp(v + 0.5f, 0.0f, 255.0f)); }
 
-}  // namespace
-
-Indexed TitleCard(const Indexed& floor, const Indexed& walker, const Indexed& partner, const Indexed& gem) {
-  std::vector<Rgb8> tile = TilePalette();
-  // The title's outlines are a hair away from black so the colour key
-  // leaves them opaque.
-  tile[kNearBlack] = {0x00, 0x00, 0x02};
+// The card at full colour: the board, the name, the figures and the
+// invitation's two lines.
+Canvas PaintTitle(const std::vector<Rgb8>& tile, const Indexed& floor, const Indexed& walker, const Indexed& partner,
+                  const Indexed& gem) {
   Canvas cv(kTitleW, kTitleH, {255, 255, 255});
   for (int row = 0; row < 7; ++row)
     for (int col = 0; col < 9; ++col) PasteCell(cv, floor, col, row, tile);
@@ -65,8 +63,13 @@ Indexed TitleCard(const Indexed& floor, const Indexed& walker, const Indexed& pa
   cv.Fill(TextShape(line1, x1, 440 + (88 - h) / 2, h, weight, track), red, row5);
   cv.Fill(TextShape(line2, x2, 528 + (88 - h) / 2, h, weight, track), red, row6);
 
-  // Choose the table: the picture's main colours first, then, one at a
-  // time, the colour whose pixels are worst served so far.
+  return cv;
+}
+
+// The card's colour table: the picture's main colours first, then, one at
+// a time, the colour whose pixels are worst served so far.
+std::vector<Rgb8> ChooseTitlePalette(const Canvas& cv, const std::vector<Rgb8>& tile,
+                                     std::initializer_list<const Indexed*> figures) {
   std::map<Key, int> histogram;
   for (int y = 0; y < kTitleH; ++y)
     for (int x = 0; x < kTitleW; ++x) {
@@ -82,7 +85,7 @@ Indexed TitleCard(const Indexed& floor, const Indexed& walker, const Indexed& pa
   auto has = [&](Rgb8 c) { return std::find(pal.begin(), pal.end(), c) != pal.end(); };
   for (int i : {kLightBlue, kMidBlue, kNavy, kCream, kWhite, kRed, kIndigo})
     if (histogram.count({tile[size_t(i)].r, tile[size_t(i)].g, tile[size_t(i)].b})) pal.push_back(tile[size_t(i)]);
-  for (const Indexed* fig : {&walker, &partner, &gem})
+  for (const Indexed* fig : figures)
     for (uint8_t v : fig->idx)
       if (!has(tile[v])) pal.push_back(tile[v]);
   std::vector<float> best(colours.size());
@@ -102,6 +105,18 @@ Indexed TitleCard(const Indexed& floor, const Indexed& walker, const Indexed& pa
     pal.push_back(c);
     for (size_t i = 0; i < colours.size(); ++i) best[i] = std::min(best[i], ColourDistance(ToFloat(colours[i].first), c));
   }
+  return pal;
+}
+
+}  // namespace
+
+Indexed TitleCard(const Indexed& floor, const Indexed& walker, const Indexed& partner, const Indexed& gem) {
+  std::vector<Rgb8> tile = TilePalette();
+  // The title's outlines are a hair away from black so the colour key
+  // leaves them opaque.
+  tile[kNearBlack] = {0x00, 0x00, 0x02};
+  const Canvas cv = PaintTitle(tile, floor, walker, partner, gem);
+  const std::vector<Rgb8> pal = ChooseTitlePalette(cv, tile, {&walker, &partner, &gem});
   std::vector<int> all, noIndigo;
   for (size_t i = 0; i < pal.size(); ++i) {
     all.push_back(int(i));

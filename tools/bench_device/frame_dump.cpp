@@ -6,7 +6,7 @@
 #include <string>
 
 #include "host/headless/headless_host.h"
-#include "host/headless/png_writer.h"
+#include "gfx/formats/frame_png.h"
 #include "tools/bench_device/frame_scene.h"
 
 int main(int argc, char** argv) {
@@ -24,7 +24,7 @@ int main(int argc, char** argv) {
         frame.Render();
         const auto pixels = frame.Pixels();
         const std::string path = dir + "device_frame_" + profile + ".png";
-        if (!host::WritePng(path, pixels.data(), benchdevice::kFrameWidth, benchdevice::kFrameHeight,
+        if (!gfx::WriteFramePng(path, pixels.data(), benchdevice::kFrameWidth, benchdevice::kFrameHeight,
                             benchdevice::kFrameWidth * 4)) {
           std::fprintf(stderr, "%s: cannot write %s\n", profile, path.c_str());
           ++failures;

@@ -22,7 +22,7 @@
 #include "game/game_state.h"
 #include "game/game_tick.h"
 #include "host/headless/headless_host.h"
-#include "host/headless/png_writer.h"
+#include "gfx/formats/frame_png.h"
 #include "host/record/frame_hashes.h"
 #include "host/record/recording_host.h"
 #include "host/record/replaying_host.h"
@@ -148,7 +148,7 @@ void OnTick(bool ended) {
 
   if (run->host->FrameCount() > run->framesBefore && FrameWanted(run->tick) && !run->host->lastFrame.empty()) {
     const fs::path png = run->out / "frames" / ("tick-" + std::to_string(run->tick) + ".png");
-    if (!host::WritePng(png.string(), run->host->lastFrame.data(), run->host->lastWidth, run->host->lastHeight,
+    if (!gfx::WriteFramePng(png.string(), run->host->lastFrame.data(), run->host->lastWidth, run->host->lastHeight,
                         run->host->lastWidth * 4)) {
       std::cerr << "velmora-replay: cannot write " << png << "\n";
     }

@@ -77,6 +77,73 @@ bool ParseFrames(const std::string& value, ReplayOptions* o) {
   return true;
 }
 
+// One option's value, read into the options; false with the reason when it
+// is not a value the option takes.
+bool TakeValue(const std::string& a, const std::string& v, ReplayOptions* o, std::string* error) {
+  if (a == "--out") {
+    o->outDir = v;
+  } else if (a == "--time") {
+    const auto seconds = host::ParseCalendarTime(v);
+    if (!seconds) {
+      *error = "--time takes whole seconds since 1970, up to the year 9999";
+      return false;
+    }
+    o->calendarTime = *seconds;
+  } else if (a == "--until") {
+    uint64_t ms = 0;
+    if (!Number(v, &ms)) {
+      *error = "--until takes milliseconds";
+      return false;
+    }
+    o->untilMs = ms;
+  } else if (a == "--profile") {
+    o->profile = host::ParseProfileName(v);
+    if (!o->profile) {
+      *error = "--profile takes a profile name (letters and digits)";
+      return false;
+    }
+  } else if (a == "--fault") {
+    auto fault = host::ParseFault(v);
+    if (!fault) {
+      *error = "--fault takes CALL or CALL:N: a call name (letters, digits, '.', '_') and N from 1 to 1000000";
+      return false;
+    }
+    o->faults.push_back(std::move(*fault));
+  } else if (a == "--frames") {
+    if (!ParseFrames(v, o)) {
+      *error = "--frames takes all, none or tick numbers separated by commas";
+      return false;
+    }
+  } else if (a == "--session") {
+    o->session = v;
+  } else if (a == "--record") {
+    o->record = v;
+  } else {
+    o->cwd = v;
+  }
+  return true;
+}
+
+// What the options ask for together: an output folder, and either a script
+// or a recorded session (which brings its own set-up).
+bool CheckTogether(const ReplayOptions& o, std::string* error) {
+  if (o.outDir.empty()) {
+    *error = "--out DIR is required";
+    return false;
+  }
+  if (o.session) {
+    const bool setUp = o.calendarTime != kDefaultCalendarTime || o.profile || !o.faults.empty();
+    if (!o.script.empty() || setUp || o.record) {
+      *error = "--session replays what was recorded: no SCRIPT, --time, --profile, --fault or --record with it";
+      return false;
+    }
+  } else if (o.script.empty()) {
+    *error = "a SCRIPT (or --session FILE) is required";
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 bool ParseReplayOptions(const std::vector<std::string>& args, ReplayOptions* o, std::string* error) {
@@ -94,48 +161,7 @@ bool ParseReplayOptions(const std::vector<std::string>& args, ReplayOptions* o, 
         *error = a + " needs a value";
         return false;
       }
-      const std::string& v = args[++i];
-      if (a == "--out") {
-        o->outDir = v;
-      } else if (a == "--time") {
-        const auto seconds = host::ParseCalendarTime(v);
-        if (!seconds) {
-          *error = "--time takes whole seconds since 1970, up to the year 9999";
-          return false;
-        }
-        o->calendarTime = *seconds;
-      } else if (a == "--until") {
-        uint64_t ms = 0;
-        if (!Number(v, &ms)) {
-          *error = "--until takes milliseconds";
-          return false;
-        }
-        o->untilMs = ms;
-      } else if (a == "--profile") {
-        o->profile = host::ParseProfileName(v);
-        if (!o->profile) {
-          *error = "--profile takes a profile name (letters and digits)";
-          return false;
-        }
-      } else if (a == "--fault") {
-        auto fault = host::ParseFault(v);
-        if (!fault) {
-          *error = "--fault takes CALL or CALL:N: a call name (letters, digits, '.', '_') and N from 1 to 1000000";
-          return false;
-        }
-        o->faults.push_back(std::move(*fault));
-      } else if (a == "--frames") {
-        if (!ParseFrames(v, o)) {
-          *error = "--frames takes all, none or tick numbers separated by commas";
-          return false;
-        }
-      } else if (a == "--session") {
-        o->session = v;
-      } else if (a == "--record") {
-        o->record = v;
-      } else {
-        o->cwd = v;
-      }
+      if (!TakeValue(a, args[++i], o, error)) return false;
     } else if (a.size() > 1 && a[0] == '-') {
       *error = "unknown option " + a;
       return false;
@@ -146,21 +172,7 @@ bool ParseReplayOptions(const std::vector<std::string>& args, ReplayOptions* o, 
       return false;
     }
   }
-  if (o->outDir.empty()) {
-    *error = "--out DIR is required";
-    return false;
-  }
-  if (o->session) {
-    const bool setUp = o->calendarTime != kDefaultCalendarTime || o->profile || !o->faults.empty();
-    if (!o->script.empty() || setUp || o->record) {
-      *error = "--session replays what was recorded: no SCRIPT, --time, --profile, --fault or --record with it";
-      return false;
-    }
-  } else if (o->script.empty()) {
-    *error = "a SCRIPT (or --session FILE) is required";
-    return false;
-  }
-  return true;
+  return CheckTogether(*o, error);
 }
 
 }  // namespace replay
