@@ -230,19 +230,19 @@ def run_page(driver, root, url, seconds, label, profile, prepare=None):
     return {"label": label, "share": share, "kinds": kinds, "frames": frames, "audio": audio}
 
 
-def cpu_command(args):
-    use_system_python()
-    from selenium import webdriver
-    from selenium.webdriver.chrome.service import Service
-    from selenium.webdriver.common.action_chains import ActionChains
-    from selenium.webdriver.common.keys import Keys
-
+def builds_from(specs, page, missing):
+    """(directory, label) of each DIR[=LABEL]; `missing` names the fault when a build lacks `page`."""
     builds = []
-    for spec in args.web_dir:
+    for spec in specs:
         directory, _, label = spec.partition("=")
-        if not os.path.isfile(os.path.join(directory, "velmora.html")):
-            sys.exit(f"no browser build in {directory}")
+        if not os.path.isfile(os.path.join(directory, page)):
+            sys.exit(f"no {page} in {directory}: {missing}")
         builds.append((directory, label or directory))
+    return builds
+
+
+def start_chromium(webdriver, Service):
+    """Headless Chromium under chromedriver with a fresh profile: (driver, its service, the profile's folder)."""
     chromium = shutil.which("chromium") or shutil.which("chromium-browser")
     if not chromium or not os.path.exists("/usr/bin/chromedriver"):
         sys.exit("Chromium and its driver are needed (scripts/setup.sh web installs them)")
@@ -253,7 +253,18 @@ def cpu_command(args):
     options.add_argument(f"--user-data-dir={profile_dir}")
     options.binary_location = chromium
     service = Service("/usr/bin/chromedriver")
-    driver = webdriver.Chrome(service=service, options=options)
+    return webdriver.Chrome(service=service, options=options), service, profile_dir
+
+
+def cpu_command(args):
+    use_system_python()
+    from selenium import webdriver
+    from selenium.webdriver.chrome.service import Service
+    from selenium.webdriver.common.action_chains import ActionChains
+    from selenium.webdriver.common.keys import Keys
+
+    builds = builds_from(args.web_dir, "velmora.html", "not a browser build")
+    driver, service, profile_dir = start_chromium(webdriver, Service)
     root = service.process.pid
     rows = []
     servers = []
@@ -338,19 +349,9 @@ def tick_command(args):
     from selenium import webdriver
     from selenium.webdriver.chrome.service import Service
 
-    builds = []
-    for spec in args.web_dir:
-        directory, _, label = spec.partition("=")
-        if not os.path.isfile(os.path.join(directory, "velmora-tick-bench.html")):
-            sys.exit(f"no velmora-tick-bench.html in {directory}: cmake --build --preset web --target velmora-tick-bench")
-        builds.append((directory, label or directory))
-    profile_dir = tempfile.mkdtemp(prefix="velmora-bench-web-")
-    options = webdriver.ChromeOptions()
-    for flag in CHROMIUM_FLAGS:
-        options.add_argument(flag)
-    options.add_argument(f"--user-data-dir={profile_dir}")
-    options.binary_location = shutil.which("chromium")
-    driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
+    builds = builds_from(args.web_dir, "velmora-tick-bench.html",
+                         "cmake --build --preset web --target velmora-tick-bench")
+    driver, _, profile_dir = start_chromium(webdriver, Service)
     results = []
     try:
         # Each build in turn, in the same browser run.
