@@ -6,6 +6,11 @@
 #include <cstdint>
 #include <cstring>
 
+#if (defined(__x86_64__) || defined(__i386__)) && !defined(__EMSCRIPTEN__)
+#include <immintrin.h>
+#define GFX_LEVEL_COPY_SSSE3 1
+#endif
+
 #include "gfx/pixels/block_codec.h"
 #include "gfx/debug_report.h"
 #include "gfx/formats/image_decoders.h"
@@ -22,6 +27,69 @@ bool ShortcutFilter(DWORD filter) {
          (filter & kFilterInvalidBits) == 0;
 }
 
+// One pixel per step, four bytes at a time (R8G8B8 is blue, green, red in
+// memory: the word read is the pixel with the next pixel's blue on top, which
+// the opaque alpha replaces). The row's last pixel is read byte by byte, so
+// nothing past the row is touched.
+void ExpandBgrTail(const BYTE* src, BYTE* dst, UINT x, UINT width) {
+  for (; x + 1 < width; ++x) {
+    uint32_t v;
+    std::memcpy(&v, src + 3 * size_t(x), 4);
+    v |= 0xFF000000u;
+    std::memcpy(dst + 4 * size_t(x), &v, 4);
+  }
+  if (x < width) {
+    const BYTE* p = src + 3 * size_t(x);
+    const uint32_t v = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | 0xFF000000u;
+    std::memcpy(dst + 4 * size_t(x), &v, 4);
+  }
+}
+
+#ifdef GFX_LEVEL_COPY_SSSE3
+// Four pixels to one store: sixteen bytes loaded (twelve used) and spread
+// by one shuffle. A load stays inside the row while 3x + 16 <= 3 * width.
+__attribute__((target("ssse3"))) void ExpandBgrRowSsse3(const BYTE* src, BYTE* dst, UINT width) {
+  const __m128i spread = _mm_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
+  const __m128i opaque = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+  UINT x = 0;
+  for (; x + 6 <= width; x += 4) {
+    const __m128i in = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 3 * size_t(x)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 4 * size_t(x)),
+                     _mm_or_si128(_mm_shuffle_epi8(in, spread), opaque));
+  }
+  ExpandBgrTail(src, dst, x, width);
+}
+
+bool HasSsse3() {
+  static const bool has = __builtin_cpu_supports("ssse3");
+  return has;
+}
+#endif
+
+// R8G8B8 to X8R8G8B8 or A8R8G8B8: the colour bytes kept, alpha opaque, as
+// the general converter writes them (an absent alpha reads as 1).
+void ExpandBgrRow(const BYTE* src, BYTE* dst, UINT width) {
+#ifdef GFX_LEVEL_COPY_SSSE3
+  if (HasSsse3()) {
+    ExpandBgrRowSsse3(src, dst, width);
+    return;
+  }
+#endif
+  ExpandBgrTail(src, dst, 0, width);
+}
+
+// How a row of `from` becomes a row of `to` without the working form, if
+// it can: the same bytes, the same with alpha made opaque, or three bytes
+// widened to four.
+enum class RowCopy { None, Same, Opaque, Widen };
+
+RowCopy RowCopyFor(D3DFORMAT from, D3DFORMAT to) {
+  if (from == to) return RowCopy::Same;
+  if (from == D3DFMT_X8R8G8B8 && to == D3DFMT_A8R8G8B8) return RowCopy::Opaque;
+  if (from == D3DFMT_R8G8B8 && (to == D3DFMT_X8R8G8B8 || to == D3DFMT_A8R8G8B8)) return RowCopy::Widen;
+  return RowCopy::None;
+}
+
 }  // namespace
 
 bool CopyLevelDirectly(IDirect3DSurface9* surface, const DecodedImage& image, DWORD filter, D3DCOLOR colorKey,
@@ -35,8 +103,8 @@ bool CopyLevelDirectly(IDirect3DSurface9* surface, const DecodedImage& image, DW
   const HRESULT described = surface->GetDesc(&desc);
   SetDebugMute(wasMuted);
   if (FAILED(described) || desc.Width != image.rect.right || desc.Height != image.rect.bottom) return false;
-  const bool opaque = from == D3DFMT_X8R8G8B8 && desc.Format == D3DFMT_A8R8G8B8;
-  if (desc.Format != from && !opaque) return false;
+  const RowCopy how = RowCopyFor(from, desc.Format);
+  if (how == RowCopy::None) return false;
 
   D3DLOCKED_RECT locked{};
   SetDebugMute(true);
@@ -47,15 +115,23 @@ bool CopyLevelDirectly(IDirect3DSurface9* surface, const DecodedImage& image, DW
   for (UINT y = 0; y < desc.Height; ++y) {
     const BYTE* src = image.pixels + size_t(y) * image.rowPitch;
     BYTE* dst = static_cast<BYTE*>(locked.pBits) + size_t(y) * locked.Pitch;
-    if (!opaque) {
-      std::memcpy(dst, src, rowBytes);
-      continue;
-    }
-    for (UINT x = 0; x < desc.Width; ++x) {
-      uint32_t v;
-      std::memcpy(&v, src + 4 * x, 4);
-      v |= 0xFF000000u;
-      std::memcpy(dst + 4 * x, &v, 4);
+    switch (how) {
+      case RowCopy::Same:
+        std::memcpy(dst, src, rowBytes);
+        break;
+      case RowCopy::Opaque:
+        for (UINT x = 0; x < desc.Width; ++x) {
+          uint32_t v;
+          std::memcpy(&v, src + 4 * size_t(x), 4);
+          v |= 0xFF000000u;
+          std::memcpy(dst + 4 * size_t(x), &v, 4);
+        }
+        break;
+      case RowCopy::Widen:
+        ExpandBgrRow(src, dst, desc.Width);
+        break;
+      case RowCopy::None:
+        break;
     }
   }
   *result = surface->UnlockRect();

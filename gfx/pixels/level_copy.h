@@ -1,8 +1,9 @@
 // level_copy.h — the texture creators' shortcut for a level that needs no
 // conversion: an image of the level's own size and format (or X8R8G8B8
-// into A8R8G8B8, whose alpha is then opaque), loaded with no filtering and
-// no colour key, is copied row by row instead of passing every pixel
-// through the working form. The result is the one the level loader gives.
+// into A8R8G8B8, whose alpha is then opaque, or R8G8B8 widened into either,
+// alpha opaque), loaded with no filtering and no colour key, is copied row
+// by row instead of passing every pixel through the working form. The
+// result is the one the level loader gives.
 // A JPEG can go further: decoded straight into the level, with no buffer
 // of its own.
 // Depends on: gfx/formats/decoded_image.h.

@@ -1,4 +1,4 @@
-// page_layout.cpp — canvas size, pointer mapping, pixel order.
+// page_layout.cpp — canvas size and pointer mapping.
 #include "host/web/page_layout.h"
 
 #include <algorithm>
@@ -36,20 +36,6 @@ std::optional<ClientPoint> ClientPointFromCss(double x, double y, double cssWidt
   p.x = std::min(static_cast<int>(std::floor(x * kClientWidth / cssWidth)), kClientWidth - 1);
   p.y = std::min(static_cast<int>(std::floor(y * kClientHeight / cssHeight)), kClientHeight - 1);
   return p;
-}
-
-void XrgbToRgba(const uint32_t* pixels, int width, int height, int pitchBytes, uint8_t* out) {
-  const auto* base = reinterpret_cast<const uint8_t*>(pixels);
-  for (int y = 0; y < height; ++y) {
-    const auto* row = reinterpret_cast<const uint32_t*>(base + static_cast<size_t>(y) * pitchBytes);
-    for (int x = 0; x < width; ++x) {
-      const uint32_t p = row[x];
-      *out++ = static_cast<uint8_t>(p >> 16);
-      *out++ = static_cast<uint8_t>(p >> 8);
-      *out++ = static_cast<uint8_t>(p);
-      *out++ = 0xFF;
-    }
-  }
 }
 
 }  // namespace host::web

@@ -3,8 +3,7 @@
 // Provides: the size the canvas is shown at (a whole number of device
 // pixels per client pixel where that fills enough of the room, otherwise the
 // whole room, smoothed), the way back from a point on the shown canvas to
-// client coordinates, and the frame's pixels in the byte order a canvas
-// takes.
+// client coordinates.
 // Depends on: the C++ standard library only, so it is checked natively.
 #pragma once
 
@@ -39,9 +38,5 @@ struct ClientPoint {
   int y = 0;
 };
 std::optional<ClientPoint> ClientPointFromCss(double x, double y, double cssWidth, double cssHeight);
-
-// X8R8G8B8 rows (`pitchBytes` apart) to tightly packed R, G, B, A bytes,
-// opaque: the X byte is not alpha.
-void XrgbToRgba(const uint32_t* pixels, int width, int height, int pitchBytes, uint8_t* out);
 
 }  // namespace host::web

@@ -18,11 +18,11 @@
 #include <utility>
 
 #include "host/dialog_buttons.h"
+#include "host/web/canvas_frame.h"
 #include "host/web/dom_keys.h"
 #include "host/web/page_audio.h"
 #include "host/web/page_layout.h"
 #include "host/web/page_query.h"
-#include "host/shown_frame.h"
 
 // The page glue, web_host.js.
 extern "C" {
@@ -35,7 +35,8 @@ void velmora_web_notify();
 void velmora_web_available_size(double* width, double* height);
 void velmora_web_set_title(const char* titleUtf8);
 void velmora_web_show_canvas(int visible);
-void velmora_web_present(const uint8_t* rgba, int width, int height);
+void velmora_web_present(const uint8_t* rgba, int width, int height, int x, int y, int changedWidth,
+                         int changedHeight);
 void velmora_web_set_cursor(const uint32_t* argb, int width, int height, int hotspotX, int hotspotY, uint32_t printLow,
                             uint32_t printHigh);
 void velmora_web_set_icon(const uint32_t* argb, int width, int height);
@@ -233,7 +234,7 @@ void WebHost::DesktopSize(int* width, int* height) {
 bool WebHost::CreateWindow(const std::string& titleUtf8, int, int, int, int) {
   if (windowExists_) return false;
   windowExists_ = true;
-  shown_.clear();
+  frame_.Clear();
   velmora_web_set_title(titleUtf8.c_str());
   emscripten_set_canvas_element_size(kCanvas, kClientWidth, kClientHeight);
   Relayout();
@@ -251,7 +252,7 @@ void WebHost::MoveWindow(int, int, int, int) {
 void WebHost::DestroyWindow() {
   if (!windowExists_) return;
   windowExists_ = false;
-  shown_.clear();
+  frame_.Clear();
   velmora_web_show_canvas(0);
 }
 
@@ -260,17 +261,15 @@ void WebHost::Present(const uint32_t* pixels, int width, int height, int pitchBy
       pitchBytes < width * 4) {
     return;
   }
-  // The canvas keeps its picture: a frame equal to it is counted as shown
-  // but not converted and uploaded again.
-  if (SameFrame(shown_, shownWidth_, pixels, width, height, pitchBytes)) {
-    velmora_web_present(nullptr, width, height);
+  // The canvas keeps its picture: only the rectangle around what changed is
+  // converted and uploaded, and a frame equal to it is counted as shown
+  // without an upload.
+  const web::PixelRect changed = frame_.Update(pixels, width, height, pitchBytes);
+  if (changed.Empty()) {
+    velmora_web_present(nullptr, width, height, 0, 0, 0, 0);
     return;
   }
-  KeepFrame(&shown_, pixels, width, height, pitchBytes);
-  shownWidth_ = width;
-  rgba_.resize(static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
-  web::XrgbToRgba(pixels, width, height, pitchBytes, rgba_.data());
-  velmora_web_present(rgba_.data(), width, height);
+  velmora_web_present(frame_.Rgba(), width, height, changed.x, changed.y, changed.width, changed.height);
 }
 
 void WebHost::SetCursor(const Image* cursor) {

@@ -5,8 +5,9 @@
 // keyboard events of the focused page give the window messages and the
 // keyboard state; left-button presses on the canvas give the mouse
 // messages; Sleep and waiting for events hand the browser back its thread
-// (ASYNCIFY), so the page never freezes and idles between ticks; a frame
-// reaches the canvas only when it differs from the one shown; audio is
+// (ASYNCIFY), so the page never freezes and idles between ticks; of a
+// frame only the rectangle around what differs from the shown one is
+// converted and reaches the canvas; audio is
 // pulled from the mixer into Web Audio (web_audio.js) once the first key or
 // click allows sound (until then it is pulled by the clock and dropped, so
 // the cues keep time); message boxes are a dialog in the page; the calendar time can be
@@ -25,6 +26,7 @@
 
 #include "host/fault_plan.h"
 #include "host/host.h"
+#include "host/web/canvas_frame.h"
 
 namespace host {
 
@@ -84,9 +86,7 @@ class WebHost : public Host {
   std::deque<Event> queue_;
   uint8_t keys_[kKeyCount] = {};
   bool windowExists_ = false;
-  std::vector<uint8_t> rgba_;
-  std::vector<uint32_t> shown_;  // the canvas' picture, as presented
-  int shownWidth_ = 0;
+  web::CanvasFrame frame_;  // the canvas' picture
   const Image* shownCursor_ = nullptr;
   uint64_t shownCursorPrint_ = 0;
   bool cursorShown_ = false;

@@ -13,6 +13,10 @@ mergeInto(LibraryManager.library, {
     wake: null,        // ends the current wait early, when one is running
     dialogOpen: false,
     cursorCanvas: null,
+    canvas: null,      // the game's canvas, its 2D context, and the picture it takes (a view of memory)
+    context: null,
+    picture: null,
+    picturePtr: 0,
     cursorUrls: {},    // by the picture's fingerprint: the program switches between a few often
 
     // Straight ARGB pixels of the program's memory as a PNG data URL.
@@ -123,17 +127,26 @@ mergeInto(LibraryManager.library, {
   },
 
   velmora_web_present__deps: ['$VW'],
-  // A null picture is a frame equal to the one the canvas shows: counted,
-  // not uploaded again.
-  velmora_web_present: function(rgba, width, height) {
-    var c = document.getElementById('canvas');
+  // The canvas is given the program's picture (RGBA, width x height, in its
+  // memory) but takes only the rectangle that changed; a null picture is a
+  // frame equal to the one the canvas shows: counted, not uploaded again.
+  velmora_web_present: function(rgba, width, height, x, y, changedWidth, changedHeight) {
+    var c = VW.canvas || (VW.canvas = document.getElementById('canvas'));
     if (!c) return;
     var st = VW.state();
     if (rgba) {
       var g = VW.context || (VW.context = c.getContext('2d', {alpha: false}));
-      var bytes = new Uint8ClampedArray(HEAPU8.buffer, rgba, width * height * 4);
-      g.putImageData(new ImageData(bytes, width, height), 0, 0);
+      // A view of the program's memory, not a copy; made again when the
+      // picture moved or the memory grew (which detaches the old buffer).
+      var img = VW.picture;
+      if (!img || VW.picturePtr !== rgba || img.width !== width || img.height !== height ||
+          img.data.buffer !== HEAPU8.buffer) {
+        img = VW.picture = new ImageData(new Uint8ClampedArray(HEAPU8.buffer, rgba, width * height * 4), width, height);
+        VW.picturePtr = rgba;
+      }
+      g.putImageData(img, 0, 0, x, y, changedWidth, changedHeight);
       st.uploads = (st.uploads || 0) + 1;
+      st.uploadedPixels = (st.uploadedPixels || 0) + changedWidth * changedHeight;
     }
     st.frames++;
   },

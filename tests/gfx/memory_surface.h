@@ -23,7 +23,16 @@ class MemorySurface final : public IDirect3DSurface9 {
         pitch_(((width + blockWidth - 1) / blockWidth * blockBytes + 3) & ~3u), bytesPerPixel_(blockBytes),
         bytes_(size_t(pitch_) * ((height + blockHeight - 1) / blockHeight), 0xCD) {}
 
+  // Rows `extra` bytes longer than the pixels need (the padding keeps its
+  // filling); call before the surface is used.
+  void PadRows(UINT extra) {
+    const UINT rows = pitch_ == 0 ? 0 : UINT(bytes_.size() / pitch_);
+    pitch_ += extra;
+    bytes_.assign(size_t(pitch_) * rows, 0xCD);
+  }
+
   BYTE* Bits() { return bytes_.data(); }
+  const std::vector<BYTE>& Contents() const { return bytes_; }
   UINT Pitch() const { return pitch_; }
   uint32_t Pixel32(UINT x, UINT y) const {
     uint32_t v;

@@ -20,10 +20,11 @@
 
 #include "gfx/gfx.h"
 #include "gfx/formats/image_decoders.h"
+#include "tests/gfx/png_fixtures.h"
 
 namespace {
 
-using Bytes = std::vector<BYTE>;
+using namespace pngtest;
 
 struct Decoded {
   HRESULT hr = E_FAIL;
@@ -86,18 +87,6 @@ TEST(PngWholeStream, EveryPngInTheTestsDecodesAsBefore) {
 
 // --- Pictures made here ------------------------------------------------------
 
-void PutBigEndian(Bytes* out, uint32_t v) {
-  for (int shift = 24; shift >= 0; shift -= 8) out->push_back(BYTE(v >> shift));
-}
-
-void PutChunk(Bytes* out, const char* type, const Bytes& body) {
-  PutBigEndian(out, uint32_t(body.size()));
-  Bytes typed(type, type + 4);
-  typed.insert(typed.end(), body.begin(), body.end());
-  out->insert(out->end(), typed.begin(), typed.end());
-  PutBigEndian(out, libdeflate_crc32(0, typed.data(), typed.size()));
-}
-
 struct Picture {
   uint32_t width = 0, height = 0;
   BYTE colorType = 6;
@@ -107,21 +96,8 @@ struct Picture {
   Bytes afterStream;  // bytes appended after the zlib stream
 };
 
-Bytes Deflated(const Bytes& raw) {
-  libdeflate_compressor* c = libdeflate_alloc_compressor(6);
-  Bytes out(libdeflate_zlib_compress_bound(c, raw.size()));
-  out.resize(libdeflate_zlib_compress(c, raw.data(), raw.size(), out.data(), out.size()));
-  libdeflate_free_compressor(c);
-  return out;
-}
-
 Bytes Encode(const Picture& p) {
-  Bytes file = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
-  Bytes ihdr;
-  PutBigEndian(&ihdr, p.width);
-  PutBigEndian(&ihdr, p.height);
-  ihdr.insert(ihdr.end(), {8, p.colorType, 0, 0, 0});
-  PutChunk(&file, "IHDR", ihdr);
+  Bytes file = Header(p.width, p.height, p.colorType);
   if (!p.plte.empty()) PutChunk(&file, "PLTE", p.plte);
   if (!p.trns.empty()) PutChunk(&file, "tRNS", p.trns);
   Bytes stream = Deflated(p.filtered);

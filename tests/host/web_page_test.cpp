@@ -1,5 +1,5 @@
 // The browser host's browser-free parts: key codes, canvas size, pointer
-// mapping, pixel order and the seed time from the page address.
+// mapping and the seed time from the page address.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -141,16 +141,6 @@ TEST(ClientPoint, ScalesBackAndRefusesPointsOutside) {
   EXPECT_FALSE(ClientPointFromCss(-1, 10, 1600, 1280));
   EXPECT_FALSE(ClientPointFromCss(10, 10, 0, 1280));
   EXPECT_FALSE(ClientPointFromCss(std::nan(""), 10, 800, 640));
-}
-
-TEST(PixelOrder, XrgbRowsBecomeOpaqueRgbaWithThePitchSkipped) {
-  // Two rows of two pixels, each row padded to 12 bytes; the X byte is junk.
-  const uint32_t rows[] = {0xAA102030, 0x00405060, 0xDEADBEEF, 0x55FF0001, 0x12000000, 0xDEADBEEF};
-  uint8_t out[16] = {};
-  host::web::XrgbToRgba(rows, 2, 2, 12, out);
-  const uint8_t want[16] = {0x10, 0x20, 0x30, 0xFF, 0x40, 0x50, 0x60, 0xFF,
-                            0xFF, 0x00, 0x01, 0xFF, 0x00, 0x00, 0x00, 0xFF};
-  for (int i = 0; i < 16; ++i) EXPECT_EQ(out[i], want[i]) << i;
 }
 
 TEST(QueryTime, ReadsTheTimeParameterOnly) {

@@ -6,7 +6,9 @@
 // second, photographic picture: RGB without alpha, fractal detail at every
 // scale (as foliage or rock), made here as deterministically.
 // velmora_image and velmora_by_rows are the library's PNG decoder alone,
-// into the image a texture is filled from (whole-stream and libspng's rows).
+// into the image a texture is filled from (whole-stream and libspng's rows);
+// velmora_loader fills the texture from that image through the general
+// level loader instead of the texture road's direct copy.
 //
 // The library's figure includes what a caller gets: the managed texture of
 // one level, created, filled and released.
@@ -167,7 +169,10 @@ const Files& TestFiles() {
   return files;
 }
 
-void DecodeThroughLibrary(benchmark::State& state, const std::vector<uint8_t>& file) {
+// Runs `fill(device)` once an iteration on a headless device; a fill that
+// fails ends the benchmark with an error.
+template <typename Fill>
+void OnDevice(benchmark::State& state, Fill fill) {
   headless::HeadlessDevice headless(nullptr, {64, 64});
   IDirect3DDevice9* device = headless.Device();
   if (device == nullptr) {
@@ -175,16 +180,25 @@ void DecodeThroughLibrary(benchmark::State& state, const std::vector<uint8_t>& f
     return;
   }
   for (auto _ : state) {
+    if (!fill(device)) {
+      state.SkipWithError("decode failed");
+      break;
+    }
+  }
+}
+
+void DecodeThroughLibrary(benchmark::State& state, const std::vector<uint8_t>& file) {
+  OnDevice(state, [&](IDirect3DDevice9* device) {
     IDirect3DTexture9* texture = nullptr;
     if (FAILED(D3DXCreateTextureFromFileInMemoryEx(device, file.data(), UINT(file.size()), D3DX_DEFAULT_NONPOW2,
                                                    D3DX_DEFAULT_NONPOW2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED,
                                                    D3DX_FILTER_NONE, D3DX_FILTER_NONE, 0, nullptr, nullptr,
                                                    &texture))) {
-      state.SkipWithError("decode failed");
-      break;
+      return false;
     }
     texture->Release();
-  }
+    return true;
+  });
 }
 
 void BM_DecodeJpegVelmora(benchmark::State& state) { DecodeThroughLibrary(state, TestFiles().jpeg); }
@@ -208,6 +222,31 @@ void BM_DecodePngVelmora(benchmark::State& state, FileOf file) { DecodeThroughLi
 void BM_DecodePngImage(benchmark::State& state, FileOf file) { DecodeImageOnly(state, file(), gfx::DecodePng); }
 void BM_DecodePngByRows(benchmark::State& state, FileOf file) {
   DecodeImageOnly(state, file(), gfx::DecodePngByRows);
+}
+
+// The same texture filled through the general level loader (every pixel
+// through the working form): the road an RGB picture took before the
+// direct row copy.
+void BM_DecodePngLoader(benchmark::State& state, FileOf file) {
+  const std::vector<uint8_t>& png = file();
+  OnDevice(state, [&](IDirect3DDevice9* device) {
+    gfx::DecodedImage image;
+    IDirect3DTexture9* texture = nullptr;
+    IDirect3DSurface9* level = nullptr;
+    bool done = SUCCEEDED(gfx::DecodePng(&image, png.data(), png.size())) &&
+                SUCCEEDED(device->CreateTexture(image.width, image.height, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED,
+                                                &texture, nullptr)) &&
+                SUCCEEDED(texture->GetSurfaceLevel(0, &level));
+    if (done) {
+      const RECT whole{0, 0, LONG(image.width), LONG(image.height)};
+      done = SUCCEEDED(D3DXLoadSurfaceFromMemory(level, nullptr, nullptr, image.pixels, image.format, image.rowPitch,
+                                                 nullptr, &whole, D3DX_FILTER_NONE, 0));
+    }
+    if (level != nullptr) level->Release();
+    if (texture != nullptr) texture->Release();
+    gfx::ClearDecodedImage(&image);
+    return done;
+  });
 }
 
 void BM_DecodePngSpng(benchmark::State& state, FileOf file) {
@@ -253,6 +292,9 @@ void BM_DecodeJpegStb(benchmark::State& state) { StbDecode(state, TestFiles().jp
 #define VELMORA_PNG_BENCHMARKS(prefix, file)                                                       \
   BENCHMARK_CAPTURE(BM_DecodePngVelmora, velmora, file)->Name(prefix "/velmora")->Unit(benchmark::kMillisecond); \
   BENCHMARK_CAPTURE(BM_DecodePngImage, image, file)->Name(prefix "/velmora_image")->Unit(benchmark::kMillisecond); \
+  BENCHMARK_CAPTURE(BM_DecodePngLoader, loader, file)                                                \
+      ->Name(prefix "/velmora_loader")                                                               \
+      ->Unit(benchmark::kMillisecond);                                                               \
   BENCHMARK_CAPTURE(BM_DecodePngByRows, rows, file)                                                  \
       ->Name(prefix "/velmora_by_rows")                                                              \
       ->Unit(benchmark::kMillisecond);                                                               \

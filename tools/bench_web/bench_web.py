@@ -13,11 +13,15 @@ cpu   The share of a core that all of Chromium's processes use while the
 tick  Runs velmora-tick-bench.html (the web preset builds it with
       `--target velmora-tick-bench`): play ticks of the game in the browser,
       and prints their median next to the native BM_Tick/play of bench_game
-      when --bench-game names it.
+      when --bench-game names it (several builds, before and after a change,
+      run one after another in the same browser), with the frames the canvas took and their
+      size. --profile adds where the page's thread spent its time, by
+      function (the benchmark's WebAssembly keeps its function names).
 
 Usage:
   bench_web.py cpu --web-dir DIR[=LABEL] [--web-dir DIR2[=LABEL2]] [--seconds 20] [--profile] [--audio-floor]
-  bench_web.py tick --web-dir DIR [--bench-game PATH] [--ticks 2000]
+  bench_web.py tick --web-dir DIR[=LABEL] [--web-dir DIR2[=LABEL2]] [--bench-game PATH] [--ticks 2000]
+                    [--profile [--top N]]
 """
 import argparse
 import functools
@@ -231,19 +235,19 @@ def run_page(driver, root, url, seconds, label, profile, prepare=None):
             "seconds": seconds}
 
 
-def cpu_command(args):
-    use_system_python()
-    from selenium import webdriver
-    from selenium.webdriver.chrome.service import Service
-    from selenium.webdriver.common.action_chains import ActionChains
-    from selenium.webdriver.common.keys import Keys
-
+def builds_from(specs, page, missing):
+    """(directory, label) of each DIR[=LABEL]; `missing` names the fault when a build lacks `page`."""
     builds = []
-    for spec in args.web_dir:
+    for spec in specs:
         directory, _, label = spec.partition("=")
-        if not os.path.isfile(os.path.join(directory, "velmora.html")):
-            sys.exit(f"no browser build in {directory}")
+        if not os.path.isfile(os.path.join(directory, page)):
+            sys.exit(f"no {page} in {directory}: {missing}")
         builds.append((directory, label or directory))
+    return builds
+
+
+def start_chromium(webdriver, Service):
+    """Headless Chromium under chromedriver with a fresh profile: (driver, its service, the profile's folder)."""
     chromium = shutil.which("chromium") or shutil.which("chromium-browser")
     if not chromium or not os.path.exists("/usr/bin/chromedriver"):
         sys.exit("Chromium and its driver are needed (scripts/setup.sh web installs them)")
@@ -254,7 +258,18 @@ def cpu_command(args):
     options.add_argument(f"--user-data-dir={profile_dir}")
     options.binary_location = chromium
     service = Service("/usr/bin/chromedriver")
-    driver = webdriver.Chrome(service=service, options=options)
+    return webdriver.Chrome(service=service, options=options), service, profile_dir
+
+
+def cpu_command(args):
+    use_system_python()
+    from selenium import webdriver
+    from selenium.webdriver.chrome.service import Service
+    from selenium.webdriver.common.action_chains import ActionChains
+    from selenium.webdriver.common.keys import Keys
+
+    builds = builds_from(args.web_dir, "velmora.html", "not a browser build")
+    driver, service, profile_dir = start_chromium(webdriver, Service)
     root = service.process.pid
     rows = []
     servers = []
@@ -321,39 +336,58 @@ def native_tick_median(bench_game):
     sys.exit("bench_game printed no median")
 
 
+def run_tick_page(driver, base, args):
+    """Loads the tick benchmark from `base` and returns its result (and the profile, if asked for)."""
+    if args.profile:
+        # The profiler is attached before the page loads, so the ticks
+        # (which hold the thread from start to end) are all in it.
+        driver.get("about:blank")
+        start_profile(driver)
+    driver.get(f"{base}/velmora-tick-bench.html?ticks={args.ticks}")
+    result = wait_for("the tick benchmark", lambda: driver.execute_script(
+        "return window.Module && Module.benchResult ? Module.benchResult : null"), seconds=600)
+    if args.profile:
+        print_profile(driver, "the tick benchmark (start-up, warm-up and timed ticks)", top=args.top)
+    if "error" in result:
+        sys.exit(f"the tick benchmark failed: {result['error']}")
+    return result
+
+
 def tick_command(args):
     use_system_python()
     from selenium import webdriver
     from selenium.webdriver.chrome.service import Service
 
-    page = os.path.join(args.web_dir, "velmora-tick-bench.html")
-    if not os.path.isfile(page):
-        sys.exit(f"no {page}: cmake --build --preset web --target velmora-tick-bench")
-    profile_dir = tempfile.mkdtemp(prefix="velmora-bench-web-")
-    options = webdriver.ChromeOptions()
-    for flag in CHROMIUM_FLAGS:
-        options.add_argument(flag)
-    options.add_argument(f"--user-data-dir={profile_dir}")
-    options.binary_location = shutil.which("chromium")
-    driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
-    server, base = serve(args.web_dir)
+    builds = builds_from(args.web_dir, "velmora-tick-bench.html",
+                         "cmake --build --preset web --target velmora-tick-bench")
+    driver, _, profile_dir = start_chromium(webdriver, Service)
+    results = []
     try:
-        driver.get(f"{base}/velmora-tick-bench.html?ticks={args.ticks}")
-        result = wait_for("the tick benchmark", lambda: driver.execute_script(
-            "return window.Module && Module.benchResult ? Module.benchResult : null"), seconds=600)
+        # Each build in turn, in the same browser run.
+        for directory, label in builds:
+            server, base = serve(directory)
+            try:
+                results.append((label, run_tick_page(driver, base, args)))
+            finally:
+                server.shutdown()
     finally:
         driver.quit()
-        server.shutdown()
         shutil.rmtree(profile_dir, ignore_errors=True)
-    if "error" in result:
-        sys.exit(f"the tick benchmark failed: {result['error']}")
-    print(f"browser: {result['ticks']} play ticks in batches of {result['batch']}; "
-          f"median {result['medianUs']:.1f} us a tick (of which presenting to the canvas {result['presentUs']:.1f} us), "
-          f"min {result['minUs']:.1f} us, max {result['maxUs']:.1f} us")
-    if args.bench_game:
-        native = native_tick_median(args.bench_game)
-        print(f"native BM_Tick/play median {native:.1f} us; browser / native = {result['medianUs'] / native:.2f}x "
-              f"(without presenting {(result['medianUs'] - result['presentUs']) / native:.2f}x)")
+    native = native_tick_median(args.bench_game) if args.bench_game else None
+    for label, result in results:
+        print(f"{label}: {result['ticks']} play ticks in batches of {result['batch']}; "
+              f"median {result['medianUs']:.1f} us a tick (of which presenting to the canvas "
+              f"{result['presentUs']:.1f} us), min {result['minUs']:.1f} us, max {result['maxUs']:.1f} us")
+        if result.get("frames"):
+            uploads = result.get("uploads", 0)
+            pixels = result.get("uploadedPixels", 0)
+            print(f"  canvas: {result['frames']} frames shown, {uploads} uploaded"
+                  + (f", {pixels / uploads:,.0f} pixels an upload on average" if uploads else ""))
+        if native:
+            print(f"  browser / native = {result['medianUs'] / native:.2f}x "
+                  f"(without presenting {(result['medianUs'] - result['presentUs']) / native:.2f}x)")
+    if native:
+        print(f"native BM_Tick/play median {native:.1f} us")
 
 
 def main():
@@ -365,9 +399,13 @@ def main():
     cpu.add_argument("--profile", action="store_true", help="also print the main thread's time by function")
     cpu.add_argument("--audio-floor", action="store_true", help="also measure a blank page playing silence")
     tick = sub.add_parser("tick")
-    tick.add_argument("--web-dir", required=True)
+    tick.add_argument("--web-dir", action="append", required=True,
+                      help="a browser build holding velmora-tick-bench, DIR or DIR=LABEL (several: side by side)")
     tick.add_argument("--bench-game")
     tick.add_argument("--ticks", type=int, default=2000)
+    tick.add_argument("--profile", action="store_true",
+                      help="also print the main thread's time by function (the timing is then not the figure)")
+    tick.add_argument("--top", type=int, default=14, help="functions --profile lists")
     args = ap.parse_args()
     (cpu_command if args.command == "cpu" else tick_command)(args)
 

@@ -5,7 +5,8 @@
 // link flags, so each tick also pays for presenting to the canvas and for
 // the code the browser build instruments. Runs `?ticks=N` ticks (default
 // 2000) after a warm-up, in batches, and leaves the median time per tick
-// (and the part of it spent presenting) on Module.benchResult for
+// (and the part of it spent presenting), with the frames shown and the
+// pixels the canvas took in that time, on Module.benchResult for
 // tools/bench_web/bench_web.py.
 // Depends on: the game's libraries, the browser host.
 #include <emscripten.h>
@@ -49,12 +50,21 @@ int TicksFromAddress() {
   return ticks > 0 ? std::min(ticks, 1000000) : 2000;
 }
 
-void Report(const char* error, int ticks, double medianUs, double presentUs, double minUs, double maxUs) {
+// The page's counts (web_host.js) at the start of the timed ticks.
+double PageCount(const char* name) {
+  return EM_ASM_DOUBLE({ return (Module['velmora'] || {})[UTF8ToString($0)] || 0; }, name);
+}
+
+void Report(const char* error, int ticks, double medianUs, double presentUs, double minUs, double maxUs,
+            double frames0 = 0, double uploads0 = 0, double pixels0 = 0) {
   // The object literal sits in parentheses: the macro would split it at its commas.
   EM_ASM({
+    var st = Module['velmora'] || {};
     Module['benchResult'] = ($0 ? {error: UTF8ToString($0)}
-                                : {ticks: $1, batch: $2, medianUs: $3, presentUs: $4, minUs: $5, maxUs: $6});
-  }, error, ticks, kBatch, medianUs, presentUs, minUs, maxUs);
+                                : {ticks: $1, batch: $2, medianUs: $3, presentUs: $4, minUs: $5, maxUs: $6,
+                                   frames: (st.frames || 0) - $7, uploads: (st.uploads || 0) - $8,
+                                   uploadedPixels: (st.uploadedPixels || 0) - $9});
+  }, error, ticks, kBatch, medianUs, presentUs, minUs, maxUs, frames0, uploads0, pixels0);
 }
 
 double Median(std::vector<double> v) {
@@ -95,6 +105,7 @@ int main() {
   for (int i = 0; i < kWarmUpTicks; ++i) PlayTick();
 
   const int ticks = TicksFromAddress();
+  const double frames0 = PageCount("frames"), uploads0 = PageCount("uploads"), pixels0 = PageCount("uploadedPixels");
   std::vector<double> perTick, presentPerTick;
   for (int done = 0; done < ticks; done += kBatch) {
     h.presentMs = 0;
@@ -104,7 +115,8 @@ int main() {
     presentPerTick.push_back(h.presentMs * 1000.0 / kBatch);
   }
   const auto [lo, hi] = std::minmax_element(perTick.begin(), perTick.end());
-  Report(nullptr, static_cast<int>(perTick.size()) * kBatch, Median(perTick), Median(presentPerTick), *lo, *hi);
+  Report(nullptr, static_cast<int>(perTick.size()) * kBatch, Median(perTick), Median(presentPerTick), *lo, *hi,
+         frames0, uploads0, pixels0);
   ReleaseGraphicsAndInput();
   ReleaseSound();
   DestroyWindow(mainWindow);
