@@ -31,24 +31,14 @@ import sys
 import tempfile
 import time
 
-SKIP = 77
 SEED_TIME = 1700000000
 SAMPLE_RATE = 22050
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "..", "tools", "bench_web"))
 import bench_web  # noqa: E402  (serving, Chromium's flags, CPU per process)
-
-
-def skip(reason):
-    if os.environ.get("VELMORA_BROWSER_TEST_REQUIRED") == "1":
-        fail(f"required but cannot run: {reason}")
-    print(f"SKIPPED: {reason}")
-    sys.exit(SKIP)
-
-
-def fail(reason):
-    print(f"FAILED: {reason}")
-    sys.exit(1)
+# Skips and failures as every browser test reports them (a required run
+# turns a skip into a failure).
+from browser_test import fail, skip  # noqa: E402
 
 
 def state(driver):
