@@ -26,7 +26,8 @@ UINT FullChain(UINT w, UINT h) {
   return n;
 }
 
-D3DMATRIX Multiply(const D3DMATRIX& a, const D3DMATRIX& b) {
+// In float, term by term: what MultiplyTransform stores.
+D3DMATRIX MultiplyInFloat(const D3DMATRIX& a, const D3DMATRIX& b) {
   D3DMATRIX r;
   for (int i = 0; i < 4; ++i)
     for (int j = 0; j < 4; ++j)
@@ -547,7 +548,7 @@ HRESULT Device::GetTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX* matrix) {
 HRESULT Device::MultiplyTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix) {
   const int slot = TransformSlot(state);
   if (matrix == nullptr || slot < 0) return D3DERR_INVALIDCALL;
-  const D3DMATRIX product = Multiply(*matrix, state_.transforms[slot]);
+  const D3DMATRIX product = MultiplyInFloat(*matrix, state_.transforms[slot]);
   return SetTransform(state, &product);
 }
 
