@@ -97,7 +97,7 @@ Device* Device::Create(Direct3D9* d3d, const Profile& profile, D3DDEVTYPE type, 
 
   Device* device = nullptr;
   try {
-    device = new Device(d3d, profile, type, focus, behavior, *params);
+    device = new Device(d3d, profile, type, focus, behavior);
     const FormatInfo* info = FindFormat(D3DFMT_X8R8G8B8);
     device->backBuffer_ = new Surface(device, nullptr, 0, *info, width, height, D3DPOOL_DEFAULT,
                                       D3DUSAGE_RENDERTARGET,
@@ -123,9 +123,8 @@ Device* Device::Create(Direct3D9* d3d, const Profile& profile, D3DDEVTYPE type, 
   return device;
 }
 
-Device::Device(Direct3D9* d3d, const Profile& profile, D3DDEVTYPE type, HWND focus, DWORD behavior,
-               const D3DPRESENT_PARAMETERS& params)
-    : d3d_(d3d), profile_(profile), type_(type), focus_(focus), behavior_(behavior), params_(params) {
+Device::Device(Direct3D9* d3d, const Profile& profile, D3DDEVTYPE type, HWND focus, DWORD behavior)
+    : d3d_(d3d), profile_(profile), type_(type), focus_(focus), behavior_(behavior) {
   profile_.caps.DeviceType = type;
   d3d_->AddRef();
   softwareVertexProcessing_ = (behavior & D3DCREATE_SOFTWARE_VERTEXPROCESSING) ? TRUE : FALSE;
