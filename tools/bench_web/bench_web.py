@@ -19,7 +19,7 @@ tick  Runs velmora-tick-bench.html (the web preset builds it with
       function (the benchmark's WebAssembly keeps its function names).
 
 Usage:
-  bench_web.py cpu --web-dir DIR[=LABEL] [--web-dir DIR2[=LABEL2]] [--seconds 20] [--profile] [--audio-floor]
+  bench_web.py cpu --web-dir DIR[=LABEL] [--web-dir DIR2[=LABEL2]] [--seconds 20] [--profile] [--audio-floor HINT[,HINT...]]
   bench_web.py tick --web-dir DIR[=LABEL] [--web-dir DIR2[=LABEL2]] [--bench-game PATH] [--ticks 2000]
                     [--profile [--top N]]
 """
@@ -43,9 +43,14 @@ CHROMIUM_FLAGS = ("--headless", "--no-sandbox", "--disable-gpu", "--disable-back
 BLANK_PAGE = b"""<!doctype html><html><head><meta charset="utf-8"><title>blank</title></head>
 <body style="margin:0;background:#000"><canvas id="canvas" width="800" height="640"></canvas></body></html>"""
 # The same page playing silence through Web Audio (the autoplay flag above
-# lets it start without a gesture): the floor any page with sound pays.
+# lets it start without a gesture): the floor any page with sound pays. The
+# address chooses the context's latency hint (`?latency=0.1` or a category
+# such as `playback`) and rate (`?rate=22050`, the game's).
 BLANK_AUDIO_PAGE = BLANK_PAGE.replace(b"</body>", b"""<script>
-var ctx = new AudioContext({sampleRate: 44100});
+var q = new URLSearchParams(location.search);
+var hint = q.get('latency') || 'interactive';
+var ctx = new AudioContext({sampleRate: Number(q.get('rate') || 22050),
+                            latencyHint: isNaN(Number(hint)) ? hint : Number(hint)});
 var source = ctx.createConstantSource();
 source.offset.value = 0;
 source.connect(ctx.destination);
@@ -283,9 +288,9 @@ def cpu_command(args):
             servers.append(server)
             rows.append(run_page(driver, root, f"{base}/blank.html", args.seconds, "blank page with a canvas",
                                  args.profile))
-            if args.audio_floor:
-                rows.append(run_page(driver, root, f"{base}/blank-audio.html", args.seconds,
-                                     "blank page playing silence", args.profile))
+            for hint in args.audio_floor:
+                rows.append(run_page(driver, root, f"{base}/blank-audio.html?latency={hint}", args.seconds,
+                                     f"blank page playing silence, {hint}", args.profile))
 
             def title():
                 wait_for("the title card", lambda: (page_state(driver) or {}).get("frames", 0) >= 1)
@@ -397,7 +402,9 @@ def main():
     cpu.add_argument("--web-dir", action="append", required=True, help="a browser build, DIR or DIR=LABEL")
     cpu.add_argument("--seconds", type=float, default=20.0)
     cpu.add_argument("--profile", action="store_true", help="also print the main thread's time by function")
-    cpu.add_argument("--audio-floor", action="store_true", help="also measure a blank page playing silence")
+    cpu.add_argument("--audio-floor", type=lambda v: v.split(","), default=[], metavar="HINT[,HINT...]",
+                     help="also measure a blank page playing silence at each latency hint "
+                          "(seconds or a category: 0.1,0.2,playback)")
     tick = sub.add_parser("tick")
     tick.add_argument("--web-dir", action="append", required=True,
                       help="a browser build holding velmora-tick-bench, DIR or DIR=LABEL (several: side by side)")
