@@ -152,46 +152,53 @@ mergeInto(LibraryManager.library, {
       if (hidden === a.hidden) return;
       a.hidden = hidden;
       if (hidden) {
-        Module['_velmora_web_audio_hold'](VA.dropQueue(a));
+        // A page that never played leaves the program following the clock
+        // as it has since the output opened.
+        var played = a.nextFrame >= 0;
+        var unplayed = VA.dropQueue(a);
+        if (played) Module['_velmora_web_audio_hold'](unplayed);
         a.ctx.suspend();
       } else {
-        a.ctx.resume().then(function() { VA.feed(a); });
+        VA.resume(a);
       }
       VW.state().audioState = hidden ? 'suspended' : 'running';
     },
 
-    // The first gesture: make the context (allowed now) and start feeding it.
+    // Starts the context and, once it runs, the feeding. Until it runs (a
+    // browser may want another gesture) every gesture tries again.
+    resume: function(a) {
+      a.ctx.resume().then(function() {
+        if (VA.audio !== a || a.ctx.state !== 'running') return;
+        VA.listenForGesture(false);
+        VA.feed(a);
+      });
+    },
+
+    // A gesture: make the context (allowed now) and start playing.
     start: function() {
       var a = VA.audio;
       if (!a) return;
-      if (a.ctx) {
-        if (a.ctx.state === 'suspended' && !a.hidden) a.ctx.resume().then(function() { VA.feed(a); });
-        return;
+      if (!a.ctx) {
+        var Context = window.AudioContext || window.webkitAudioContext;
+        try {
+          // A tenth of a second of output buffer: the browser's audio
+          // threads then wake a few times less often than for the 10 ms it
+          // picks for games, at a fraction of the cost (docs/WEB.md).
+          a.ctx = new Context({sampleRate: a.rate, latencyHint: 0.1});
+        } catch (e) {
+          VW.status('This browser cannot play sound at ' + a.rate + ' Hz: the game plays silently.');
+          VA.listenForGesture(false);
+          return;
+        }
+        VA.listenForVisibility(true);
+        var st = VW.state();
+        st.audioRate = a.ctx.sampleRate;
+        st.audioPath = 'buffers';
+        a.hidden = document.visibilityState === 'hidden';
+        st.audioState = a.hidden ? 'suspended' : 'running';
       }
-      var Context = window.AudioContext || window.webkitAudioContext;
-      try {
-        // A tenth of a second of output buffer: the browser's audio threads
-        // then wake a few times less often than for the 10 ms it picks for
-        // games, at a fraction of the cost (docs/WEB.md).
-        a.ctx = new Context({sampleRate: a.rate, latencyHint: 0.1});
-      } catch (e) {
-        VW.status('This browser cannot play sound at ' + a.rate + ' Hz: the game plays silently.');
-        VA.listenForGesture(false);
-        return;
-      }
-      VA.listenForGesture(false);
-      VA.listenForVisibility(true);
-      var st = VW.state();
-      st.audioRate = a.ctx.sampleRate;
-      st.audioPath = 'buffers';
-      a.hidden = document.visibilityState === 'hidden';
-      if (a.hidden) {
-        Module['_velmora_web_audio_hold'](0);
-        a.ctx.suspend();
-      } else {
-        a.ctx.resume().then(function() { VA.feed(a); });
-      }
-      st.audioState = a.hidden ? 'suspended' : 'running';
+      if (a.hidden) a.ctx.suspend();
+      else VA.resume(a);
     },
   },
 
