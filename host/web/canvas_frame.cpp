@@ -1,8 +1,9 @@
 // canvas_frame.cpp — the canvas' picture and what changed in it.
 #include "host/web/canvas_frame.h"
 
+#include "host/pixel_rows.h"
+
 #include <bit>
-#include <cstring>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -71,7 +72,7 @@ PixelRect CanvasFrame::Update(const uint32_t* pixels, int width, int height, int
     width_ = width;
     height_ = height;
     for (int y = 0; y < height; ++y) {
-      std::memcpy(shown_.data() + row * y, source(y), row * 4);
+      CopyPixels(shown_.data() + row * y, source(y), width);
       XrgbToRgbaSpan(source(y), width, rgba_.data() + row * y);
     }
     return {0, 0, width, height};
@@ -84,7 +85,7 @@ PixelRect CanvasFrame::Update(const uint32_t* pixels, int width, int height, int
     if (first == width) continue;
     const int last = LastDifference(from, kept, first, width);
     const int span = last - first + 1;
-    std::memcpy(kept + first, from + first, static_cast<size_t>(span) * 4);
+    CopyPixels(kept + first, from + first, span);
     XrgbToRgbaSpan(from + first, span, rgba_.data() + row * y + first);
     if (top < 0) top = y;
     bottom = y;
