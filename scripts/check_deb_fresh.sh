@@ -42,7 +42,7 @@ for _ in $(seq 100); do
 done
 [ -n "$window" ] || { echo "FAIL: no VELMORA window" >&2; exit 1; }
 echo "VELMORA window $window is up"
-python3 "$(dirname "$0")/press_key.py" "$display" "$window"
+"${VELMORA_PYTHON:-python3}" "$(dirname "$0")/press_key.py" "$display" "$window"
 status=0
 wait "$game" || status=$?
 echo "velmora exited with $status"

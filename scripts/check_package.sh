@@ -71,7 +71,7 @@ for _ in $(seq 150); do
 done
 [ -n "$window" ] || { echo "check_package: the installed launcher, started from /, showed no VELMORA window" >&2; exit 1; }
 echo "check_package: the installed launcher started from / shows window $window"
-python3 "$scripts/press_key.py" "$display" "$window"
+"${VELMORA_PYTHON:-python3}" "$scripts/press_key.py" "$display" "$window"
 status=0
 wait "$game" || status=$?
 game=

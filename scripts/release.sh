@@ -89,7 +89,7 @@ tar -C "$scratch/tree" --sort=name --owner=0 --group=0 --numeric-owner --mtime="
 rm -f "$out"/velmora-*-web.zip
 if [ "$with_web" = 1 ]; then
   [ -f "$web/velmora.html" ] || { echo "release.sh: $web has no velmora.html; build the web preset (or --no-web)" >&2; exit 1; }
-  python3 - "$web" "$out/velmora-$version-web.zip" "$stamp" <<'PY'
+  "${VELMORA_PYTHON:-python3}" - "$web" "$out/velmora-$version-web.zip" "$stamp" <<'PY'
 import json, os, sys, time, zipfile
 web, target, stamp = sys.argv[1], sys.argv[2], int(sys.argv[3])
 listing = os.path.join(web, "files.json")

@@ -124,11 +124,11 @@ class CpuWindow {
   double wall_ = 0;
 };
 
-// Seconds each CPU window lasts: VELMORA_E2E_CPU_SECONDS, 5 by default.
+// Seconds each CPU window lasts: VELMORA_E2E_CPU_SECONDS, 2 by default.
 int CpuWindowSeconds() {
   const char* s = std::getenv("VELMORA_E2E_CPU_SECONDS");
   const int n = s ? std::atoi(s) : 0;
-  return n > 0 ? std::min(n, 600) : 5;
+  return n > 0 ? std::min(n, 600) : 2;
 }
 
 // Far above an idle program's share, far below a busy loop's, whatever

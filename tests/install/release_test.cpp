@@ -33,6 +33,9 @@ std::string ReadAll(const fs::path& p) {
   return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
 }
 
+// The interpreter the build found; an empty one leaves the script to PATH.
+std::string Python() { return *VELMORA_PYTHON ? VELMORA_PYTHON : "python3"; }
+
 fs::path SourceDir() { return fs::path(std::getenv("VELMORA_SOURCE_DIR")); }
 
 // The browser build beside this one, when there is one.
@@ -46,7 +49,7 @@ class Release : public ::testing::Test {
     out_ = new fs::path(fs::temp_directory_path() / ("velmora-release-" + std::to_string(getpid())));
     fs::remove_all(*out_);
     const std::string web = HaveWebBuild() ? "--web " + Quote(WebBuild().string()) : "--no-web";
-    packed_ = new Output(Shell("bash " + Quote((SourceDir() / "scripts/release.sh").string()) + " --no-build --build " +
+    packed_ = new Output(Shell("VELMORA_PYTHON=" + Quote(Python()) + " bash " + Quote((SourceDir() / "scripts/release.sh").string()) + " --no-build --build " +
                                Quote(VELMORA_BUILD_DIR) + " " + web + " --out " + Quote(out_->string())));
     std::printf("%s", packed_->text.c_str());
   }

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # The layer check passes on the repository and names each kind of upward
 # arrow planted in a small tree of its own.
+# Usage: check_layers_test.sh REPOSITORY [PYTHON]
 set -uo pipefail
 script="$1/scripts/check_layers.py"
+python="${2:-python3}"
 fail=0
 
-python3 "$script" "$1" >/dev/null || { echo "FAIL: the repository itself does not pass"; fail=1; }
+"$python" "$script" "$1" >/dev/null || { echo "FAIL: the repository itself does not pass"; fail=1; }
 
 tree=$(mktemp -d)
 trap 'rm -rf "$tree"' EXIT
@@ -42,11 +44,11 @@ good tests/d3d9/ok.cpp '#include "platform/win32/win32_internal.h"'
 good tests/host/ok.cpp '#include <SDL.h>'
 good tests/e2e/ok.cpp '#include <X11/Xlib.h>'
 good tests/e2e/ok.cpp '#include "app/win_main.h"'
-if ! out=$(python3 "$script" "$tree"); then echo "FAIL: a clean tree is refused: $out"; fail=1; fi
+if ! out=$("$python" "$script" "$tree"); then echo "FAIL: a clean tree is refused: $out"; fail=1; fi
 
 expect() {  # FILE LINE PATTERN: the planted line is reported with PATTERN
   printf '%s\n' "$2" >"$tree/$1"
-  out=$(python3 "$script" "$tree" 2>/dev/null)
+  out=$("$python" "$script" "$tree" 2>/dev/null)
   if [ $? -eq 0 ] || ! grep -q "^$1:1: .*$3" <<<"$out"; then echo "FAIL: $1: '$2' not reported ($out)"; fail=1; fi
   rm "$tree/$1"
 }

@@ -36,19 +36,29 @@ def skip(reason):
 
 
 def start_xvfb():
-    for n in range(91, 120):
-        if os.path.exists(f"/tmp/.X{n}-lock") or os.path.exists(f"/tmp/.X11-unix/X{n}"):
-            continue
-        server = subprocess.Popen(["Xvfb", f":{n}", "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
-                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        for _ in range(50):
-            if os.path.exists(f"/tmp/.X11-unix/X{n}"):
-                return server, f":{n}"
-            if server.poll() is not None:
-                break
-            time.sleep(0.1)
+    # Xvfb picks a free display itself and names it on the pipe; a lock left
+    # by a server that was killed does not stop it.
+    read_end, write_end = os.pipe()
+    server = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24",
+                               "-nolisten", "tcp"], pass_fds=(write_end,),
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    os.close(write_end)
+    with os.fdopen(read_end) as f:
+        number = f.readline().strip()
+    if not number.isdigit():
+        stop_xvfb(server)
+        fail("Xvfb did not start")
+    return server, f":{number}"
+
+
+def stop_xvfb(server):
+    # Asked, not killed: Xvfb then removes its lock and socket.
+    server.terminate()
+    try:
+        server.wait(timeout=10)
+    except subprocess.TimeoutExpired:
         server.kill()
-    fail("no free X display for Xvfb")
+        server.wait()
 
 
 def xdo(env, *args):
@@ -109,8 +119,7 @@ def main():
             if program.poll() is None:
                 program.kill()
     finally:
-        server.kill()
-        server.wait()
+        stop_xvfb(server)
     if code != 0:
         fail(f"the desktop program ended with {code}")
 
