@@ -1,11 +1,10 @@
 # Shared CMake helpers.
 
-# velmora_test(NAME SOURCES... LIBS ... [WHOLE_SUITES SUITE...]): a GoogleTest
-# executable run by CTest, one CTest per test. A suite named in WHOLE_SUITES
-# is one CTest of that name instead: its tests share an expensive set-up
-# (SetUpTestSuite), which one process per test would repeat.
+# velmora_test(NAME SOURCES... LIBS ... [LONG SUITE...]): a GoogleTest program
+# run by CTest, one CTest per suite (see SuiteTests.cmake): listed once the
+# program is built. Suites named in LONG are labelled "long".
 function(velmora_test name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;WHOLE_SUITES" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LONG" ${ARGN})
   add_executable(${name} ${ARG_SOURCES} ${ARG_UNPARSED_ARGUMENTS})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
@@ -16,21 +15,19 @@ function(velmora_test name)
   # a vector's insert overflow at -O1 where it cannot: a known false alarm.)
   target_compile_options(${name} PRIVATE $<$<CONFIG:Release,RelWithDebInfo>:-O1>
                                          $<$<CXX_COMPILER_ID:GNU>:-Wno-stringop-overflow>)
-  set(whole "")
-  foreach(suite ${ARG_WHOLE_SUITES})
-    add_test(NAME ${suite} COMMAND ${name} --gtest_filter=${suite}.*
-             WORKING_DIRECTORY ${CMAKE_RUNTIME_OUTPUT_DIRECTORY})
-    set_tests_properties(${suite} PROPERTIES ENVIRONMENT "VELMORA_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
-    list(APPEND whole "${suite}.*")
-  endforeach()
-  set(filter "")
-  if(whole)
-    list(JOIN whole ":" whole)
-    set(filter TEST_FILTER "-${whole}")
-  endif()
-  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST ${filter}
-                       WORKING_DIRECTORY ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}
-                       PROPERTIES ENVIRONMENT "VELMORA_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+  set(listed ${CMAKE_CURRENT_BINARY_DIR}/${name}_suites.cmake)
+  list(JOIN ARG_LONG "," long)
+  add_custom_command(TARGET ${name} POST_BUILD
+                     COMMAND ${CMAKE_COMMAND} -DPROGRAM=$<TARGET_FILE:${name}> -DOUT=${listed}
+                             -DWORKDIR=${CMAKE_RUNTIME_OUTPUT_DIRECTORY} -DSOURCE_DIR=${PROJECT_SOURCE_DIR}
+                             -DLONG=${long} -P ${PROJECT_SOURCE_DIR}/cmake/SuiteTests.cmake
+                     BYPRODUCTS ${listed}
+                     VERBATIM)
+  # Until the program is built, CTest shows one test saying so.
+  set(include ${CMAKE_CURRENT_BINARY_DIR}/${name}_include.cmake)
+  file(WRITE ${include} "if(EXISTS [==[${listed}]==])\n  include([==[${listed}]==])\n"
+                        "else()\n  add_test(${name}_NOT_BUILT ${name}_NOT_BUILT)\nendif()\n")
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${include})
 endfunction()
 
 # velmora_fuzz_target(NAME SOURCE LIBS ...): with VELMORA_FUZZ a libFuzzer

@@ -14,7 +14,7 @@ std::string Bytes(LPCSTR type, int id) {
   return std::string(p, SizeofResource(nullptr, r));
 }
 
-TEST(EmbeddedResources, ManifestFilesAreResourcesOfTheProgram) {
+TEST(ResourceBuildStep, ManifestFilesAreResourcesOfTheProgram) {
   EXPECT_EQ(Bytes(RT_RCDATA, 200), "hello resource\n");
   EXPECT_EQ(Bytes(RT_BITMAP, 201), std::string("\x01\x02\x03", 3));
   EXPECT_NE(FindResourceExA(nullptr, RT_RCDATA, MAKEINTRESOURCEA(200), 0x0411), nullptr);
