@@ -66,7 +66,8 @@ class LargeBufferAllocator {
   LargeBufferAllocator(const LargeBufferAllocator<U>&) noexcept {}
 
   T* allocate(size_t n) {
-    if (n > static_cast<size_t>(-1) / sizeof(T)) throw std::bad_array_new_length();
+    // Room for the rounding and the alignment on top, so no size wraps.
+    if (n > (static_cast<size_t>(-1) - 2 * kHugePageBytes) / sizeof(T)) throw std::bad_array_new_length();
 #if defined(VELMORA_LARGE_BUFFER_PAGES)
     if (const size_t mapped = LargeBlockMapping(n * sizeof(T))) {
       void* block = MapLargeBlock(mapped);

@@ -45,6 +45,9 @@ TEST(LargeBuffer, VectorsOfEverySizeStartAsZerosAndKeepWhatIsWritten) {
 TEST(LargeBuffer, ImpossibleSizesThrowInsteadOfMappingTooLittle) {
   platform::LargeBufferAllocator<uint64_t> a;
   EXPECT_THROW((void)a.allocate(static_cast<size_t>(-1) / 4), std::bad_array_new_length);
+  // Close enough to the largest size that rounding up to whole huge pages
+  // would wrap around to a tiny block.
+  EXPECT_THROW((void)a.allocate((static_cast<size_t>(-1) - platform::kHugePageBytes) / 8), std::bad_array_new_length);
   EXPECT_THROW((void)a.allocate(static_cast<size_t>(1) << 60), std::bad_alloc);
 }
 
