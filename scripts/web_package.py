@@ -21,7 +21,7 @@ import subprocess
 import sys
 
 PAGE_FILES = ("virtual_keys.js", "controls.js", "page.js", "velmora.webmanifest")
-PROGRAM_FILES = ("velmora.html", "velmora.js", "velmora.wasm", "velmora.worklet.js")
+PROGRAM_FILES = ("velmora.html", "velmora.js", "velmora.wasm")
 ICONS = ("icon-32.png", "icon-128.png", "icon-256.png")
 COMPRESSIBLE = (".html", ".js", ".wasm", ".json", ".webmanifest")
 LIST = "files.json"

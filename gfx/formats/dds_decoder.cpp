@@ -13,6 +13,7 @@
 #include <cstring>
 #include <new>
 
+#include "gfx/byte_order.h"
 #include "gfx/formats/dds_format.h"
 #include "gfx/debug_report.h"
 #include "gfx/formats/image_decoders.h"
@@ -20,12 +21,7 @@
 namespace gfx {
 namespace {
 
-uint32_t Read32(const BYTE* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-         (static_cast<uint32_t>(p[3]) << 24);
-}
-
-HRESULT Refuse(const char* why) {
+HRESULT RefuseDds(const char* why) {
   DebugReport(0, "DDS: %s", why);
   return E_FAIL;
 }
@@ -54,7 +50,7 @@ struct DdsShape {
 // The 124-byte header and, behind a "DX10" code, the extended header.
 HRESULT ReadHeaders(const BYTE* data, size_t size, DdsShape* shape, DWORD* faceFlags) {
   const BYTE* h = data + 4;
-  if (Read32(h) != 124) return Refuse("header size is not 124");
+  if (Read32(h) != 124) return RefuseDds("header size is not 124");
   const DWORD flags = Read32(h + 4);
   shape->height = Read32(h + 8);
   shape->width = Read32(h + 12);
@@ -75,14 +71,14 @@ HRESULT ReadHeaders(const BYTE* data, size_t size, DdsShape* shape, DWORD* faceF
   shape->volume = (caps2 & kDdsCaps2Volume) != 0 && (flags & kDdsdDepth) != 0;
   *faceFlags = caps2 & kDdsCaps2AllFaces;
   if ((pf.flags & kDdpfFourCC) && pf.fourCC == MAKEFOURCC('D', 'X', '1', '0')) {
-    if (size < kDdsHeaderBytes + kDdsExtendedBytes) return Refuse("extended header truncated");
+    if (size < kDdsHeaderBytes + kDdsExtendedBytes) return RefuseDds("extended header truncated");
     const BYTE* x = data + kDdsHeaderBytes;
     shape->format = FormatFromDxgi(Read32(x));
     const DWORD dimension = Read32(x + 4);
     const DWORD misc = Read32(x + 8);
     const DWORD arraySize = Read32(x + 12);
     // Writers that leave the field unset store 0; it means one texture.
-    if (arraySize > 1) return Refuse("texture arrays are not supported");
+    if (arraySize > 1) return RefuseDds("texture arrays are not supported");
     shape->cube = (misc & 0x4) != 0;
     if (shape->cube) *faceFlags = kDdsCaps2AllFaces;
     shape->volume = dimension == 4;
@@ -97,18 +93,18 @@ HRESULT ReadHeaders(const BYTE* data, size_t size, DdsShape* shape, DWORD* faceF
 
 // The format, sizes, level count and faces make a texture this reader takes.
 HRESULT CheckShape(DWORD faceFlags, DdsShape* shape) {
-  if (shape->format == D3DFMT_UNKNOWN) return Refuse("unsupported pixel format");
-  if (shape->cube && shape->volume) return Refuse("both a cube map and a volume");
-  if (shape->width == 0 || shape->height == 0) return Refuse("zero width or height");
-  if (shape->depth == 0) return Refuse("zero depth");
-  if (shape->cube && shape->width != shape->height) return Refuse("cube faces are not square");
+  if (shape->format == D3DFMT_UNKNOWN) return RefuseDds("unsupported pixel format");
+  if (shape->cube && shape->volume) return RefuseDds("both a cube map and a volume");
+  if (shape->width == 0 || shape->height == 0) return RefuseDds("zero width or height");
+  if (shape->depth == 0) return RefuseDds("zero depth");
+  if (shape->cube && shape->width != shape->height) return RefuseDds("cube faces are not square");
   const uint64_t longest = shape->volume ? std::max({shape->width, shape->height, shape->depth})
                                          : std::max(shape->width, shape->height);
-  if (shape->levels > BitLength(longest)) return Refuse("more mip levels than the size allows");
+  if (shape->levels > BitLength(longest)) return RefuseDds("more mip levels than the size allows");
   if (shape->cube) {
     shape->faces = 0;
     for (DWORD bit = 0x400; bit <= 0x8000; bit <<= 1) shape->faces += (faceFlags & bit) ? 1 : 0;
-    if (shape->faces == 0) return Refuse("cube map without faces");
+    if (shape->faces == 0) return RefuseDds("cube map without faces");
   }
   return S_OK;
 }
@@ -119,13 +115,13 @@ HRESULT CheckChainFits(const DdsShape& shape, size_t size) {
   uint64_t w = shape.width, hgt = shape.height, d = shape.depth;
   for (UINT i = 0; i < shape.levels; ++i) {
     LevelLayout layout;
-    if (!LayoutOf(shape.format, w, hgt, &layout)) return Refuse("unsupported pixel format");
-    if (!DecodedSizeFits(layout.rowPitch, layout.rows, d, 1)) return Refuse("image too large");
+    if (!LayoutOf(shape.format, w, hgt, &layout)) return RefuseDds("unsupported pixel format");
+    if (!DecodedSizeFits(layout.rowPitch, layout.rows, d, 1)) return RefuseDds("image too large");
     total += layout.rowPitch * layout.rows * d;
     w = Half(w), hgt = Half(hgt), d = Half(d);
   }
-  if (total * shape.faces > kMaxDecodedBytes) return Refuse("image too large");
-  if (size - shape.pixelOffset < total * shape.faces) return Refuse("pixel data truncated");
+  if (total * shape.faces > kMaxDecodedBytes) return RefuseDds("image too large");
+  if (size - shape.pixelOffset < total * shape.faces) return RefuseDds("pixel data truncated");
   return S_OK;
 }
 

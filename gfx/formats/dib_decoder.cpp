@@ -6,33 +6,26 @@
 // top-down rows. Every size, count and offset in the bytes is untrusted: all
 // arithmetic on them is done in 64 bits and checked against the data before
 // anything is read, and nothing is written outside the buffers made here.
-// Depends on: gfx/formats/dib_decoder.h, gfx/debug_report.h.
+// Depends on: gfx/formats/dib_decoder.h, gfx/byte_order.h, gfx/debug_report.h,
+// gfx/formats/image_decoders.h.
 #include "gfx/formats/dib_decoder.h"
 
 #include <bit>
 #include <cstdint>
 #include <cstring>
 
+#include "gfx/byte_order.h"
 #include "gfx/debug_report.h"
+#include "gfx/formats/image_decoders.h"
 
 namespace gfx {
 namespace {
-
-// A decoded picture larger than this is refused rather than allocated
-// (8192 x 8192 at 32 bits fits): a few bytes of RLE could otherwise ask for
-// any size.
-constexpr uint64_t kMaxDecodedBytes = uint64_t{1} << 28;
 
 constexpr size_t kInfoHeaderSize = 40;
 constexpr size_t kCoreHeaderSize = 12;
 constexpr size_t kMaskBytes = 12;  // red, green, blue masks after a 40-byte header
 constexpr size_t kFileHeaderSize = 14;
 
-uint16_t Read16(const BYTE* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t Read32(const BYTE* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-         (static_cast<uint32_t>(p[3]) << 24);
-}
 uint64_t RoundUp4(uint64_t n) { return (n + 3) & ~uint64_t{3}; }
 
 struct KnownMasks {

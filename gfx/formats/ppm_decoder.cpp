@@ -65,7 +65,7 @@ class Reader {
   size_t pos_;
 };
 
-HRESULT Refuse(const char* why) {
+HRESULT RefusePpm(const char* why) {
   DebugReport(0, "PPM: %s", why);
   return E_FAIL;
 }
@@ -76,13 +76,13 @@ HRESULT ReadHeader(Reader* reader, uint32_t* width, uint32_t* height, uint32_t* 
   uint32_t* fields[3] = {width, height, maxval};
   for (uint32_t* field : fields) {
     // The magic number and every field end at whitespace or a comment.
-    if (!reader->AtDelimiter()) return Refuse("malformed header");
+    if (!reader->AtDelimiter()) return RefusePpm("malformed header");
     reader->SkipSpace(true);
-    if (!reader->Number(field == maxval ? 65535u : 0xFFFFFFFFu, field)) return Refuse("malformed header");
+    if (!reader->Number(field == maxval ? 65535u : 0xFFFFFFFFu, field)) return RefusePpm("malformed header");
   }
-  if (*width == 0 || *height == 0 || *maxval == 0) return Refuse("zero width, height or maxval");
+  if (*width == 0 || *height == 0 || *maxval == 0) return RefusePpm("zero width, height or maxval");
   if (reader->AtDelimiter() && !reader->AtSpace()) reader->SkipComment();
-  if (!reader->AtSpace()) return Refuse("malformed header");
+  if (!reader->AtSpace()) return RefusePpm("malformed header");
   reader->Advance();
   return S_OK;
 }
@@ -99,14 +99,14 @@ class SampleReader {
     uint32_t v = 0;
     if (text_) {
       reader_->SkipSpace(false);
-      if (!reader_->Number(65535u, &v)) return Refuse("malformed or truncated sample");
+      if (!reader_->Number(65535u, &v)) return RefusePpm("malformed or truncated sample");
     } else if (maxval_ > 255) {
       v = (uint32_t{raw_[rawPos_]} << 8) | raw_[rawPos_ + 1];
       rawPos_ += 2;
     } else {
       v = raw_[rawPos_++];
     }
-    if (v > maxval_) return Refuse("sample above maxval");
+    if (v > maxval_) return RefusePpm("sample above maxval");
     *sample = maxval_ == target_ ? v : static_cast<uint32_t>((uint64_t{v} * target_ + maxval_ / 2) / maxval_);
     return S_OK;
   }
@@ -155,12 +155,12 @@ HRESULT DecodePpm(DecodedImage* image, const BYTE* data, size_t size) {
 
   const bool wide = maxval > 255;
   const UINT pixelBytes = wide ? 6 : 3;
-  if (!DecodedSizeFits(width, height, 1, pixelBytes)) return Refuse("image too large");
+  if (!DecodedSizeFits(width, height, 1, pixelBytes)) return RefusePpm("image too large");
   const uint64_t samples = uint64_t{width} * height * 3;
   // Every text sample takes at least one digit: refuse early what cannot
   // hold the picture.
   const uint64_t needed = text ? samples : samples * (wide ? 2 : 1);
-  if (size - reader.Position() < needed) return Refuse("pixel data truncated");
+  if (size - reader.Position() < needed) return RefusePpm("pixel data truncated");
 
   DescribePicture(image, wide ? kFormatR16G16B16 : D3DFMT_R8G8B8, width, height, width * pixelBytes,
                   width * pixelBytes * height);

@@ -21,6 +21,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "gfx/byte_order.h"
 #include "gfx/debug_report.h"
 #include "gfx/formats/image_decoders.h"
 
@@ -29,8 +30,6 @@ namespace {
 
 constexpr size_t kHeaderSize = 18;
 
-uint16_t Read16(const BYTE* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t Read32(const BYTE* p) { return Read16(p) | uint32_t{Read16(p + 2)} << 16; }
 
 // Attribute type of the TGA 2.0 extension area, or -1 when the file has no
 // footer or no (whole) extension area.
@@ -45,7 +44,7 @@ int ExtensionAttributeType(const BYTE* data, size_t size) {
   return data[at + kExtension - 1];
 }
 
-HRESULT Refuse(const char* why) {
+HRESULT RefuseTga(const char* why) {
   DebugReport(0, "TGA: %s", why);
   return E_FAIL;
 }
@@ -203,15 +202,15 @@ class PixelPlacer {
 // Packets may run across rows; one that runs past the picture is cut.
 HRESULT ReadRunLengthPixels(const BYTE* pos, const BYTE* end, UINT pixelBytes, PixelPlacer* placer) {
   while (!placer->Done()) {
-    if (pos >= end) return Refuse("run-length data truncated");
+    if (pos >= end) return RefuseTga("run-length data truncated");
     const BYTE header = *pos++;
     const UINT count = (header & 0x7F) + 1u;
     if (header & 0x80) {
-      if (end - pos < static_cast<ptrdiff_t>(pixelBytes)) return Refuse("run-length data truncated");
+      if (end - pos < static_cast<ptrdiff_t>(pixelBytes)) return RefuseTga("run-length data truncated");
       for (UINT i = 0; i < count && !placer->Done(); ++i) placer->Place(pos);
       pos += pixelBytes;
     } else {
-      if (static_cast<uint64_t>(end - pos) < uint64_t{count} * pixelBytes) return Refuse("run-length data truncated");
+      if (static_cast<uint64_t>(end - pos) < uint64_t{count} * pixelBytes) return RefuseTga("run-length data truncated");
       for (UINT i = 0; i < count && !placer->Done(); ++i) {
         placer->Place(pos);
         pos += pixelBytes;
@@ -229,11 +228,11 @@ HRESULT DecodeTga(DecodedImage* image, const BYTE* data, size_t size) {
   if (!Accepts(h)) return E_FAIL;
   h.attributeType = ExtensionAttributeType(data, size);
   const uint64_t pixelStart = h.PixelStart();
-  if (pixelStart > size) return Refuse("colour map runs past the end of the data");
+  if (pixelStart > size) return RefuseTga("colour map runs past the end of the data");
   const UINT pixelBytes = h.PixelBytes();
-  if (!DecodedSizeFits(h.width, h.height, 1, pixelBytes)) return Refuse("image too large");
+  if (!DecodedSizeFits(h.width, h.height, 1, pixelBytes)) return RefuseTga("image too large");
   const uint64_t pixelCount = uint64_t{h.width} * h.height;
-  if (!h.Rle() && size - pixelStart < pixelCount * pixelBytes) return Refuse("pixel data truncated");
+  if (!h.Rle() && size - pixelStart < pixelCount * pixelBytes) return RefuseTga("pixel data truncated");
 
   DescribePicture(image, FormatOf(h), h.width, h.height, h.width * pixelBytes, h.width * pixelBytes * h.height);
   if (!image->loadPixels) return S_OK;

@@ -8,12 +8,14 @@
 // quick, and exact for blocks of one or two colours.
 // YUV pairs use the BT.601 studio-range matrices; RGBG and GRGB share red
 // and blue across a pair and keep green per pixel.
-// Depends on: block_codec.h.
+// Depends on: block_codec.h, gfx/byte_order.h.
 #include "gfx/pixels/block_codec.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+
+#include "gfx/byte_order.h"
 
 namespace gfx {
 namespace {
@@ -27,7 +29,6 @@ float Clamp01(float v) { return std::min(std::max(0.0f, v), 1.0f); }
 
 BYTE ToByte(float v01) { return static_cast<BYTE>(Clamp01(v01) * 255.0f + 0.5f); }
 
-uint16_t Read16(const BYTE* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 void Write16(BYTE* p, uint16_t v) {
   p[0] = BYTE(v);
   p[1] = BYTE(v >> 8);

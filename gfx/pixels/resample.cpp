@@ -47,7 +47,7 @@ bool SamePalette(const ImageView& a, const ImageView& b) {
   return std::memcmp(a.palette, b.palette, sizeof(a.palette)) == 0;
 }
 
-bool IsPalettised(D3DFORMAT f) { return f == D3DFMT_P8 || f == D3DFMT_A8P8; }
+bool IsPaletteFormat(D3DFORMAT f) { return f == D3DFMT_P8 || f == D3DFMT_A8P8; }
 
 // --- 1: raw copy ------------------------------------------------------------
 bool RawCopy(const ImageView& dest, const ImageView& src) {
@@ -55,7 +55,7 @@ bool RawCopy(const ImageView& dest, const ImageView& src) {
       dest.depth != src.depth || dest.gamma != src.gamma) {
     return false;
   }
-  if (IsPalettised(src.format) && !SamePalette(dest, src)) return false;
+  if (IsPaletteFormat(src.format) && !SamePalette(dest, src)) return false;
   // Nothing to move for an empty rectangle, whose views may hold no pixels.
   if (src.rowBytes == 0) return true;
   for (UINT z = 0; z < src.depth; ++z) {

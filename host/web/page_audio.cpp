@@ -1,4 +1,5 @@
-// page_audio.cpp — block sizes and sample conversion for the page's sound.
+// page_audio.cpp — block sizes, sample conversion and the clock's frames for
+// the page's sound.
 #include "host/web/page_audio.h"
 
 #include <algorithm>
@@ -7,7 +8,7 @@
 namespace host::web {
 namespace {
 constexpr int kQuantum = 128;
-constexpr int kBlockFramesAtPageRate = 2048;
+constexpr int kBlockFramesAtPageRate = 4096;
 }  // namespace
 
 int PageBlockFrames(int rate) {
@@ -21,14 +22,33 @@ int ToPageSamples(const int16_t* mixed, int channels, int frames, float* out) {
   int peak = 0;
   const int step = channels > 1 ? 2 : 1;
   const int right = channels > 1 ? 1 : 0;
+  float* left = out;
+  float* rightPlane = out + std::max(frames, 0);
   for (int i = 0; i < frames; ++i) {
     const int l = mixed[i * step];
     const int r = mixed[i * step + right];
-    out[2 * i] = static_cast<float>(l) * kScale;
-    out[2 * i + 1] = static_cast<float>(r) * kScale;
+    left[i] = static_cast<float>(l) * kScale;
+    rightPlane[i] = static_cast<float>(r) * kScale;
     peak = std::max({peak, std::abs(l), std::abs(r)});
   }
   return peak;
+}
+
+void ClockDebt::Hold(uint64_t nowMs, int rate, uint64_t aheadFrames) {
+  holding_ = rate > 0;
+  sinceMs_ = nowMs;
+  rate_ = rate > 0 ? static_cast<uint64_t>(rate) : 0;
+  taken_ = aheadFrames;
+}
+
+uint64_t ClockDebt::Take(uint64_t nowMs) {
+  if (!holding_ || nowMs <= sinceMs_) return 0;
+  // Counted from the start each time, so rounding never accumulates.
+  const uint64_t due = (nowMs - sinceMs_) * rate_ / 1000;
+  if (due <= taken_) return 0;
+  const uint64_t owed = due - taken_;
+  taken_ = due;
+  return owed;
 }
 
 }  // namespace host::web

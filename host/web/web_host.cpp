@@ -4,7 +4,7 @@
 // The program runs on the browser's one thread. Whenever it sleeps or waits
 // (web_host.js: velmora_web_sleep, velmora_web_wait) ASYNCIFY unwinds it and
 // the browser runs its event loop: the input callbacks below queue events,
-// the audio callback pulls from the mixer, and the wait ends early when an
+// the sound's timer has the next block mixed, and the wait ends early when an
 // event arrives. None of those callbacks may sleep themselves.
 #include "host/web/web_host.h"
 
@@ -304,8 +304,7 @@ bool WebHost::OpenAudio(const AudioFormat& format, AudioSource* source) {
   source_ = source;
   audioFormat_ = format;
   audioFlowing_ = false;
-  audioOpenedMs_ = NowMs();
-  audioDropped_ = 0;
+  clockDebt_.Hold(NowMs(), format.rate, 0);
   return true;
 }
 
@@ -322,18 +321,21 @@ int WebHost::AudioBufferFrames() { return source_ ? blockFrames_ : 0; }
 // less than the page's resampling cost.
 int WebHost::PreferredAudioRate() { return web::kPageAudioRate; }
 
+void WebHost::HoldAudio(uint64_t aheadFrames) {
+  if (source_ == nullptr) return;
+  audioFlowing_ = false;
+  clockDebt_.Hold(NowMs(), audioFormat_.rate, aheadFrames);
+}
+
 void WebHost::DropAudioByClock() {
   if (source_ == nullptr || audioFlowing_) return;
-  // Before the browser allows sound, the cues still play on in silence, so
-  // the sound that starts later is where it would have been.
-  const uint64_t now = NowMs();
-  if (now <= audioOpenedMs_) return;
-  const uint64_t due = (now - audioOpenedMs_) * static_cast<uint64_t>(audioFormat_.rate) / 1000;
-  while (audioDropped_ < due) {
-    const int frames = static_cast<int>(std::min<uint64_t>(due - audioDropped_, kDropChunkFrames));
+  // While the page plays nothing, the cues still play on in silence, so
+  // the sound heard later is where it would have been.
+  for (uint64_t owed = clockDebt_.Take(NowMs()); owed > 0;) {
+    const int frames = static_cast<int>(std::min<uint64_t>(owed, kDropChunkFrames));
     mixBuffer_.assign(static_cast<size_t>(frames) * static_cast<size_t>(audioFormat_.channels), 0);
     source_->Mix(mixBuffer_.data(), frames);
-    audioDropped_ += static_cast<uint64_t>(frames);
+    owed -= static_cast<uint64_t>(frames);
   }
 }
 
@@ -374,10 +376,16 @@ bool WebHost::ShouldFail(const char* call) { return faults_.ShouldFail(call); }
 
 }  // namespace host
 
-// The page's audio callback pulls mixed frames through here, and reads the
-// last block's peak after.
+// The page pulls each block of mixed frames through here, and reads its
+// peak after.
 extern "C" EMSCRIPTEN_KEEPALIVE const float* velmora_web_mix(int frames) {
   return host::g_webHost ? host::g_webHost->MixForPage(frames) : nullptr;
 }
 
 extern "C" EMSCRIPTEN_KEEPALIVE int velmora_web_mix_peak() { return host::g_webHost ? host::g_webHost->MixPeak() : 0; }
+
+// The page stopped playing (it was hidden) with `aheadFrames` mixed frames
+// not yet heard: the mixer follows the clock again after them.
+extern "C" EMSCRIPTEN_KEEPALIVE void velmora_web_audio_hold(int aheadFrames) {
+  if (host::g_webHost) host::g_webHost->HoldAudio(static_cast<uint64_t>(std::max(aheadFrames, 0)));
+}

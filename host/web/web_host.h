@@ -9,8 +9,8 @@
 // frame only the rectangle around what differs from the shown one is
 // converted and reaches the canvas; audio is
 // pulled from the mixer into Web Audio (web_audio.js) once the first key or
-// click allows sound (until then it is pulled by the clock and dropped, so
-// the cues keep time); message boxes are a dialog in the page; the calendar time can be
+// click allows sound and while the page is shown (otherwise it is pulled by
+// the clock and dropped, so the cues keep time); message boxes are a dialog in the page; the calendar time can be
 // fixed from the page address (`?time=SECONDS`).
 // Depends on: emscripten's HTML5 API, web_host.js (the page glue), the page
 // made from shell.html. Test support from the address as well: the
@@ -27,6 +27,7 @@
 #include "host/fault_plan.h"
 #include "host/host.h"
 #include "host/web/canvas_frame.h"
+#include "host/web/page_audio.h"
 
 namespace host {
 
@@ -65,9 +66,12 @@ class WebHost : public Host {
   std::string DeviceProfile() override;
   bool ShouldFail(const char* call) override;
 
-  // Called from the page's audio callback: `frames` mixed frames as
-  // interleaved stereo floats, or null when nothing is open.
+  // Called when the page wants a block: `frames` mixed frames as two
+  // planes of floats (left, then right), or null when nothing is open.
   const float* MixForPage(int frames);
+  // The page plays nothing from now on (until it asks for a block again);
+  // `aheadFrames` frames it had mixed are still due.
+  void HoldAudio(uint64_t aheadFrames);
   // The largest sample magnitude of the last block MixForPage gave.
   int MixPeak() const { return mixPeak_; }
   // Input from the browser (the callbacks in web_host.cpp).
@@ -92,9 +96,8 @@ class WebHost : public Host {
   bool cursorShown_ = false;
   AudioSource* source_ = nullptr;
   AudioFormat audioFormat_;
-  bool audioFlowing_ = false;  // the page pulls; no more dropping by the clock
-  uint64_t audioOpenedMs_ = 0;
-  uint64_t audioDropped_ = 0;
+  bool audioFlowing_ = false;  // the page pulls; no dropping by the clock
+  web::ClockDebt clockDebt_;   // what the clock is owed while it does not
   int blockFrames_ = 0;  // frames the page mixes at a time
   std::vector<int16_t> mixBuffer_;
   std::vector<float> pageSamples_;

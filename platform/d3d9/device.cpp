@@ -27,7 +27,8 @@ UINT FullChain(UINT w, UINT h) {
   return n;
 }
 
-D3DMATRIX Multiply(const D3DMATRIX& a, const D3DMATRIX& b) {
+// In float, term by term: what MultiplyTransform stores.
+D3DMATRIX MultiplyInFloat(const D3DMATRIX& a, const D3DMATRIX& b) {
   D3DMATRIX r;
   for (int i = 0; i < 4; ++i)
     for (int j = 0; j < 4; ++j)
@@ -97,7 +98,7 @@ Device* Device::Create(Direct3D9* d3d, const Profile& profile, D3DDEVTYPE type, 
 
   Device* device = nullptr;
   try {
-    device = new Device(d3d, profile, type, focus, behavior, *params);
+    device = new Device(d3d, profile, type, focus, behavior);
     const FormatInfo* info = FindFormat(D3DFMT_X8R8G8B8);
     device->backBuffer_ = new Surface(device, nullptr, 0, *info, width, height, D3DPOOL_DEFAULT,
                                       D3DUSAGE_RENDERTARGET,
@@ -123,9 +124,8 @@ Device* Device::Create(Direct3D9* d3d, const Profile& profile, D3DDEVTYPE type, 
   return device;
 }
 
-Device::Device(Direct3D9* d3d, const Profile& profile, D3DDEVTYPE type, HWND focus, DWORD behavior,
-               const D3DPRESENT_PARAMETERS& params)
-    : d3d_(d3d), profile_(profile), type_(type), focus_(focus), behavior_(behavior), params_(params) {
+Device::Device(Direct3D9* d3d, const Profile& profile, D3DDEVTYPE type, HWND focus, DWORD behavior)
+    : d3d_(d3d), profile_(profile), type_(type), focus_(focus), behavior_(behavior) {
   profile_.caps.DeviceType = type;
   d3d_->AddRef();
   softwareVertexProcessing_ = (behavior & D3DCREATE_SOFTWARE_VERTEXPROCESSING) ? TRUE : FALSE;
@@ -542,7 +542,7 @@ HRESULT Device::GetTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX* matrix) {
 HRESULT Device::MultiplyTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix) {
   const int slot = TransformSlot(state);
   if (matrix == nullptr || slot < 0) return D3DERR_INVALIDCALL;
-  const D3DMATRIX product = Multiply(*matrix, state_.transforms[slot]);
+  const D3DMATRIX product = MultiplyInFloat(*matrix, state_.transforms[slot]);
   return SetTransform(state, &product);
 }
 

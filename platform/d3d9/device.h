@@ -225,8 +225,7 @@ class Device final : public platform::ComObject<IDirect3DDevice9, IID_IDirect3DD
   Surface* BackBuffer() { return backBuffer_; }
 
  private:
-  Device(Direct3D9* d3d, const Profile& profile, D3DDEVTYPE type, HWND focus, DWORD behavior,
-         const D3DPRESENT_PARAMETERS& params);
+  Device(Direct3D9* d3d, const Profile& profile, D3DDEVTYPE type, HWND focus, DWORD behavior);
   ~Device() override;
   void Destroy();
   Pipeline BuildPipeline(bool* ok);
@@ -236,7 +235,6 @@ class Device final : public platform::ComObject<IDirect3DDevice9, IID_IDirect3DD
   D3DDEVTYPE type_;
   HWND focus_;
   DWORD behavior_;
-  D3DPRESENT_PARAMETERS params_;
   Surface* backBuffer_ = nullptr;  // bound: the device keeps one bind reference
   Surface* renderTarget_ = nullptr;
   DeviceState state_;

@@ -221,7 +221,7 @@ struct VertexSetup {
 };
 
 // Row vectors: p * a * b, each product rounded to float as the matrices are.
-D3DMATRIX Multiply(const D3DMATRIX& a, const D3DMATRIX& b) {
+D3DMATRIX MultiplyRounded(const D3DMATRIX& a, const D3DMATRIX& b) {
   D3DMATRIX r{};
   for (int i = 0; i < 4; ++i)
     for (int j = 0; j < 4; ++j) {
@@ -264,8 +264,8 @@ VertexSetup SetUpVertices(const DeviceState& s, const VertexLayout& layout) {
   v.texTransform = s.stageStates[0][D3DTSS_TEXTURETRANSFORMFLAGS] != D3DTTFF_DISABLE;
   v.texture = s.transforms[kTransformTexture0];
   if (!v.transform) return v;
-  const D3DMATRIX wv = Multiply(s.transforms[kTransformWorld0], s.transforms[kTransformView]);
-  v.worldViewProjection = Multiply(wv, s.transforms[kTransformProjection]);
+  const D3DMATRIX wv = MultiplyRounded(s.transforms[kTransformWorld0], s.transforms[kTransformView]);
+  v.worldViewProjection = MultiplyRounded(wv, s.transforms[kTransformProjection]);
   v.lighting = s.renderStates[D3DRS_LIGHTING] != FALSE;
   if (v.lighting) SetUpLighting(s, &v);
   return v;

@@ -34,13 +34,13 @@ struct CursorState {
   host::Image hidden;  // SetCursor(NULL): a cursor with nothing to see
 };
 
-CursorState& State() {
+CursorState& Cursors() {
   static CursorState state;
   return state;
 }
 
 CursorObject* FromHandle(HICON h) {
-  for (CursorObject& o : State().objects) {
+  for (CursorObject& o : Cursors().objects) {
     if (reinterpret_cast<HICON>(&o) == h) return &o;
   }
   return nullptr;
@@ -68,7 +68,7 @@ HICON Load(HINSTANCE module, LPCSTR name, bool cursor) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
-  auto& st = State();
+  auto& st = Cursors();
   auto key = std::make_tuple(module, cursor, NameKey(name));
   if (auto it = st.cache.find(key); it != st.cache.end()) return it->second;
 
@@ -123,7 +123,7 @@ const host::Image* CursorImage(HCURSOR cursor) {
 const host::Image* IconImage(HICON icon) { return CursorImage(icon); }
 
 void ResetCursors() {
-  auto& st = State();
+  auto& st = Cursors();
   // The host may still show one of the pictures about to go.
   if (host::Current()) {
     host::Current()->SetCursor(nullptr);
@@ -148,7 +148,7 @@ HICON WINAPI LoadIconA(HINSTANCE hInstance, LPCSTR lpIconName) {
 }
 
 HCURSOR WINAPI SetCursor(HCURSOR hCursor) {
-  auto& st = platform::detail::State();
+  auto& st = platform::detail::Cursors();
   if (hCursor != nullptr && platform::detail::FromHandle(hCursor) == nullptr) {
     SetLastError(ERROR_INVALID_HANDLE);
     return nullptr;

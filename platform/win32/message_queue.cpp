@@ -55,7 +55,7 @@ struct QueueState {
   uint64_t lastEmptyPeekMs = 0;
 };
 
-QueueState& State() {
+QueueState& Queue() {
   static QueueState state;
   return state;
 }
@@ -112,13 +112,13 @@ void PushInput(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, uint64_t t
   m.lParam = lParam;
   m.time = static_cast<DWORD>(time);
   m.pt = ScreenPoint(hwnd, x, y);
-  State().input.push_back(InputMsg{m, shift});
+  Queue().input.push_back(InputMsg{m, shift});
 }
 
 // A key as WM_KEYDOWN or WM_KEYUP. Auto-repeat while the program is busy
 // adds to the waiting message's repeat count instead of queueing more.
 void TranslateKey(HWND hwnd, const host::Event& e) {
-  auto& st = State();
+  auto& st = Queue();
   const bool down = e.type == host::EventType::KeyDown;
   const int vk = platform::VkFromHostKey(e.key, (e.mods & host::kModNumLock) != 0);
   const int dik = platform::DikFromHostKey(e.key);
@@ -141,7 +141,7 @@ void TranslateKey(HWND hwnd, const host::Event& e) {
 
 // Only the latest position of a run of moves matters.
 void TranslateMouseMove(HWND hwnd, const host::Event& e) {
-  auto& st = State();
+  auto& st = Queue();
   st.cursor = POINT{e.x, e.y};
   LPARAM l = MAKELPARAM(e.x, e.y);
   WPARAM keys = st.buttonDown ? MK_LBUTTON : 0;
@@ -159,7 +159,7 @@ void TranslateMouseMove(HWND hwnd, const host::Event& e) {
 // A press is a double click when the class asks for them and it follows the
 // last press in time and place; a third press starts a new pair.
 void TranslateMouseDown(HWND hwnd, const host::Event& e) {
-  auto& st = State();
+  auto& st = Queue();
   Window* w = FindWindowByHandle(hwnd);
   st.cursor = POINT{e.x, e.y};
   st.buttonDown = true;
@@ -179,7 +179,7 @@ void TranslateMouseDown(HWND hwnd, const host::Event& e) {
 }
 
 void TranslateEvent(const host::Event& e) {
-  auto& st = State();
+  auto& st = Queue();
   HWND hwnd = HostWindow();
   if (hwnd == nullptr) return;  // no window to receive it
   switch (e.type) {
@@ -212,7 +212,7 @@ bool IsMouseMessage(UINT m) { return m >= WM_MOUSEMOVE && m <= WM_RBUTTONUP; }
 
 // One pass over the queue in the platform's order.
 bool TakeMessage(MSG* out, HWND hwnd, UINT lo, UINT hi, bool remove) {
-  auto& st = State();
+  auto& st = Queue();
   if (TakeFrom(st.posted, hwnd, lo, hi, remove, out)) return true;
   if (st.quitPending && (hwnd == nullptr || hwnd == reinterpret_cast<HWND>(-1)) &&
       ((lo == 0 && hi == 0) || (lo <= WM_QUIT && WM_QUIT <= hi))) {
@@ -272,7 +272,7 @@ void PumpHostEvents() {
 }
 
 void RemoveMessagesFor(HWND hwnd) {
-  auto& st = State();
+  auto& st = Queue();
   for (auto it = st.posted.begin(); it != st.posted.end();) {
     it = it->hwnd == hwnd ? st.posted.erase(it) : it + 1;
   }
@@ -282,7 +282,7 @@ void RemoveMessagesFor(HWND hwnd) {
   if (st.pressWindow == hwnd) st.havePress = false;
 }
 
-void ResetQueue() { State() = QueueState{}; }
+void ResetQueue() { Queue() = QueueState{}; }
 
 }  // namespace platform::detail
 
@@ -295,7 +295,7 @@ BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFi
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  auto& st = platform::detail::State();
+  auto& st = platform::detail::Queue();
   bool remove = (wRemoveMsg & PM_REMOVE) != 0;
   platform::detail::PumpHostEvents();
   if (platform::detail::TakeMessage(lpMsg, hWnd, wMsgFilterMin, wMsgFilterMax, remove)) {
@@ -342,7 +342,7 @@ BOOL WINAPI TranslateMessage(const MSG* lpMsg) {
   if (lpMsg->message == WM_KEYDOWN) {
     // Characters of the keys that have one regardless of layout details;
     // Shift as the key's own event found it.
-    bool shift = platform::detail::State().shiftOfLastKey;
+    bool shift = platform::detail::Queue().shiftOfLastKey;
     int vk = static_cast<int>(lpMsg->wParam & 0xFF);
     int ch = 0;
     if (vk >= 'A' && vk <= 'Z') ch = shift ? vk : vk - 'A' + 'a';
@@ -353,7 +353,7 @@ BOOL WINAPI TranslateMessage(const MSG* lpMsg) {
       MSG c = *lpMsg;
       c.message = WM_CHAR;
       c.wParam = static_cast<WPARAM>(ch);
-      platform::detail::State().posted.push_front(c);
+      platform::detail::Queue().posted.push_front(c);
     }
   }
   return TRUE;
@@ -418,12 +418,12 @@ BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
   m.wParam = wParam;
   m.lParam = lParam;
   m.time = static_cast<DWORD>(platform::detail::NowMs());
-  platform::detail::State().posted.push_back(m);
+  platform::detail::Queue().posted.push_back(m);
   return TRUE;
 }
 
 VOID WINAPI PostQuitMessage(int nExitCode) {
-  auto& st = platform::detail::State();
+  auto& st = platform::detail::Queue();
   st.quitPending = true;
   st.quitCode = nExitCode;
 }

@@ -34,7 +34,7 @@ struct TimerState {
   UINT_PTR nextThreadId = kFirstThreadTimerId;
 };
 
-TimerState& State() {
+TimerState& Timers() {
   static TimerState state;
   return state;
 }
@@ -48,19 +48,19 @@ bool Matches(const Timer& t, HWND filter) {
 }  // namespace
 
 void KillTimersOf(HWND hwnd) {
-  auto& timers = State().timers;
+  auto& timers = Timers().timers;
   timers.erase(std::remove_if(timers.begin(), timers.end(), [&](const Timer& t) { return t.hwnd == hwnd; }),
                timers.end());
 }
 
 void ResetTimers() {
-  State().timers.clear();
-  State().nextThreadId = kFirstThreadTimerId;
+  Timers().timers.clear();
+  Timers().nextThreadId = kFirstThreadTimerId;
 }
 
 uint64_t NextTimerDue(HWND filter) {
   uint64_t best = std::numeric_limits<uint64_t>::max();
-  for (const Timer& t : State().timers) {
+  for (const Timer& t : Timers().timers) {
     if (Matches(t, filter)) best = std::min(best, t.nextDue);
   }
   return best;
@@ -68,7 +68,7 @@ uint64_t NextTimerDue(HWND filter) {
 
 bool TakeDueTimer(HWND filter, bool remove, uint64_t now, MSG* msg) {
   Timer* due = nullptr;
-  for (Timer& t : State().timers) {
+  for (Timer& t : Timers().timers) {
     if (!Matches(t, filter) || t.nextDue > now) continue;
     if (due == nullptr || t.nextDue < due->nextDue) due = &t;
   }
@@ -99,7 +99,7 @@ UINT_PTR WINAPI SetTimer(HWND hWnd, UINT_PTR nIDEvent, UINT uElapse, TIMERPROC l
   }
   uint64_t period = std::clamp<UINT>(uElapse, USER_TIMER_MINIMUM, platform::detail::kMaxElapse);
   uint64_t now = platform::detail::NowMs();
-  auto& st = platform::detail::State();
+  auto& st = platform::detail::Timers();
   for (Timer& t : st.timers) {
     if (t.hwnd == hWnd && t.id == nIDEvent && (hWnd != nullptr || nIDEvent != 0)) {
       t.period = period;
@@ -134,7 +134,7 @@ UINT_PTR WINAPI SetTimer(HWND hWnd, UINT_PTR nIDEvent, UINT uElapse, TIMERPROC l
 }
 
 BOOL WINAPI KillTimer(HWND hWnd, UINT_PTR uIDEvent) {
-  auto& timers = platform::detail::State().timers;
+  auto& timers = platform::detail::Timers().timers;
   for (auto it = timers.begin(); it != timers.end(); ++it) {
     if (it->hwnd == hWnd && it->id == uIDEvent) {
       timers.erase(it);

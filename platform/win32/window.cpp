@@ -37,7 +37,7 @@ struct WindowState {
   HWND hostWindow = nullptr;
 };
 
-WindowState& State() {
+WindowState& Windows() {
   static WindowState state;
   return state;
 }
@@ -51,7 +51,7 @@ std::string Lower(const char* s) {
 }
 
 const WindowClass* FindClass(LPCSTR name) {
-  auto& st = State();
+  auto& st = Windows();
   if (name == nullptr) return nullptr;
   if (IS_INTRESOURCE(name)) {
     ATOM atom = static_cast<ATOM>(reinterpret_cast<uintptr_t>(name));
@@ -71,17 +71,17 @@ void HostShow(Window* w) {
 }  // namespace
 
 Window* FindWindowByHandle(HWND hwnd) {
-  auto& st = State();
+  auto& st = Windows();
   auto it = st.windows.find(reinterpret_cast<uintptr_t>(hwnd));
   return it == st.windows.end() ? nullptr : it->second.get();
 }
 
-HWND HostWindow() { return State().hostWindow; }
+HWND HostWindow() { return Windows().hostWindow; }
 
 HWND DesktopWindowHandle() { return reinterpret_cast<HWND>(static_cast<uintptr_t>(0x10010)); }
 
 void ResetWindows() {
-  auto& st = State();
+  auto& st = Windows();
   if (st.hostWindow != nullptr && host::Current()) host::Current()->DestroyWindow();
   st.windows.clear();
   st.classes.clear();
@@ -92,7 +92,7 @@ void ResetWindows() {
 }  // namespace platform::detail
 
 using platform::detail::FindWindowByHandle;
-using platform::detail::State;
+using platform::detail::Windows;
 using platform::detail::Window;
 using platform::detail::WindowClass;
 
@@ -105,7 +105,7 @@ ATOM WINAPI RegisterClassExA(const WNDCLASSEXA* wc) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
   }
-  auto& st = State();
+  auto& st = Windows();
   std::string key = platform::detail::Lower(wc->lpszClassName);
   if (st.classes.count(key) != 0) {
     SetLastError(ERROR_CLASS_ALREADY_EXISTS);
@@ -142,7 +142,7 @@ HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindow
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return nullptr;
   }
-  auto& st = State();
+  auto& st = Windows();
   auto owned = std::make_unique<Window>();
   Window* w = owned.get();
   w->handle = reinterpret_cast<HWND>(st.nextHandle);
@@ -227,7 +227,7 @@ BOOL WINAPI DestroyWindow(HWND hWnd) {
   SendMessageA(hWnd, WM_NCDESTROY, 0, 0);
   platform::detail::KillTimersOf(hWnd);
   platform::detail::RemoveMessagesFor(hWnd);
-  auto& st = State();
+  auto& st = Windows();
   if (st.hostWindow == hWnd) {
     st.hostWindow = nullptr;
     if (host::Current()) host::Current()->DestroyWindow();

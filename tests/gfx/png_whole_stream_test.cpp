@@ -26,16 +26,16 @@ namespace {
 
 using namespace pngtest;
 
-struct Decoded {
+struct StreamDecoded {
   HRESULT hr = E_FAIL;
   D3DFORMAT format = D3DFMT_UNKNOWN;
   UINT width = 0, height = 0, rowPitch = 0;
   Bytes pixels, palette;
 };
 
-Decoded Decode(HRESULT (*decoder)(gfx::DecodedImage*, const BYTE*, size_t), const Bytes& file) {
+StreamDecoded Decode(HRESULT (*decoder)(gfx::DecodedImage*, const BYTE*, size_t), const Bytes& file) {
   gfx::DecodedImage image;
-  Decoded d;
+  StreamDecoded d;
   d.hr = decoder(&image, file.data(), file.size());
   if (SUCCEEDED(d.hr)) {
     d.format = image.format;
@@ -54,8 +54,8 @@ Decoded Decode(HRESULT (*decoder)(gfx::DecodedImage*, const BYTE*, size_t), cons
 
 // Both roads agree on the outcome and, when it succeeds, on every byte.
 void ExpectSameAsByRows(const Bytes& file) {
-  const Decoded whole = Decode(gfx::DecodePng, file);
-  const Decoded rows = Decode(gfx::DecodePngByRows, file);
+  const StreamDecoded whole = Decode(gfx::DecodePng, file);
+  const StreamDecoded rows = Decode(gfx::DecodePngByRows, file);
   ASSERT_EQ(SUCCEEDED(whole.hr), SUCCEEDED(rows.hr));
   if (FAILED(rows.hr)) return;
   EXPECT_EQ(whole.format, rows.format);
@@ -146,7 +146,7 @@ TEST(PngWholeStream, EveryFilterAndPixelSizeMatchesLibspng) {
         SCOPED_TRACE(testing::Message() << "colour type " << int(colorType) << ", first filter " << firstFilter
                                         << ", width " << width);
         const Bytes file = Encode(Random(colorType, width, 9, firstFilter, width * 31 + colorType));
-        const Decoded whole = Decode(gfx::DecodePng, file);
+        const StreamDecoded whole = Decode(gfx::DecodePng, file);
         ASSERT_EQ(whole.hr, S_OK);
         ExpectSameAsByRows(file);
       }
@@ -170,7 +170,7 @@ TEST(PngWholeStream, TransparencySplitStreamsAndPalettesMatchLibspng) {
   }
   // Transparency widens the pixels: the grey picture has alpha now, and the
   // level-1 samples are the clear ones.
-  const Decoded greyOut = Decode(gfx::DecodePng, Encode(grey));
+  const StreamDecoded greyOut = Decode(gfx::DecodePng, Encode(grey));
   EXPECT_EQ(greyOut.format, D3DFMT_A8L8);
 }
 

@@ -19,8 +19,6 @@
 namespace texture_test {
 namespace {
 
-constexpr DWORD kGameFilter = D3DX_FILTER_TRIANGLE | D3DX_FILTER_MIRROR;
-
 uint32_t OverWhite(uint32_t argb) {
   const uint32_t a = argb >> 24;
   uint32_t out = 0;

@@ -15,7 +15,6 @@
 namespace texture_test {
 namespace {
 
-constexpr DWORD kGameFilter = D3DX_FILTER_TRIANGLE | D3DX_FILTER_MIRROR;  // 0x70004
 constexpr D3DCOLOR kGameKey = 0xFF000000;
 
 class TextureCreate : public DeviceTest {

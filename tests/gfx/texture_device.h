@@ -12,12 +12,16 @@
 
 #include "host/headless/headless_host.h"
 #include "gfx/formats/frame_png.h"
+#include "gfx/gfx.h"
 #include "platform/win32/resource_registry.h"
 #include "platform/win32/win32_state.h"
 #include "tests/gfx/host_allocation_faults.h"
 #include "tools/headless_device/headless_device.h"
 
 namespace texture_test {
+
+// The filter the game loads its pictures with.
+inline constexpr DWORD kGameFilter = D3DX_FILTER_TRIANGLE | D3DX_FILTER_MIRROR;  // 0x70004
 
 class DeviceTest : public ::testing::Test {
  protected:

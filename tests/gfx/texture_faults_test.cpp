@@ -14,8 +14,6 @@
 namespace texture_test {
 namespace {
 
-constexpr DWORD kGameFilter = D3DX_FILTER_TRIANGLE | D3DX_FILTER_MIRROR;
-
 struct FaultCase {
   const char* call;
   D3DPOOL pool;

@@ -12,6 +12,7 @@
 
 #include "host/sdl/key_mapping.h"
 #include "host/sdl/sdl_host.h"
+#include "tests/host/context_switches.h"
 #include "tests/support/require_all.h"
 
 namespace {
@@ -103,14 +104,6 @@ TEST_F(SdlGamepad, VirtualPadHoldsArrowsAndPressesSpaceAndEscape) {
   Drain(h);  // unplugged: closed, and holds nothing
   EXPECT_EQ(h.GamepadCount(), 0);
   EXPECT_FALSE(Held(h, Key::Down));
-}
-
-long VoluntarySwitches() {
-  std::ifstream status("/proc/thread-self/status");
-  for (std::string line; std::getline(status, line);) {
-    if (line.rfind("voluntary_ctxt_switches:", 0) == 0) return std::atol(line.c_str() + 24);
-  }
-  return -1;
 }
 
 // With a pad attached SDL's own wait looks every millisecond; the host's

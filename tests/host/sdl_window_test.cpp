@@ -16,6 +16,7 @@
 #include <vector>
 
 // Last: Xlib's macros (None, Bool, Status...) would break the headers above.
+#include "tests/host/context_switches.h"
 #include "tests/e2e/xvfb_session.h"
 #include "tests/support/require_all.h"
 #include <X11/Xutil.h>
@@ -70,14 +71,6 @@ void Settle(host::SdlHost& h) {
   host::Event e;
   while (h.PollEvent(&e)) {
   }
-}
-
-long VoluntarySwitches() {
-  std::ifstream status("/proc/thread-self/status");
-  for (std::string line; std::getline(status, line);) {
-    if (line.rfind("voluntary_ctxt_switches:", 0) == 0) return std::atol(line.c_str() + 24);
-  }
-  return -1;
 }
 
 class SdlWindowXvfb : public ::testing::Test {

@@ -405,9 +405,10 @@ def keys_session(driver, base, args):
     print(f"walker moved one cell: {before} -> {after}")
     compare(f"play after Right (tick {moved_tick})", moved_rgb, os.path.join(out, "frames", f"tick-{moved_tick}.png"))
 
-    if audio["audioFrames"] <= 0 or audio["audioPeak"] <= 0:
+    if audio["audioFrames"] <= 0 or audio["audioPeak"] <= 0 or audio.get("audioPlayed", 0) <= 0:
         fail(f"no sound reached Web Audio after the first key ({audio})")
-    print(f"sound: {audio['audioFrames']} frames pulled by Web Audio, peak {audio['audioPeak']}")
+    print(f"sound: {audio['audioFrames']} frames mixed for Web Audio, {audio['audioPlayed']} played, "
+          f"peak {audio['audioPeak']}")
 
     if ended != 0 or "ended" not in status:
         fail(f"after Escape: exit code {ended}, page says {status!r}")

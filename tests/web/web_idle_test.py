@@ -1,17 +1,19 @@
 #!/usr/bin/env python3
 """The browser build's sound paths and frame keeping, in headless Chromium.
 
-  1. The first key starts the sound through the AudioWorklet: the worklet
-     plays the mixer's blocks (frames played advance with the clock and the
-     peak is the title cue's, not silence).
-  2. With ?audio=script-processor the ScriptProcessorNode fallback pulls and
-     plays the same sound.
-  3. Every tick's frame is counted as shown, but a frame equal to the one
+  1. The first key starts the sound: the mixer's blocks play on the
+     context's clock (frames played advance with it, none starved on a
+     quiet page, and the peak is the title cue's, not silence).
+  2. Block joins: the page's own queue (host/web/web_audio.js) feeding an
+     OfflineAudioContext renders every frame of its blocks once, exactly,
+     across every join (no gap, overlap or smoothing: no click).
+  3. A hidden page stops mixing and playing; shown again, it plays on.
+  4. Every tick's frame is counted as shown, but a frame equal to the one
      the canvas holds is not uploaded again: on the title card, drawn the
      same tick after tick, the uploads stop while the frames go on; the
      board after Space and after a step right are new pictures and reach
      the canvas (browser_test.py compares such frames pixel for pixel).
-  4. A pause inside a tick (the missed sequence's five-second Sleep, reached
+  5. A pause inside a tick (the missed sequence's five-second Sleep, reached
      by walking into the stranger) hands the thread back to the browser and
      the game goes on after it, back on the title card: the calls the
      browser build instruments for waiting cover that path too.
@@ -54,35 +56,139 @@ def press(driver, key):
     ActionChains(driver).key_down(key).key_up(key).perform()
 
 
-def sound_plays(driver, base, path):
-    """Loads the page, gives it a key, and checks that `path` plays the title cue."""
-    query = "" if path == "worklet" else "&audio=script-processor"
-    driver.get(f"{base}/velmora.html?time={SEED_TIME}{query}")
+def sound_plays(driver, base):
+    """Loads the page, gives it a key, and checks that the title cue plays."""
+    driver.get(f"{base}/velmora.html?time={SEED_TIME}")
     wait("the title card", lambda: state(driver).get("frames", 0) >= 1)
     if state(driver).get("audioFrames", 0) != 0:
-        fail("sound was pulled before any key or click allowed it")
+        fail("sound was mixed before any key or click allowed it")
     press(driver, "a")  # a key the game ignores: only the sound starts
-    wait(f"the {path} path", lambda: state(driver).get("audioPath"))
-    if state(driver)["audioPath"] != path:
-        fail(f"sound plays through {state(driver)['audioPath']}, not {path}")
-    counter = "audioPlayed" if path == "worklet" else "audioFrames"
-    first = wait("sound to flow", lambda: state(driver).get(counter, 0))
+    wait("the sound to start", lambda: state(driver).get("audioPath"))
+    if state(driver)["audioPath"] != "buffers" or state(driver).get("audioState") != "running":
+        fail(f"sound plays through {state(driver)['audioPath']} ({state(driver).get('audioState')})")
+    first = wait("sound to flow", lambda: state(driver).get("audioPlayed", 0))
     start = time.monotonic()
     time.sleep(2)
     st = state(driver)
-    advanced = st[counter] - first
+    advanced = st["audioPlayed"] - first
     seconds = time.monotonic() - start
-    # Generous: a loaded machine may starve the output now and then, but a
-    # path that stopped or only plays its first blocks falls far short.
+    # Generous: a loaded machine may starve the output now and then, but
+    # sound that stopped or only plays its first blocks falls far short.
     # The page plays at the mixer's rate, the cues' own.
     if st.get("audioRate") != SAMPLE_RATE:
-        fail(f"{path}: Web Audio runs at {st.get('audioRate')} Hz, not the mixer's {SAMPLE_RATE}")
+        fail(f"Web Audio runs at {st.get('audioRate')} Hz, not the mixer's {SAMPLE_RATE}")
     if advanced < 0.4 * seconds * SAMPLE_RATE:
-        fail(f"{path}: only {advanced} frames played in {seconds:.1f} s")
+        fail(f"only {advanced} frames played in {seconds:.1f} s")
     if st["audioPeak"] < 1000:
-        fail(f"{path}: the title cue is silent (peak {st['audioPeak']})")
-    print(f"{path}: {advanced} frames in {seconds:.1f} s ({advanced / seconds:.0f} a second), "
+        fail(f"the title cue is silent (peak {st['audioPeak']})")
+    print(f"sound: {advanced} frames in {seconds:.1f} s ({advanced / seconds:.0f} a second), "
           f"peak {st['audioPeak']}, {st.get('audioStarved', 0)} frames of silence for want of a block")
+
+
+# Runs the page's sound queue against an OfflineAudioContext: the program is
+# a stand-in whose frame n is a distinct value, the queue is asked to keep
+# the whole render ahead, and the render must hold every frame exactly.
+JOINS_SCRIPT = """
+const [source, rate, blockFrames, blocks, done] = arguments;
+const heap = new Float32Array(2 * blockFrames + 16);
+let mixed = 0;
+const value = (n, side) => side * ((n % 4093) - 2046) / 2048;
+const Module = {
+  _velmora_web_mix(frames) {
+    for (let i = 0; i < frames; ++i) {
+      heap[4 + i] = value(mixed + i, 1);
+      heap[4 + frames + i] = value(mixed + i, -1);
+    }
+    mixed += frames;
+    return 16;
+  },
+  _velmora_web_mix_peak() { return 1; },
+  _velmora_web_audio_hold() {},
+};
+const st = {audioFrames: 0, audioPeak: 0};
+const VW = {state: () => st, status() {}};
+const library = {};
+const VA = new Function('mergeInto', 'LibraryManager', 'VW', 'Module', 'HEAPF32', 'setTimeout',
+                        source + '; return LibraryManager.library.$VA;')(
+    (lib, entries) => Object.assign(lib, entries), {library}, VW, Module, heap, () => 1);
+const length = (blocks + 4) * blockFrames;
+const ctx = new OfflineAudioContext(2, length, rate);
+// An offline context runs only when rendered: the queue sees it as running
+// and is asked to fill the whole render at once, from frame 256 on (joins
+// off any power of two).
+Object.defineProperty(ctx, 'state', {get: () => 'running'});
+VA.marginSeconds = blocks * blockFrames / rate;
+const a = {rate, channels: 2, blockFrames, ctx, hidden: false, timer: 0, queue: [], nextFrame: 256, played: 0, starved: 0};
+// The queue refers to its own object by its library name.
+globalThis.VA = VA;
+VA.audio = a;
+VA.feed(a);
+const first = a.queue[0].start;
+const count = a.queue.length;
+ctx.startRendering().then((rendered) => {
+  const left = rendered.getChannelData(0), right = rendered.getChannelData(1);
+  let wrong = 0, firstWrong = -1;
+  for (let f = 0; f < mixed && first + f < length; ++f) {
+    if (left[first + f] !== value(f, 1) || right[first + f] !== value(f, -1)) {
+      if (firstWrong < 0) firstWrong = f;
+      ++wrong;
+    }
+  }
+  let before = 0;
+  for (let f = 0; f < first; ++f) if (left[f] !== 0 || right[f] !== 0) ++before;
+  done({blocks: count, first, mixed, checked: Math.min(mixed, length - first), wrong, firstWrong, before});
+}, (e) => done({error: String(e)}));
+"""
+
+
+def joins_seamless(driver, base):
+    with open(os.path.join(HERE, "..", "..", "host", "web", "web_audio.js")) as f:
+        source = f.read()
+    driver.get(f"{base}/blank.html")
+    block = 4096
+    r = driver.execute_async_script(JOINS_SCRIPT, source, SAMPLE_RATE, block, 12)
+    if "error" in r:
+        fail(f"the offline render of the sound queue failed: {r['error']}")
+    if r["blocks"] < 10:
+        fail(f"the queue scheduled only {r['blocks']} blocks ahead")
+    if r["wrong"] or r["before"]:
+        fail(f"{r['wrong']} of {r['checked']} frames differ from the blocks (first at frame {r['firstWrong']}, "
+             f"block {r['firstWrong'] // block}), {r['before']} before the first block")
+    print(f"block joins: {r['blocks']} blocks of {block} frames rendered offline, "
+          f"{r['checked']} frames exact across {r['blocks'] - 1} joins")
+
+
+def hidden_page(driver, base):
+    """A hidden page mixes and plays nothing; shown again, it plays on."""
+    driver.get(f"{base}/velmora.html?time={SEED_TIME}")
+    wait("the title card", lambda: state(driver).get("frames", 0) >= 1)
+    press(driver, "a")
+    wait("sound to flow", lambda: state(driver).get("audioPlayed", 0))
+    # Headless Chromium keeps its one page visible: the page is told it is not.
+    show = """document.__velmoraVisibility = arguments[0];
+              if (!Object.getOwnPropertyDescriptor(document, 'visibilityState'))
+                Object.defineProperty(document, 'visibilityState', {get: () => document.__velmoraVisibility});
+              document.dispatchEvent(new Event('visibilitychange'));"""
+    driver.execute_script(show, "hidden")
+    if state(driver).get("audioState") != "suspended":
+        fail(f"a hidden page's output is {state(driver).get('audioState')}, not suspended")
+    held = state(driver)
+    frames = held["frames"]
+    time.sleep(1.5)
+    st = state(driver)
+    if st["audioFrames"] != held["audioFrames"] or st["audioPlayed"] != held["audioPlayed"]:
+        fail(f"a hidden page went on mixing ({held['audioFrames']} -> {st['audioFrames']}) "
+             f"or playing ({held['audioPlayed']} -> {st['audioPlayed']})")
+    if st["frames"] < frames + 2:
+        fail(f"the game stopped while the page was hidden ({frames} -> {st['frames']} frames)")
+    driver.execute_script(show, "visible")
+    wait("sound after the page is shown", lambda: state(driver)["audioPlayed"] > held["audioPlayed"] + SAMPLE_RATE // 2,
+         seconds=10)
+    st = state(driver)
+    if st.get("audioState") != "running":
+        fail(f"the shown page's output is {st.get('audioState')}")
+    print(f"hidden page: {held['audioFrames']} frames mixed before and after 1.5 s hidden; "
+          f"shown, {st['audioPlayed'] - held['audioPlayed']} more played")
 
 
 def frames_kept(driver, base):
@@ -154,7 +260,7 @@ def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--web-dir", required=True)
     args = ap.parse_args()
-    needed = ("velmora.html", "velmora.js", "velmora.wasm", "page.js", "velmora.worklet.js")
+    needed = ("velmora.html", "velmora.js", "velmora.wasm", "page.js")
     missing = [f for f in needed if not os.path.isfile(os.path.join(args.web_dir, f))]
     if missing:
         skip(f"no web build in {args.web_dir} (missing {', '.join(missing)}); "
@@ -184,8 +290,9 @@ def main():
     service = Service("/usr/bin/chromedriver")
     driver = webdriver.Chrome(service=service, options=options)
     try:
-        sound_plays(driver, base, "worklet")
-        sound_plays(driver, base, "script-processor")
+        sound_plays(driver, base)
+        joins_seamless(driver, base)
+        hidden_page(driver, base)
         frames_kept(driver, base)
         pause_in_tick(driver, base)
         cpu_figure(driver, base, service.process.pid)

@@ -11,8 +11,6 @@
 namespace assetgen {
 namespace {
 
-constexpr float kPi = std::numbers::pi_v<float>;
-
 Rgb C(Rgb8 c) { return ToFloat(c); }
 Rgb T(int tileIndex) { return ToFloat(TilePalette()[size_t(tileIndex)]); }
 

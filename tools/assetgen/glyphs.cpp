@@ -6,8 +6,6 @@
 namespace assetgen {
 namespace {
 
-constexpr float kPi = std::numbers::pi_v<float>;
-
 using Line = std::vector<Point>;
 
 Line Seg(std::initializer_list<Point> p) { return Line(p); }

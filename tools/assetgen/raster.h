@@ -9,9 +9,12 @@
 
 #include <cstdint>
 #include <functional>
+#include <numbers>
 #include <vector>
 
 namespace assetgen {
+
+constexpr float kPi = std::numbers::pi_v<float>;
 
 struct Rgb {
   float r = 0, g = 0, b = 0;

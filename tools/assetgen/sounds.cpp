@@ -327,13 +327,13 @@ std::vector<int16_t> Missed(int rate) {
   return m.Render(1, 6000);
 }
 
-void Put16(std::vector<uint8_t>& b, uint32_t v) {
+void PutWav16(std::vector<uint8_t>& b, uint32_t v) {
   b.push_back(uint8_t(v));
   b.push_back(uint8_t(v >> 8));
 }
-void Put32(std::vector<uint8_t>& b, uint32_t v) {
-  Put16(b, v & 0xFFFF);
-  Put16(b, v >> 16);
+void PutWav32(std::vector<uint8_t>& b, uint32_t v) {
+  PutWav16(b, v & 0xFFFF);
+  PutWav16(b, v >> 16);
 }
 void PutId(std::vector<uint8_t>& b, const char* id) {
   for (int i = 0; i < 4; ++i) b.push_back(uint8_t(id[i]));
@@ -345,33 +345,33 @@ std::vector<uint8_t> WaveBytes(int rate, int channels, const std::vector<int16_t
                                const std::vector<std::pair<std::string, std::string>>& info) {
   std::vector<uint8_t> b;
   PutId(b, "RIFF");
-  Put32(b, 0);
+  PutWav32(b, 0);
   PutId(b, "WAVE");
   PutId(b, "fmt ");
-  Put32(b, 16);
-  Put16(b, 1);
-  Put16(b, uint32_t(channels));
-  Put32(b, uint32_t(rate));
-  Put32(b, uint32_t(rate * channels * 2));
-  Put16(b, uint32_t(channels * 2));
-  Put16(b, 16);
+  PutWav32(b, 16);
+  PutWav16(b, 1);
+  PutWav16(b, uint32_t(channels));
+  PutWav32(b, uint32_t(rate));
+  PutWav32(b, uint32_t(rate * channels * 2));
+  PutWav16(b, uint32_t(channels * 2));
+  PutWav16(b, 16);
   if (!info.empty()) {
     std::vector<uint8_t> list;
     PutId(list, "INFO");
     for (const auto& [id, text] : info) {
       PutId(list, id.c_str());
-      Put32(list, uint32_t(text.size() + 1));
+      PutWav32(list, uint32_t(text.size() + 1));
       list.insert(list.end(), text.begin(), text.end());
       list.push_back(0);
       if ((text.size() + 1) % 2) list.push_back(0);
     }
     PutId(b, "LIST");
-    Put32(b, uint32_t(list.size()));
+    PutWav32(b, uint32_t(list.size()));
     b.insert(b.end(), list.begin(), list.end());
   }
   PutId(b, "data");
-  Put32(b, uint32_t(samples.size() * 2));
-  for (int16_t s : samples) Put16(b, uint16_t(s));
+  PutWav32(b, uint32_t(samples.size() * 2));
+  for (int16_t s : samples) PutWav16(b, uint16_t(s));
   uint32_t form = uint32_t(b.size() - 8);
   for (int i = 0; i < 4; ++i) b[size_t(4 + i)] = uint8_t(form >> (8 * i));
   return b;

@@ -9,7 +9,8 @@ cpu   The share of a core that all of Chromium's processes use while the
       page, the CPU per Chromium process type, the frames that reached the
       canvas and the audio frames Web Audio pulled (with their rate and the
       seconds of sound they make), so a cheaper page that drops frames or
-      sound shows as such.
+      sound shows as such. --threads splits each process's share by thread
+      (the browser's "Gamepad polling" thread, the renderer's audio thread).
 tick  Runs velmora-tick-bench.html (the web preset builds it with
       `--target velmora-tick-bench`): play ticks of the game in the browser,
       and prints their median next to the native BM_Tick/play of bench_game
@@ -19,7 +20,7 @@ tick  Runs velmora-tick-bench.html (the web preset builds it with
       function (the benchmark's WebAssembly keeps its function names).
 
 Usage:
-  bench_web.py cpu --web-dir DIR[=LABEL] [--web-dir DIR2[=LABEL2]] [--seconds 20] [--profile] [--audio-floor]
+  bench_web.py cpu --web-dir DIR[=LABEL] [--web-dir DIR2[=LABEL2]] [--seconds 20] [--profile] [--threads] [--audio-floor HINT[,HINT...]]
   bench_web.py tick --web-dir DIR[=LABEL] [--web-dir DIR2[=LABEL2]] [--bench-game PATH] [--ticks 2000]
                     [--profile [--top N]]
 """
@@ -43,9 +44,14 @@ CHROMIUM_FLAGS = ("--headless", "--no-sandbox", "--disable-gpu", "--disable-back
 BLANK_PAGE = b"""<!doctype html><html><head><meta charset="utf-8"><title>blank</title></head>
 <body style="margin:0;background:#000"><canvas id="canvas" width="800" height="640"></canvas></body></html>"""
 # The same page playing silence through Web Audio (the autoplay flag above
-# lets it start without a gesture): the floor any page with sound pays.
+# lets it start without a gesture): the floor any page with sound pays. The
+# address chooses the context's latency hint (`?latency=0.1` or a category
+# such as `playback`) and rate (`?rate=22050`, the game's).
 BLANK_AUDIO_PAGE = BLANK_PAGE.replace(b"</body>", b"""<script>
-var ctx = new AudioContext({sampleRate: 44100});
+var q = new URLSearchParams(location.search);
+var hint = q.get('latency') || 'interactive';
+var ctx = new AudioContext({sampleRate: Number(q.get('rate') || 22050),
+                            latencyHint: isNaN(Number(hint)) ? hint : Number(hint)});
 var source = ctx.createConstantSource();
 source.offset.value = 0;
 source.connect(ctx.destination);
@@ -134,28 +140,45 @@ def process_kind(pid):
     return "browser"
 
 
-def cpu_seconds(root):
-    """CPU seconds (user + system) of each Chromium process under `root`, by pid, with its kind."""
+def stat_fields(path):
+    """The fields of a /proc stat file after the command name, and that name; None when it is gone."""
+    try:
+        with open(path) as f:
+            data = f.read()
+    except OSError:
+        return None
+    return data.rsplit(")", 1)[1].split(), data[data.find("(") + 1:data.rfind(")")]
+
+
+def cpu_seconds(root, by_thread=False):
+    """CPU seconds (user + system) of each Chromium process under `root`, by pid, with its kind; or,
+    `by_thread`, of each of their threads, by thread id, with the kind and the thread's name."""
     out = {}
     for pid in descendants(root):
         kind = process_kind(pid)
         if kind is None:
             continue
         try:
-            with open(f"/proc/{pid}/stat") as f:
-                fields = f.read().rsplit(")", 1)[1].split()
+            tasks = os.listdir(f"/proc/{pid}/task") if by_thread else [None]
         except OSError:
             continue
-        out[pid] = (kind, (int(fields[11]) + int(fields[12])) / CLK_TCK)
+        for task in tasks:
+            stat = stat_fields(f"/proc/{pid}/stat" if task is None else f"/proc/{pid}/task/{task}/stat")
+            if stat is None:
+                continue
+            fields, name = stat
+            key = kind if task is None else f"{kind}/{name}"
+            out[pid if task is None else int(task)] = (key, (int(fields[11]) + int(fields[12])) / CLK_TCK)
     return out
 
 
-def measure(root, seconds):
-    """Share of one core (per cent) used by Chromium over `seconds`, in total and per process kind."""
-    before = cpu_seconds(root)
+def measure(root, seconds, by_thread=False):
+    """Share of one core (per cent) used by Chromium over `seconds`, in total and per process kind
+    (per process kind and thread name, `by_thread`)."""
+    before = cpu_seconds(root, by_thread)
     start = time.monotonic()
     time.sleep(seconds)
-    after = cpu_seconds(root)
+    after = cpu_seconds(root, by_thread)
     wall = time.monotonic() - start
     kinds = {}
     for pid, (kind, spent) in after.items():
@@ -211,7 +234,7 @@ def print_profile(driver, label, top=14):
             print(f"    {100.0 * us / wall:6.3f} %  {name}")
 
 
-def run_page(driver, root, url, seconds, label, profile, prepare=None):
+def run_page(driver, root, url, seconds, label, profile, prepare=None, by_thread=False):
     """Loads `url`, lets `prepare` bring it to the state to measure, measures it."""
     driver.get(url)
     if prepare:
@@ -220,7 +243,7 @@ def run_page(driver, root, url, seconds, label, profile, prepare=None):
     state0 = page_state(driver)
     if profile:
         start_profile(driver)
-    share, kinds = measure(root, seconds)
+    share, kinds = measure(root, seconds, by_thread)
     if profile:
         print_profile(driver, label)
     state1 = page_state(driver)
@@ -282,16 +305,17 @@ def cpu_command(args):
             server, base = serve(directory)
             servers.append(server)
             rows.append(run_page(driver, root, f"{base}/blank.html", args.seconds, "blank page with a canvas",
-                                 args.profile))
-            if args.audio_floor:
-                rows.append(run_page(driver, root, f"{base}/blank-audio.html", args.seconds,
-                                     "blank page playing silence", args.profile))
+                                 args.profile, by_thread=args.threads))
+            for hint in args.audio_floor:
+                rows.append(run_page(driver, root, f"{base}/blank-audio.html?latency={hint}", args.seconds,
+                                     f"blank page playing silence, {hint}", args.profile, by_thread=args.threads))
 
             def title():
                 wait_for("the title card", lambda: (page_state(driver) or {}).get("frames", 0) >= 1)
 
             url = f"{base}/velmora.html?time={SEED_TIME}"
-            rows.append(run_page(driver, root, url, args.seconds, f"{label}: title card", args.profile, title))
+            rows.append(run_page(driver, root, url, args.seconds, f"{label}: title card", args.profile, title,
+                                 args.threads))
 
             def play():
                 title()
@@ -299,7 +323,8 @@ def cpu_command(args):
                 ActionChains(driver).key_down(Keys.SPACE).key_up(Keys.SPACE).perform()
                 wait_for("the first play frame", lambda: page_state(driver)["frames"] > shown + 1)
 
-            rows.append(run_page(driver, root, url, args.seconds, f"{label}: playing", args.profile, play))
+            rows.append(run_page(driver, root, url, args.seconds, f"{label}: playing", args.profile, play,
+                                 args.threads))
             driver.get("about:blank")
             time.sleep(1)
     finally:
@@ -397,7 +422,11 @@ def main():
     cpu.add_argument("--web-dir", action="append", required=True, help="a browser build, DIR or DIR=LABEL")
     cpu.add_argument("--seconds", type=float, default=20.0)
     cpu.add_argument("--profile", action="store_true", help="also print the main thread's time by function")
-    cpu.add_argument("--audio-floor", action="store_true", help="also measure a blank page playing silence")
+    cpu.add_argument("--threads", action="store_true",
+                     help="split each process's CPU by thread name (Chromium names its threads)")
+    cpu.add_argument("--audio-floor", type=lambda v: v.split(","), default=[], metavar="HINT[,HINT...]",
+                     help="also measure a blank page playing silence at each latency hint "
+                          "(seconds or a category: 0.1,0.2,playback)")
     tick = sub.add_parser("tick")
     tick.add_argument("--web-dir", action="append", required=True,
                       help="a browser build holding velmora-tick-bench, DIR or DIR=LABEL (several: side by side)")
