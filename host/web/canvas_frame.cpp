@@ -1,11 +1,15 @@
 // canvas_frame.cpp — the canvas' picture and what changed in it.
 #include "host/web/canvas_frame.h"
 
+#include "host/pixel_rows.h"
+
 #include <bit>
-#include <cstring>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
+#endif
+#if defined(__wasm_simd128__)
+#include <wasm_simd128.h>
 #endif
 
 namespace host::web {
@@ -13,33 +17,45 @@ namespace {
 
 static_assert(std::endian::native == std::endian::little, "RGBA bytes are written as little-endian words");
 
+#if defined(__SSE2__)
+// Whether sixteen pixels from `a` and `b` are all equal.
+inline bool SameSixteen(const uint32_t* a, const uint32_t* b) {
+  __m128i d = _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a)),
+                            _mm_loadu_si128(reinterpret_cast<const __m128i*>(b)));
+  for (int k = 4; k < 16; k += 4) {
+    d = _mm_or_si128(d, _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a + k)),
+                                      _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + k))));
+  }
+#if defined(__wasm_simd128__)
+  return !wasm_v128_any_true(d);
+#else
+  return _mm_movemask_epi8(_mm_cmpeq_epi8(d, _mm_setzero_si128())) == 0xFFFF;
+#endif
+}
+#endif
+
 // Index of the first pixel where the rows differ, or `n`.
 int FirstDifference(const uint32_t* a, const uint32_t* b, int n) {
   int i = 0;
 #if defined(__SSE2__)
   // Sixteen pixels a step: most rows of a game frame are unchanged, and the
   // whole row must be read to know it.
-  const __m128i zero = _mm_setzero_si128();
-  for (; i + 16 <= n; i += 16) {
-    __m128i d = _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a + i)),
-                              _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i)));
-    d = _mm_or_si128(d, _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a + i + 4)),
-                                      _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i + 4))));
-    d = _mm_or_si128(d, _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a + i + 8)),
-                                      _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i + 8))));
-    d = _mm_or_si128(d, _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a + i + 12)),
-                                      _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i + 12))));
-    if (_mm_movemask_epi8(_mm_cmpeq_epi8(d, zero)) != 0xFFFF) break;
-  }
+  while (i + 16 <= n && SameSixteen(a + i, b + i)) i += 16;
 #endif
   while (i < n && a[i] == b[i]) ++i;
   return i;
 }
 
 // Index of the last pixel before `n` where the rows differ; the caller knows
-// one exists at or after `first`.
+// one exists at `first`.
 int LastDifference(const uint32_t* a, const uint32_t* b, int first, int n) {
-  int i = n - 1;
+  int end = n;  // [end, n) is known equal
+#if defined(__SSE2__)
+  // A change near a row's start would otherwise be followed by a scan of
+  // the rest of the row pixel by pixel.
+  while (end - 16 > first && SameSixteen(a + end - 16, b + end - 16)) end -= 16;
+#endif
+  int i = end - 1;
   while (i > first && a[i] == b[i]) --i;
   return i;
 }
@@ -71,7 +87,7 @@ PixelRect CanvasFrame::Update(const uint32_t* pixels, int width, int height, int
     width_ = width;
     height_ = height;
     for (int y = 0; y < height; ++y) {
-      std::memcpy(shown_.data() + row * y, source(y), row * 4);
+      CopyPixels(shown_.data() + row * y, source(y), width);
       XrgbToRgbaSpan(source(y), width, rgba_.data() + row * y);
     }
     return {0, 0, width, height};
@@ -84,7 +100,7 @@ PixelRect CanvasFrame::Update(const uint32_t* pixels, int width, int height, int
     if (first == width) continue;
     const int last = LastDifference(from, kept, first, width);
     const int span = last - first + 1;
-    std::memcpy(kept + first, from + first, static_cast<size_t>(span) * 4);
+    CopyPixels(kept + first, from + first, span);
     XrgbToRgbaSpan(from + first, span, rgba_.data() + row * y + first);
     if (top < 0) top = y;
     bottom = y;

@@ -13,6 +13,7 @@
 #include <new>
 
 #include "host/host.h"
+#include "host/pixel_rows.h"
 #include "platform/d3d9/direct3d.h"
 
 namespace d3d9sw {
@@ -504,15 +505,9 @@ HRESULT Device::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR c
     r = std::min(r, right);
     b = std::min(b, bottom);
     if (l >= r) return;
-    const bool bytewise = (value & 0xFF) == ((value >> 8) & 0xFF) && (value & 0xFF) == ((value >> 16) & 0xFF) &&
-                          (value & 0xFF) == (value >> 24);
     for (LONG y = tp; y < b; ++y) {
       uint32_t* row = reinterpret_cast<uint32_t*>(t->Bits() + static_cast<size_t>(y) * t->Pitch());
-      if (bytewise) {
-        std::memset(row + l, static_cast<int>(value & 0xFF), static_cast<size_t>(r - l) * 4);
-      } else {
-        std::fill(row + l, row + r, value);
-      }
+      host::FillPixels(row + l, static_cast<int>(r - l), value);
     }
   };
   if (count == 0) {

@@ -17,6 +17,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "host/pixel_rows.h"
 #include "platform/d3d9/pixel_formats.h"
 
 namespace d3d9sw {
@@ -392,7 +393,7 @@ void OverRow(const Pipeline& p, const AlphaRuns& runs, int texRow, int texX, uin
     const int to = std::min(static_cast<int>(*run >> 2), end);
     const int at = from - texX;
     switch (*run & 3) {
-      case AlphaRuns::kOpaque: std::memcpy(out + at, src + at, static_cast<size_t>(to - from) * 4); break;
+      case AlphaRuns::kOpaque: host::CopyPixels(out + at, src + at, to - from); break;
       case AlphaRuns::kMixed: BlendSpan(p, out + at, src + at, to - from, force); break;
       default: break;  // clear: the blend gives the destination back
     }

@@ -22,6 +22,7 @@
 
 #include "platform/d3d9/pixel_formats.h"
 #include "platform/d3d9/rasterizer.h"
+#include "platform/win32/large_buffer.h"
 
 namespace d3d9sw {
 
@@ -123,7 +124,7 @@ class Surface final
   bool lockable_;
   bool locked_ = false;
   uint32_t pitch_;
-  std::vector<uint8_t> storage_;
+  platform::LargeBuffer<uint8_t> storage_;
   uint64_t generation_ = 0;  // moves on every chance to write the texels
   uint64_t seenGeneration_ = ~uint64_t{0};
   uint64_t runsGeneration_ = ~uint64_t{0};

@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "host/host.h"
+#include "platform/win32/large_buffer.h"
 
 namespace dsound {
 
@@ -55,7 +56,7 @@ std::shared_ptr<const Kernel> KernelForRate(DWORD rate, int outputRate);
 struct Voice {
   int channels = 1;
   uint32_t frames = 0;
-  std::vector<float> samples;  // -1..1, planar: channel c at [c * frames]
+  platform::LargeBuffer<float> samples;  // -1..1, planar: channel c at [c * frames]
 
   bool playing = false;
   bool looping = false;

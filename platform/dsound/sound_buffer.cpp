@@ -10,6 +10,7 @@
 // Fault injection: "IDirectSoundBuffer.SetFormat" fails with DSERR_GENERIC,
 // "IDirectSoundBuffer.Lock" with DSERR_BUFFERLOST.
 #include "platform/dsound/sound_buffer.h"
+#include "platform/win32/large_buffer.h"
 
 #include <com_object.h>
 
@@ -374,7 +375,7 @@ class SecondaryBuffer final
   BufferFormat layout_;
   WAVEFORMATEX format_;
   bool extensible_ = false;
-  std::vector<uint8_t> data_;
+  platform::LargeBuffer<uint8_t> data_;
   Voice voice_;
   LONG volume_ = 0;
   LONG pan_ = 0;

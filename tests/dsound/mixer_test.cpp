@@ -22,7 +22,7 @@ dsound::Voice StereoVoice(const std::vector<float>& left, const std::vector<floa
   dsound::Voice v;
   v.channels = 2;
   v.frames = static_cast<uint32_t>(left.size());
-  v.samples = left;
+  v.samples.assign(left.begin(), left.end());
   v.samples.insert(v.samples.end(), right.begin(), right.end());
   v.playing = true;
   v.SetStep(dsound::kOutputRate, dsound::kOutputRate);

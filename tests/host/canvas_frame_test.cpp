@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "host/web/canvas_frame.h"
@@ -74,6 +75,22 @@ TEST(CanvasFrame, OnlyTheRectangleAroundChangesIsReported) {
   EXPECT_EQ(RgbaAt(f, 799, 3), (std::vector<uint8_t>{0, 0, 1, 0xFF}));
   EXPECT_EQ(RgbaAt(f, 0, 639), (std::vector<uint8_t>{0, 0, 2, 0xFF}));
   EXPECT_TRUE(in.Give(&f).Empty());
+
+  // Changes near both ends of a row and at the edges of the blocks the
+  // comparison steps by, from either end: the span runs from the first to
+  // the last, and every pixel of it is converted.
+  const std::pair<int, int> pairs[] = {{5, 783}, {5, 784}, {0, 16}, {15, 16}, {783, 784}, {784, 799}, {1, 2}};
+  for (const auto& [first, last] : pairs) {
+    in.at(first, 100) ^= 0x00010101;
+    in.at(last, 100) ^= 0x00020202;
+    ExpectRect(in.Give(&f), first, 100, last - first + 1, 1);
+    for (int x = first; x <= last; ++x) {
+      const uint32_t p = in.at(x, 100);
+      ASSERT_EQ(RgbaAt(f, x, 100), (std::vector<uint8_t>{static_cast<uint8_t>(p >> 16), static_cast<uint8_t>(p >> 8),
+                                                         static_cast<uint8_t>(p), 0xFF}))
+          << first << ".." << last << " at " << x;
+    }
+  }
 }
 
 TEST(CanvasFrame, ASizeChangeClearOrRefusedFrameStartsAfresh) {
