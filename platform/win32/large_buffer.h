@@ -84,6 +84,8 @@ class LargeBufferAllocator {
       munmap(p, mapped);
       return;
     }
+#else
+    static_cast<void>(n);
 #endif
     ::operator delete(p);
   }
