@@ -7,6 +7,7 @@
 #
 #   scripts/check_deb_fresh.sh build/release/velmora_*.deb [CHROOT_DIR]
 set -euo pipefail
+. "$(dirname "$0")/x_window.sh"
 deb=$(readlink -f "$1")
 root=${2:-/var/tmp/velmora-deb12}
 [ "$(id -u)" -eq 0 ] || { echo "run as root (debootstrap and chroot)" >&2; exit 1; }
@@ -34,15 +35,9 @@ chroot "$root" env DEBIAN_FRONTEND=noninteractive apt-get install -y "/root/$(ba
 mkdir -p "$root/home/player"
 timeout 120 chroot "$root" sh -c "cd /home/player && DISPLAY=$display SDL_AUDIODRIVER=dummy velmora" &
 game=$!
-window=
-for _ in $(seq 100); do
-  sleep 0.2
-  window=$(DISPLAY=$display xwininfo -root -tree | awk '/"VELMORA"/ {print $1; exit}')
-  [ -n "$window" ] && break
-done
-[ -n "$window" ] || { echo "FAIL: no VELMORA window" >&2; exit 1; }
+window=$(wait_for_velmora_window "$display" "$game") || { echo "FAIL: no VELMORA window" >&2; exit 1; }
 echo "VELMORA window $window is up"
-"${VELMORA_PYTHON:-python3}" "$(dirname "$0")/press_key.py" "$display" "$window"
+press_in_velmora_window "$display" "$window" || { echo "FAIL: Escape could not be pressed" >&2; exit 1; }
 status=0
 wait "$game" || status=$?
 echo "velmora exited with $status"

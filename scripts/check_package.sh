@@ -11,6 +11,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts=$PWD/scripts
+. "$scripts/x_window.sh"
 build=$(readlink -f "${1:-build/release}")
 [ -x "$build/bin/velmora" ] || { echo "check_package: no built game in $build/bin (build the release preset)" >&2; exit 1; }
 
@@ -62,16 +63,11 @@ xvfb=$!
 for _ in $(seq 50); do xdpyinfo -display "$display" >/dev/null 2>&1 && break; sleep 0.1; done
 (cd / && DISPLAY=$display SDL_AUDIODRIVER=dummy exec timeout 120 "$launcher") &
 game=$!
-window=
-for _ in $(seq 150); do
-  sleep 0.2
-  kill -0 "$game" 2>/dev/null || break
-  window=$(xwininfo -display "$display" -root -tree 2>/dev/null | awk '/"VELMORA"/ {print $1; exit}')
-  [ -n "$window" ] && break
-done
-[ -n "$window" ] || { echo "check_package: the installed launcher, started from /, showed no VELMORA window" >&2; exit 1; }
+window=$(wait_for_velmora_window "$display" "$game") ||
+  { echo "check_package: the installed launcher, started from /, showed no VELMORA window" >&2; exit 1; }
 echo "check_package: the installed launcher started from / shows window $window"
-"${VELMORA_PYTHON:-python3}" "$scripts/press_key.py" "$display" "$window"
+press_in_velmora_window "$display" "$window" ||
+  { echo "check_package: Escape could not be pressed in the VELMORA window" >&2; exit 1; }
 status=0
 wait "$game" || status=$?
 game=
