@@ -3,8 +3,9 @@
 //
 // Provides: VelmoraControls.attachTouch(container, keys) (each finger holds
 // the key of the button under it, following it from arrow to arrow; two
-// fingers hold two keys), VelmoraControls.watchPads(keys) (polls connected
-// pads once a frame, only while one is connected).
+// fingers hold two keys), VelmoraControls.watchPads(keys) (from the first
+// key, click or tap on; polls connected pads once a frame, only while one
+// is connected).
 // Depends on: virtual_keys.js (VelmoraKeys, VelmoraPad), Pointer Events.
 (function(root) {
   'use strict';
@@ -68,12 +69,25 @@
     };
   }
 
-  function watchPads(keys) {
-    if (!navigator.getGamepads) return;
+  // The gesture that starts the page's sound also starts the watch for
+  // gamepads: Chromium polls for pads in its browser process (every 16 ms,
+  // a point or more of a core) for as long as a page listens for them, so
+  // a page nobody has touched does not. Chromium stops by itself for a
+  // hidden page, not for one behind another window: the watch also pauses
+  // while the window has no focus, unless a pad is in use.
+  var GESTURES = ['keydown', 'mousedown', 'touchstart'];
+
+  function watchPads(keys, win) {
+    win = win || root;
+    var nav = win.navigator;
+    if (!nav || !nav.getGamepads) return null;
     var polling = false;
+    var listening = false;
+    var woken = false;
     var known = {};  // pad index -> true while connected
+    function anyKnown() { return Object.keys(known).length > 0; }
     function poll() {
-      var pads = navigator.getGamepads() || [];
+      var pads = nav.getGamepads() || [];
       var any = false;
       for (var i = 0; i < pads.length; ++i) {
         var pad = pads[i];
@@ -86,18 +100,42 @@
         keys.holdOnly(root.VelmoraPad.keysFromPad(pad), 'pad' + i);
       }
       polling = any;
-      if (polling) requestAnimationFrame(poll);
+      if (polling) win.requestAnimationFrame(poll);
+      else if (!win.document.hasFocus()) listen(false);
     }
-    window.addEventListener('gamepadconnected', function() {
+    function connected() {
       if (!polling) {
         polling = true;
-        requestAnimationFrame(poll);
+        win.requestAnimationFrame(poll);
       }
-    });
-    window.addEventListener('gamepaddisconnected', function(ev) {
+    }
+    function disconnected(ev) {
       keys.releaseAll('pad' + ev.gamepad.index);
       delete known[ev.gamepad.index];
+    }
+    function listen(on) {
+      if (on === listening) return;
+      listening = on;
+      var change = on ? 'addEventListener' : 'removeEventListener';
+      win[change]('gamepadconnected', connected);
+      win[change]('gamepaddisconnected', disconnected);
+    }
+    function gesture() {
+      GESTURES.forEach(function(type) { win.removeEventListener(type, gesture, true); });
+      woken = true;
+      listen(true);
+    }
+    GESTURES.forEach(function(type) { win.addEventListener(type, gesture, true); });
+    win.addEventListener('blur', function() {
+      if (!polling && !anyKnown()) listen(false);
     });
+    win.addEventListener('focus', function() {
+      if (woken) listen(true);
+    });
+    return {
+      // Whether the page listens for pads now (the browser then polls).
+      listening: function() { return listening; },
+    };
   }
 
   root.VelmoraControls = {attachTouch: attachTouch, watchPads: watchPads};

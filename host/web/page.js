@@ -20,10 +20,12 @@
   var touch = null;
   var compiled = null;  // the program's WebAssembly, compiled once for every run
 
+  // A gamepad, like sound, wakes with the first key, click or touch
+  // (controls.js): a pad player is told to press something first.
   var HINT_KEYS = 'Space or a double click starts; arrow keys or clicks move; Esc quits. ' +
-                  'Sound starts with your first key or click.';
+                  'Sound and gamepads start with your first key or click.';
   var HINT_TOUCH = 'Double tap the board or press START; tap beside the walker or hold the arrows to move. ' +
-                   'Sound starts with your first touch.';
+                   'Sound and gamepads start with your first touch.';
 
   function isTouch() { return body.classList.contains('touch'); }
 

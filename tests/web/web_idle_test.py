@@ -3,7 +3,9 @@
 
   1. The first key starts the sound: the mixer's blocks play on the
      context's clock (frames played advance with it, none starved on a
-     quiet page, and the peak is the title cue's, not silence).
+     quiet page, and the peak is the title cue's, not silence). The same
+     key starts the watch for gamepads: before it the page has no
+     gamepad listener, after it one for pads coming and going.
   2. Block joins: the page's own queue (host/web/web_audio.js) feeding an
      OfflineAudioContext renders every frame of its blocks once, exactly,
      across every join (no gap, overlap or smoothing: no click).
@@ -56,13 +58,27 @@ def press(driver, key):
     ActionChains(driver).key_down(key).key_up(key).perform()
 
 
+def window_listens_for(driver):
+    """The event types the page's window has listeners for, as Chromium's debugger sees them."""
+    window = driver.execute_cdp_cmd("Runtime.evaluate", {"expression": "window"})["result"]["objectId"]
+    found = driver.execute_cdp_cmd("DOMDebugger.getEventListeners", {"objectId": window})["listeners"]
+    driver.execute_cdp_cmd("Runtime.releaseObject", {"objectId": window})
+    return {entry["type"] for entry in found}
+
+
 def sound_plays(driver, base):
-    """Loads the page, gives it a key, and checks that the title cue plays."""
+    """Loads the page, gives it a key, and checks that the title cue plays and
+    that the page watches for gamepads from that key on, not before."""
     driver.get(f"{base}/velmora.html?time={SEED_TIME}")
     wait("the title card", lambda: state(driver).get("frames", 0) >= 1)
     if state(driver).get("audioFrames", 0) != 0:
         fail("sound was mixed before any key or click allowed it")
+    pads = {"gamepadconnected", "gamepaddisconnected"}
+    if window_listens_for(driver) & pads:
+        fail("the page listens for gamepads before any key or click (the browser then polls for them)")
     press(driver, "a")  # a key the game ignores: only the sound starts
+    if not pads <= window_listens_for(driver):
+        fail(f"after a key the page does not listen for gamepads (it listens for {sorted(window_listens_for(driver))})")
     wait("the sound to start", lambda: state(driver).get("audioPath"))
     if state(driver)["audioPath"] != "buffers" or state(driver).get("audioState") != "running":
         fail(f"sound plays through {state(driver)['audioPath']} ({state(driver).get('audioState')})")
