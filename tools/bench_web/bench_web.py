@@ -11,6 +11,12 @@ cpu   The share of a core that all of Chromium's processes use while the
       seconds of sound they make), so a cheaper page that drops frames or
       sound shows as such. --threads splits each process's share by thread
       (the browser's "Gamepad polling" thread, the renderer's audio thread).
+pads  Chromium's gamepad polling (the browser process's "Gamepad polling"
+      thread) for a blank page that listens for pads, that listened and
+      stopped, in a hidden tab and behind another window, and for the game
+      before any key, after one, and after one behind another window.
+      Headless windows never lose focus: --windowed runs Chromium on an X
+      display (xvfb-run) so that the window behind is a window without focus.
 tick  Runs velmora-tick-bench.html (the web preset builds it with
       `--target velmora-tick-bench`): play ticks of the game in the browser,
       and prints their median next to the native BM_Tick/play of bench_game
@@ -21,6 +27,7 @@ tick  Runs velmora-tick-bench.html (the web preset builds it with
 
 Usage:
   bench_web.py cpu --web-dir DIR[=LABEL] [--web-dir DIR2[=LABEL2]] [--seconds 20] [--profile] [--threads] [--audio-floor HINT[,HINT...]]
+  bench_web.py pads --web-dir DIR[=LABEL] [--web-dir DIR2[=LABEL2]] [--seconds 10] [--rounds 2] [--windowed]
   bench_web.py tick --web-dir DIR[=LABEL] [--web-dir DIR2[=LABEL2]] [--bench-game PATH] [--ticks 2000]
                     [--profile [--top N]]
 """
@@ -57,6 +64,16 @@ source.offset.value = 0;
 source.connect(ctx.destination);
 source.start();
 </script></body>""")
+# The same page watching for gamepads as a game might: `?pads=listen` adds
+# a `gamepadconnected` listener, `get` also calls navigator.getGamepads(),
+# `remove` takes the listener away again after 0.3 s.
+BLANK_PADS_PAGE = BLANK_PAGE.replace(b"</body>", b"""<script>
+var mode = new URLSearchParams(location.search).get('pads') || '';
+function nothing() {}
+window.addEventListener('gamepadconnected', nothing);
+if (mode.indexOf('get') >= 0) navigator.getGamepads();
+if (mode.indexOf('remove') >= 0) setTimeout(function() { window.removeEventListener('gamepadconnected', nothing); }, 300);
+</script></body>""")
 CLK_TCK = os.sysconf("SC_CLK_TCK")
 
 
@@ -80,7 +97,8 @@ class Handler(http.server.SimpleHTTPRequestHandler):
         pass
 
     def do_GET(self):
-        page = {"/blank.html": BLANK_PAGE, "/blank-audio.html": BLANK_AUDIO_PAGE}.get(self.path.split("?")[0])
+        page = {"/blank.html": BLANK_PAGE, "/blank-audio.html": BLANK_AUDIO_PAGE,
+                "/blank-pads.html": BLANK_PADS_PAGE}.get(self.path.split("?")[0])
         if page is None:
             super().do_GET()
             return
@@ -269,15 +287,21 @@ def builds_from(specs, page, missing):
     return builds
 
 
-def start_chromium(webdriver, Service):
-    """Headless Chromium under chromedriver with a fresh profile: (driver, its service, the profile's folder)."""
+def start_chromium(webdriver, Service, windowed=False):
+    """Headless Chromium under chromedriver with a fresh profile: (driver, its service, the profile's folder).
+    `windowed`: Chromium with windows on the X display instead (headless windows never lose focus)."""
     chromium = shutil.which("chromium") or shutil.which("chromium-browser")
     if not chromium or not os.path.exists("/usr/bin/chromedriver"):
         sys.exit("Chromium and its driver are needed (scripts/setup.sh web installs them)")
     profile_dir = tempfile.mkdtemp(prefix="velmora-bench-web-")
     options = webdriver.ChromeOptions()
     for flag in CHROMIUM_FLAGS:
-        options.add_argument(flag)
+        if not (windowed and flag == "--headless"):
+            options.add_argument(flag)
+    if windowed:
+        if not os.environ.get("DISPLAY"):
+            sys.exit("--windowed needs an X display (xvfb-run -a -s '-screen 0 1280x1024x24' ...)")
+        options.add_argument("--ozone-platform=x11")
     options.add_argument(f"--user-data-dir={profile_dir}")
     options.binary_location = chromium
     service = Service("/usr/bin/chromedriver")
@@ -348,6 +372,68 @@ def cpu_command(args):
             audio += f" @{row['rate'] / 1000:g}k"
             sound = f"{row['audio'] / row['rate']:.1f}"
         print(f"{row['label']:40} {row['share']:6.2f} {above:>11} {frames:>6} {audio:>16} {sound:>7}  {kinds}")
+
+
+def pads_command(args):
+    use_system_python()
+    from selenium import webdriver
+    from selenium.webdriver.chrome.service import Service
+    from selenium.webdriver.common.action_chains import ActionChains
+
+    builds = builds_from(args.web_dir, "velmora.html", "not a browser build")
+    driver, service, profile_dir = start_chromium(webdriver, Service, args.windowed)
+    root = service.process.pid
+    servers = [serve(directory) for directory, _ in builds]
+    base = servers[0][1]
+
+    def key():
+        wait_for("the title card", lambda: (page_state(driver) or {}).get("frames", 0) >= 1)
+        ActionChains(driver).send_keys("a").perform()  # a key the game ignores
+
+    # (label, address, before measuring, where the page is while measured)
+    cases = [("blank page", f"{base}/blank.html", None, "front"),
+             ("blank page listening for pads", f"{base}/blank-pads.html?pads=listen", None, "front"),
+             ("  listener removed", f"{base}/blank-pads.html?pads=listen-remove", None, "front"),
+             ("  getGamepads(), listener removed", f"{base}/blank-pads.html?pads=get-remove", None, "front"),
+             ("  listening, in a hidden tab", f"{base}/blank-pads.html?pads=listen", None, "tab"),
+             ("  listening, behind another window", f"{base}/blank-pads.html?pads=listen", None, "window")]
+    for (_, label), (_, address) in zip(builds, servers):
+        game = f"{address}/velmora.html?time={SEED_TIME}"
+        cases += [(f"{label}: title card, no key yet", game, None, "front"),
+                  (f"{label}: after a key", game, key, "front"),
+                  (f"{label}: after a key, behind another window", game, key, "window")]
+    results = {}
+    try:
+        driver.get("about:blank")
+        time.sleep(5)
+        for _ in range(args.rounds):
+            for label, url, prepare, where in cases:
+                driver.get(url)
+                if prepare:
+                    prepare()
+                time.sleep(1.5)
+                mine = driver.current_window_handle
+                if where != "front":
+                    driver.switch_to.new_window(where)
+                    driver.get("about:blank")
+                    time.sleep(1)
+                _, kinds = measure(root, args.seconds, by_thread=True)
+                if where != "front":
+                    driver.close()
+                    driver.switch_to.window(mine)
+                polling = sum(v for k, v in kinds.items() if k.endswith("/Gamepad polling"))
+                browser = sum(v for k, v in kinds.items() if k.startswith("browser/"))
+                results.setdefault(label, []).append((polling, browser, sum(kinds.values())))
+    finally:
+        driver.quit()
+        for server, _ in servers:
+            server.shutdown()
+        shutil.rmtree(profile_dir, ignore_errors=True)
+    print(f"\nPer cent of one core over {args.seconds:g} s, each round in turn:")
+    print(f"{'page':44} {'gamepad polling':>24} {'browser process':>24} {'all Chromium':>24}")
+    for label, _, _, _ in cases:
+        cols = [" / ".join(f"{r[i]:.2f}" for r in results[label]) for i in range(3)]
+        print(f"{label:44} {cols[0]:>24} {cols[1]:>24} {cols[2]:>24}")
 
 
 def native_tick_median(bench_game):
@@ -427,6 +513,13 @@ def main():
     cpu.add_argument("--audio-floor", type=lambda v: v.split(","), default=[], metavar="HINT[,HINT...]",
                      help="also measure a blank page playing silence at each latency hint "
                           "(seconds or a category: 0.1,0.2,playback)")
+    pads = sub.add_parser("pads")
+    pads.add_argument("--web-dir", action="append", required=True,
+                      help="a browser build, DIR or DIR=LABEL (several: each in turn)")
+    pads.add_argument("--windowed", action="store_true",
+                      help="Chromium with windows on $DISPLAY (run under xvfb-run), so a window can lose focus")
+    pads.add_argument("--seconds", type=float, default=10.0)
+    pads.add_argument("--rounds", type=int, default=2)
     tick = sub.add_parser("tick")
     tick.add_argument("--web-dir", action="append", required=True,
                       help="a browser build holding velmora-tick-bench, DIR or DIR=LABEL (several: side by side)")
@@ -436,7 +529,7 @@ def main():
                       help="also print the main thread's time by function (the timing is then not the figure)")
     tick.add_argument("--top", type=int, default=14, help="functions --profile lists")
     args = ap.parse_args()
-    (cpu_command if args.command == "cpu" else tick_command)(args)
+    {"cpu": cpu_command, "pads": pads_command, "tick": tick_command}[args.command](args)
 
 
 if __name__ == "__main__":
