@@ -26,7 +26,8 @@ tick  Runs velmora-tick-bench.html (the web preset builds it with
       function (the benchmark's WebAssembly keeps its function names).
 
 Usage:
-  bench_web.py cpu --web-dir DIR[=LABEL] [--web-dir DIR2[=LABEL2]] [--seconds 20] [--profile] [--threads] [--audio-floor HINT[,HINT...]]
+  bench_web.py cpu --web-dir DIR[=LABEL] [--web-dir DIR2[=LABEL2]] [--seconds 20] [--profile] [--threads]
+                   [--audio-floor HINT[@RATE][/QUANTUM][,...]]
   bench_web.py pads --web-dir DIR[=LABEL] [--web-dir DIR2[=LABEL2]] [--seconds 10] [--rounds 2] [--windowed]
   bench_web.py tick --web-dir DIR[=LABEL] [--web-dir DIR2[=LABEL2]] [--bench-game PATH] [--ticks 2000]
                     [--profile [--top N]]
@@ -53,12 +54,15 @@ BLANK_PAGE = b"""<!doctype html><html><head><meta charset="utf-8"><title>blank</
 # The same page playing silence through Web Audio (the autoplay flag above
 # lets it start without a gesture): the floor any page with sound pays. The
 # address chooses the context's latency hint (`?latency=0.1` or a category
-# such as `playback`) and rate (`?rate=22050`, the game's).
+# such as `playback`), rate (`?rate=22050`, the game's, or `default`, the
+# device's) and render quantum (`?quantum=1024`, Chromium's renderSizeHint).
 BLANK_AUDIO_PAGE = BLANK_PAGE.replace(b"</body>", b"""<script>
 var q = new URLSearchParams(location.search);
 var hint = q.get('latency') || 'interactive';
-var ctx = new AudioContext({sampleRate: Number(q.get('rate') || 22050),
-                            latencyHint: isNaN(Number(hint)) ? hint : Number(hint)});
+var options = {latencyHint: isNaN(Number(hint)) ? hint : Number(hint)};
+if (q.get('rate') !== 'default') options.sampleRate = Number(q.get('rate') || 22050);
+if (q.get('quantum')) options.renderSizeHint = Number(q.get('quantum'));
+var ctx = new AudioContext(options);
 var source = ctx.createConstantSource();
 source.offset.value = 0;
 source.connect(ctx.destination);
@@ -276,6 +280,13 @@ def run_page(driver, root, url, seconds, label, profile, prepare=None, by_thread
             "seconds": seconds}
 
 
+def floor_spec(spec):
+    """(latency hint, rate, render quantum or None) of HINT[@RATE][/QUANTUM]."""
+    spec, _, quantum = spec.partition("/")
+    hint, _, rate = spec.partition("@")
+    return hint, rate or "22050", quantum or None
+
+
 def builds_from(specs, page, missing):
     """(directory, label) of each DIR[=LABEL]; `missing` names the fault when a build lacks `page`."""
     builds = []
@@ -330,9 +341,15 @@ def cpu_command(args):
             servers.append(server)
             rows.append(run_page(driver, root, f"{base}/blank.html", args.seconds, "blank page with a canvas",
                                  args.profile, by_thread=args.threads))
-            for hint in args.audio_floor:
-                rows.append(run_page(driver, root, f"{base}/blank-audio.html?latency={hint}", args.seconds,
-                                     f"blank page playing silence, {hint}", args.profile, by_thread=args.threads))
+            for spec in args.audio_floor:
+                hint, rate, quantum = floor_spec(spec)
+                query = f"latency={hint}&rate={rate}" + (f"&quantum={quantum}" if quantum else "")
+                rows.append(run_page(driver, root, f"{base}/blank-audio.html?{query}", args.seconds,
+                                     f"blank page playing silence, {spec}", args.profile, by_thread=args.threads))
+                ctx = driver.execute_script("return [ctx.sampleRate, ctx.baseLatency, ctx.outputLatency, "
+                                            "ctx.renderQuantumSize || 128]")
+                rows[-1]["label"] += f" ({ctx[0]} Hz, base {1000 * ctx[1]:.0f} ms, out {1000 * ctx[2]:.0f} ms, " \
+                                     f"quantum {ctx[3]})"
 
             def title():
                 wait_for("the title card", lambda: (page_state(driver) or {}).get("frames", 0) >= 1)
@@ -510,9 +527,10 @@ def main():
     cpu.add_argument("--profile", action="store_true", help="also print the main thread's time by function")
     cpu.add_argument("--threads", action="store_true",
                      help="split each process's CPU by thread name (Chromium names its threads)")
-    cpu.add_argument("--audio-floor", type=lambda v: v.split(","), default=[], metavar="HINT[,HINT...]",
-                     help="also measure a blank page playing silence at each latency hint "
-                          "(seconds or a category: 0.1,0.2,playback)")
+    cpu.add_argument("--audio-floor", type=lambda v: v.split(","), default=[], metavar="HINT[@RATE][/QUANTUM],...",
+                     help="also measure a blank page playing silence at each latency hint (seconds or a "
+                          "category), rate (22050 unless given; `default`: the device's) and render quantum "
+                          "(Chromium's renderSizeHint): 0.1,0.2@default,0.1/1024,playback")
     pads = sub.add_parser("pads")
     pads.add_argument("--web-dir", action="append", required=True,
                       help="a browser build, DIR or DIR=LABEL (several: each in turn)")
