@@ -9,7 +9,7 @@ build=build/player
 if [ ! -f "$build/CMakeCache.txt" ]; then
   ./scripts/setup.sh player
   echo "play.sh: building the game (the first time takes a few minutes; log: $build/build.log)"
-  cmake --preset player >/dev/null
+  scripts/configure.sh player >/dev/null
 fi
 if ! cmake --build --preset player >"$build/build.log" 2>&1; then
   cat "$build/build.log"

@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/setup.sh
 preset=${VELMORA_TEST_PRESET:-release}
-cmake --preset "$preset" >/dev/null
+scripts/configure.sh "$preset" >/dev/null
 cmake --build --preset "$preset"
 status=0
 ctest --preset "$preset" "$@" || status=$?

@@ -46,12 +46,18 @@ function(velmora_fuzz_target name source)
   set_property(GLOBAL APPEND PROPERTY VELMORA_FUZZ_TARGETS ${name})
   if(VELMORA_FUZZ)
     add_executable(${name} ${source})
+    add_dependencies(fuzzers ${name})
     target_link_libraries(${name} PRIVATE ${ARG_LIBS})
     target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
     target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
     target_link_options(${name} PRIVATE -fsanitize=fuzzer)
   endif()
 endfunction()
+
+# With VELMORA_FUZZ, `fuzzers` builds every libFuzzer binary and nothing else.
+if(VELMORA_FUZZ)
+  add_custom_target(fuzzers)
+endif()
 
 # The one program behind every fuzz_regress.NAME test.
 function(velmora_fuzz_regress_program)

@@ -31,10 +31,10 @@ while [ $# -gt 0 ]; do
 done
 
 if [ "$do_build" = 1 ]; then
-  cmake --preset player >/dev/null
+  scripts/configure.sh player >/dev/null
   cmake --build --preset player
   if [ "$with_web" = 1 ]; then
-    cmake --preset web >/dev/null
+    scripts/configure.sh web >/dev/null
     cmake --build --preset web
   fi
 fi

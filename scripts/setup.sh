@@ -12,7 +12,7 @@
 #   scripts/setup.sh ci       those and what .ci/run's other steps use (the
 #                             X utilities that find and drive the window)
 set -euo pipefail
-player=(cmake g++ make pkg-config libsdl2-dev libx11-dev libspng-dev libdeflate-dev libjpeg62-turbo-dev libturbojpeg0-dev
+player=(cmake g++ ninja-build pkg-config libsdl2-dev libx11-dev libspng-dev libdeflate-dev libjpeg62-turbo-dev libturbojpeg0-dev
         libstb-dev)
 developer=("${player[@]}" clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev libpixman-1-dev
            xvfb xauth xfonts-base libxtst6 python3 desktop-file-utils appstream dpkg-dev file lintian zip unzip)
