@@ -279,11 +279,38 @@ def run_replay(replay, work, script_lines, frames, until_ms, faults=()):
     return out, trace
 
 
+def configure_inputs(web_dir):
+    """The source tree's files that make the web build configure again, as
+    its Ninja lists them, or None where that cannot be asked."""
+    ninja = shutil.which("ninja")
+    if not ninja or not os.path.isfile(os.path.join(web_dir, "build.ninja")):
+        return None
+    p = subprocess.run([ninja, "-C", web_dir, "-t", "query", "build.ninja"], capture_output=True, text=True)
+    if p.returncode != 0 or "input: RERUN_CMAKE" not in p.stdout:
+        return None
+    inputs = set()
+    for line in p.stdout.split("outputs:")[0].splitlines():
+        path = line.strip().lstrip("|").strip()
+        if os.path.isabs(path) and os.path.commonpath([path, SOURCE_DIR]) == SOURCE_DIR:
+            inputs.add(os.path.normpath(path))
+    return inputs
+
+
+def is_cmake_file(path):
+    return os.path.basename(path) == "CMakeLists.txt" or path.endswith(".cmake")
+
+
 def newer_source(web_dir):
     """A source file changed after the web build was made, or None."""
-    # The page's scripts are copied only when they differ, so an unchanged
-    # one keeps its old time; the program's files are made again on any change.
+    # The program's files are made again on any change of the program.
     built = min(os.path.getmtime(os.path.join(web_dir, f)) for f in WEB_FILES if f.startswith("velmora."))
+    # A changed CMake file makes the build configure again, which need not
+    # touch the program: it counts against the last configure, and only if
+    # the web build reads it (the build's own list, where there is one).
+    # (Configuring always writes build.ninja; Ninja would loop otherwise.)
+    configured = max([built] + [os.path.getmtime(os.path.join(web_dir, f)) for f in ("build.ninja", "Makefile")
+                                if os.path.isfile(os.path.join(web_dir, f))])
+    read = configure_inputs(web_dir)
     for top in WEB_SOURCES:
         path = os.path.join(SOURCE_DIR, top)
         walk = [(path, [], [""])] if os.path.isfile(path) else os.walk(path)
@@ -291,7 +318,17 @@ def newer_source(web_dir):
             dirs[:] = [d for d in dirs if os.path.relpath(os.path.join(directory, d), SOURCE_DIR) not in NOT_WEB_SOURCES]
             for name in files:
                 f = os.path.join(directory, name) if name else directory
-                if os.path.getmtime(f) > built:
+                if is_cmake_file(f):
+                    if read is not None and os.path.normpath(f) not in read:
+                        continue
+                    if os.path.getmtime(f) > configured:
+                        return os.path.relpath(f, SOURCE_DIR)
+                elif os.path.isfile(os.path.join(web_dir, os.path.basename(f))):
+                    # A page file the build copies as it is, when it differs.
+                    with open(f, "rb") as a, open(os.path.join(web_dir, os.path.basename(f)), "rb") as b:
+                        if a.read() != b.read():
+                            return os.path.relpath(f, SOURCE_DIR)
+                elif os.path.getmtime(f) > built:
                     return os.path.relpath(f, SOURCE_DIR)
     return None
 
