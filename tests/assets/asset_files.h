@@ -9,6 +9,7 @@
 #include <sstream>
 #include <string>
 #include <vector>
+#include "tests/support/read_file.h"
 
 namespace assets_test {
 
@@ -20,8 +21,7 @@ inline std::string AssetDir() {
 }
 
 inline Bytes ReadFile(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+  return velmora_test::ReadWholeFile<Bytes>(path);
 }
 
 inline Bytes ReadAsset(const std::string& name) { return ReadFile(AssetDir() + "/" + name); }

@@ -20,6 +20,7 @@
 #include "gfx/formats/dib_decoder.h"
 #include "gfx/gfx.h"
 #include "tests/gfx/memory_surface.h"
+#include "tests/support/read_file.h"
 
 namespace {
 
@@ -32,8 +33,7 @@ fs::path SuiteFolder() {
 }
 
 std::vector<BYTE> ReadFile(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::vector<BYTE>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  return velmora_test::ReadWholeFile<std::vector<BYTE>>(p);
 }
 
 TEST(BmpSuite, EveryGoodFileMatchesItsReference) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include <windows.h>
+#include "tests/support/read_file.h"
 
 namespace image_fixtures {
 
@@ -24,8 +25,7 @@ inline fs::path DataFolder() {
 }
 
 inline std::vector<BYTE> ReadBytes(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::vector<BYTE>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  return velmora_test::ReadWholeFile<std::vector<BYTE>>(p);
 }
 
 // One line of a manifest: a file, its reference picture ("-" when the file

@@ -20,6 +20,7 @@
 #include "gfx/gfx.h"
 #include "tests/gfx/memory_surface.h"
 #include "tests/gfx/texture_device.h"
+#include "tests/support/read_file.h"
 
 namespace {
 
@@ -295,8 +296,7 @@ TEST_F(ImageWriters, JpegDecodedIntoTheTextureMatchesTheUsualRoad) {
   const std::filesystem::path folder = std::filesystem::path(source ? source : ".") / "tests/data/images/jpeg";
   for (const char* name : {"pil-420.jpg", "go-video-001.q50.410.jpeg", "im-odd-411.jpg"}) {
     SCOPED_TRACE(name);
-    std::ifstream in(folder / name, std::ios::binary);
-    const std::vector<BYTE> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::vector<BYTE> bytes = velmora_test::ReadWholeFile<std::vector<BYTE>>(folder / name);
     ASSERT_FALSE(bytes.empty());
     D3DXIMAGE_INFO info{};
     ASSERT_EQ(D3DXGetImageInfoFromFileInMemory(bytes.data(), UINT(bytes.size()), &info), S_OK);
@@ -327,8 +327,7 @@ TEST_F(ImageWriters, JpegDecodedIntoTheTextureMatchesTheUsualRoad) {
       texture->Release();
     }
   }
-  std::ifstream in(folder / "xtr-truncated-half.jpg", std::ios::binary);
-  const std::vector<BYTE> bad((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::vector<BYTE> bad = velmora_test::ReadWholeFile<std::vector<BYTE>>(folder / "xtr-truncated-half.jpg");
   const size_t before = host_.DebugText().size();
   IDirect3DTexture9* texture = nullptr;
   EXPECT_EQ(D3DXCreateTextureFromFileInMemoryEx(device_, bad.data(), UINT(bad.size()), D3DX_DEFAULT_NONPOW2,
@@ -343,8 +342,7 @@ TEST_F(ImageWriters, JpegDecodedIntoTheTextureMatchesTheUsualRoad) {
 std::vector<BYTE> JpegFixture(const char* name) {
   const char* source = std::getenv("VELMORA_SOURCE_DIR");
   const std::filesystem::path folder = std::filesystem::path(source ? source : ".") / "tests/data/images/jpeg";
-  std::ifstream in(folder / name, std::ios::binary);
-  return std::vector<BYTE>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  return velmora_test::ReadWholeFile<std::vector<BYTE>>(folder / name);
 }
 
 // The decode-into-level shortcut answers as the usual order would: a
@@ -386,8 +384,7 @@ TEST(FramePng, KeepsTheFramesColoursAtAnyPitchAndRefusesBadArguments) {
                              0x00FFFFFF, 0xFF102030, 0x00000000, 0xDEADBEEF};
   const std::string path = ::testing::TempDir() + "/frame.png";
   ASSERT_TRUE(gfx::WriteFramePng(path, frame, 3, 2, 16));
-  std::ifstream f(path, std::ios::binary);
-  const std::vector<BYTE> bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+  const std::vector<BYTE> bytes = velmora_test::ReadWholeFile<std::vector<BYTE>>(path);
   gfx::DecodedImage image;
   gfx::ImageGuard guard(&image);
   ASSERT_EQ(gfx::DecodePng(&image, bytes.data(), bytes.size()), S_OK);

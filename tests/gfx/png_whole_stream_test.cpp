@@ -21,6 +21,7 @@
 #include "gfx/gfx.h"
 #include "gfx/formats/image_decoders.h"
 #include "tests/gfx/png_fixtures.h"
+#include "tests/support/read_file.h"
 
 namespace {
 
@@ -72,8 +73,7 @@ TEST(PngWholeStream, EveryPngInTheTestsDecodesAsBefore) {
   int files = 0, decoded = 0;
   for (const auto& entry : std::filesystem::recursive_directory_iterator(std::filesystem::path(source) / "tests")) {
     if (!entry.is_regular_file()) continue;
-    std::ifstream in(entry.path(), std::ios::binary);
-    const Bytes bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const Bytes bytes = velmora_test::ReadWholeFile<Bytes>(entry.path());
     if (!gfx::LooksLikePng(bytes.data(), bytes.size())) continue;
     SCOPED_TRACE(entry.path().string());
     ExpectSameAsByRows(bytes);

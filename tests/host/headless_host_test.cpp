@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include "tests/support/read_file.h"
 
 
 namespace {
@@ -228,8 +229,7 @@ TEST(HeadlessAudio, PulledByVirtualTimeWithoutDrift) {
 
   std::string path = ::testing::TempDir() + "/headless_audio.wav";
   ASSERT_TRUE(h.WriteAudioWav(path));
-  std::ifstream f(path, std::ios::binary);
-  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+  std::vector<uint8_t> bytes = velmora_test::ReadWholeFile<std::vector<uint8_t>>(path);
   ASSERT_EQ(bytes.size(), 44u + 44100 * 4);
   EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 4), "RIFF");
   EXPECT_EQ(std::string(bytes.begin() + 8, bytes.begin() + 16), "WAVEfmt ");
