@@ -1,5 +1,13 @@
 # Shared CMake helpers.
 
+# The tests' own code, mostly assertions, compiles fastest unoptimised; the
+# code under test keeps the build's optimisation. Test code that does heavy
+# work of its own (reading files, hex-coding frames) is written to stay
+# quick unoptimised (tests/support/read_file.h). The sanitizer builds keep
+# -O1: their runs are the slow part there. The tests' precompiled header is
+# made with the same level, or the compiler would refuse it.
+set(VELMORA_TEST_CODE_OPTIMISATION $<$<CONFIG:Release>:-O0> $<$<CONFIG:RelWithDebInfo>:-O1>)
+
 # velmora_test(NAME SOURCES... LIBS ... [LONG SUITE...]): a GoogleTest program
 # run by CTest, one CTest per suite (see SuiteTests.cmake): listed once the
 # program is built. Suites named in LONG are labelled "long".
@@ -10,10 +18,9 @@ function(velmora_test name)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
   target_precompile_headers(${name} REUSE_FROM velmora_test_pch)
   target_compile_definitions(${name} PRIVATE _REENTRANT)
-  # The code under test keeps the build's optimisation; the tests' own code,
-  # mostly assertions, compiles in about half the time at -O1. (GCC 12 sees
-  # a vector's insert overflow at -O1 where it cannot: a known false alarm.)
-  target_compile_options(${name} PRIVATE $<$<CONFIG:Release,RelWithDebInfo>:-O1>
+  # (GCC 12 sees a vector's insert overflow at -O1 where it cannot: a known
+  # false alarm.)
+  target_compile_options(${name} PRIVATE ${VELMORA_TEST_CODE_OPTIMISATION}
                                          $<$<CXX_COMPILER_ID:GNU>:-Wno-stringop-overflow>)
   set(listed ${CMAKE_CURRENT_BINARY_DIR}/${name}_suites.cmake)
   list(JOIN ARG_LONG "," long)
