@@ -229,6 +229,9 @@ def wait_for(what, predicate, seconds=60):
     return poll(predicate, seconds) or sys.exit(f"timed out waiting for {what}")
 
 
+HELPERS = ("__memcpy", "memcpy", "memset", "memmove", "_emscripten_memcpy_big", "dlmalloc", "dlfree")
+
+
 def start_profile(driver):
     driver.execute_cdp_cmd("Profiler.enable", {})
     driver.execute_cdp_cmd("Profiler.setSamplingInterval", {"interval": 200})
@@ -251,9 +254,20 @@ def print_profile(driver, label, top=14):
     print(f"  main thread of {label}: JavaScript and WebAssembly {100.0 * busy / wall:.2f} %, "
           f"(program) {100.0 * self_us.get('(program)', 0) / wall:.2f} %, "
           f"GC {100.0 * self_us.get('(garbage collector)', 0) / wall:.2f} %")
+    # Library helpers (copies, fills, allocation) say little on their own:
+    # their time is also given by the function that called them.
+    parent = {child: n["id"] for n in profile["nodes"] for child in n.get("children", [])}
+    by_caller = {}
+    for sample, delta in zip(profile["samples"][1:], deltas[1:]):
+        if names.get(sample) in HELPERS and sample in parent:
+            key = (names[sample], names.get(parent[sample], "?"))
+            by_caller[key] = by_caller.get(key, 0) + delta
     for name, us in sorted(self_us.items(), key=lambda kv: -kv[1])[:top]:
         if name != "(idle)":
             print(f"    {100.0 * us / wall:6.3f} %  {name}")
+            callers = sorted(((c, v) for (h, c), v in by_caller.items() if h == name), key=lambda kv: -kv[1])
+            for caller, v in callers[:4]:
+                print(f"               {100.0 * v / wall:6.3f} %  from {caller}")
 
 
 def run_page(driver, root, url, seconds, label, profile, prepare=None, by_thread=False):
