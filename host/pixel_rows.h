@@ -103,3 +103,5 @@ inline void FillPixels(uint32_t* out, int n, uint32_t value) {
 }
 
 }  // namespace host
+
+#undef VELMORA_OWN_LOOPS
