@@ -21,25 +21,37 @@ XvfbSession::~XvfbSession() {
 }
 
 bool XvfbSession::Start(const char* screen) {
-  int fds[2];
-  if (pipe(fds) != 0) return false;
-  server_ = fork();
-  if (server_ == 0) {
+  // A server that named a display and then died, or one no client reaches,
+  // is started again.
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    int fds[2];
+    if (pipe(fds) != 0) return false;
+    server_ = fork();
+    if (server_ == 0) {
+      close(fds[0]);
+      const std::string fd = std::to_string(fds[1]);
+      execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen, "-nolisten", "tcp",
+             static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    close(fds[1]);
+    std::string number;
+    char c;
+    while (read(fds[0], &c, 1) == 1 && c != '\n') number += c;
     close(fds[0]);
-    const std::string fd = std::to_string(fds[1]);
-    execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen, "-nolisten", "tcp",
-           static_cast<char*>(nullptr));
-    _exit(127);
+    if (number.empty()) {  // not installed, or it could not start at all
+      waitpid(server_, nullptr, 0);
+      server_ = -1;
+      return false;
+    }
+    name_ = ":" + number;
+    display_ = XOpenDisplay(name_.c_str());
+    if (display_) return true;
+    kill(server_, SIGTERM);
+    waitpid(server_, nullptr, 0);
+    server_ = -1;
   }
-  close(fds[1]);
-  std::string number;
-  char c;
-  while (read(fds[0], &c, 1) == 1 && c != '\n') number += c;
-  close(fds[0]);
-  if (number.empty()) return false;
-  name_ = ":" + number;
-  display_ = XOpenDisplay(name_.c_str());
-  return display_ != nullptr;
+  return false;
 }
 
 WindowPixels CaptureWindow(Display* d, Window w) {

@@ -35,20 +35,46 @@ def skip(reason):
     sys.exit(SKIP)
 
 
-def start_xvfb():
+def start_xvfb(log_path):
     # Xvfb picks a free display itself and names it on the pipe; a lock left
-    # by a server that was killed does not stop it.
-    read_end, write_end = os.pipe()
-    server = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24",
-                               "-nolisten", "tcp"], pass_fds=(write_end,),
-                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    os.close(write_end)
-    with os.fdopen(read_end) as f:
-        number = f.readline().strip()
-    if not number.isdigit():
+    # by a server that was killed does not stop it. The display must then
+    # answer a client: a server that named one and died, or one nothing can
+    # reach, is started again (its messages go to `log_path`).
+    for attempt in range(3):
+        read_end, write_end = os.pipe()
+        with open(log_path, "a") as log:
+            log.write(f"--- Xvfb, attempt {attempt + 1}\n")
+            log.flush()
+            server = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24",
+                                       "-nolisten", "tcp"], pass_fds=(write_end,),
+                                      stdout=subprocess.DEVNULL, stderr=log)
+        os.close(write_end)
+        with os.fdopen(read_end) as f:
+            number = f.readline().strip()
+        if number.isdigit() and display_answers(server, f":{number}"):
+            return server, f":{number}"
         stop_xvfb(server)
-        fail("Xvfb did not start")
-    return server, f":{number}"
+        time.sleep(0.5)
+    fail(f"Xvfb did not give a display that answers; its messages:\n{read_log(log_path)}")
+
+
+def display_answers(server, display):
+    env = dict(os.environ, DISPLAY=display)
+    for _ in range(50):
+        if server.poll() is not None:
+            return False
+        if subprocess.run(["xdotool", "getdisplaygeometry"], env=env, capture_output=True, timeout=20).returncode == 0:
+            return True
+        time.sleep(0.1)
+    return False
+
+
+def read_log(path):
+    try:
+        with open(path, errors="replace") as f:
+            return f.read()
+    except OSError:
+        return ""
 
 
 def stop_xvfb(server):
@@ -65,7 +91,7 @@ def xdo(env, *args):
     return subprocess.run(["xdotool", *args], env=env, capture_output=True, text=True, timeout=20).stdout.strip()
 
 
-def play(env, program):
+def play(env, program, xvfb_log):
     window = ""
     for _ in range(100):
         window = xdo(env, "search", "--onlyvisible", "--name", "VELMORA").split("\n")[0]
@@ -73,7 +99,9 @@ def play(env, program):
             break
         time.sleep(0.1)
     if not window:
-        fail("the program's window never appeared")
+        fail(f"the program's window never appeared (exit code {program.poll()}); "
+             f"xdotool sees {xdo(env, 'getdisplaygeometry') or 'no display'} at {env['DISPLAY']}; "
+             f"Xvfb's messages:\n{read_log(xvfb_log)}")
     xdo(env, "windowfocus", "--sync", window)
     time.sleep(0.8)
     xdo(env, "key", "space")                      # start a game
@@ -104,7 +132,8 @@ def main():
     os.makedirs(args.work)
     session = os.path.join(args.work, "desktop.session")
     desktop_hashes = os.path.join(args.work, "desktop-frames.txt")
-    server, display = start_xvfb()
+    xvfb_log = os.path.join(args.work, "xvfb.log")
+    server, display = start_xvfb(xvfb_log)
     try:
         # Under the sanitizers the desktop libraries (libdbus through SDL's
         # X11 video) keep buffers to the end: not the program's leaks.
@@ -113,7 +142,7 @@ def main():
         program = subprocess.Popen([args.velmora, "--record", session], env=env,
                                    cwd=os.path.dirname(os.path.abspath(args.velmora)))
         try:
-            play(env, program)
+            play(env, program, xvfb_log)
             code = program.wait(timeout=30)
         finally:
             if program.poll() is None:
