@@ -2,6 +2,7 @@
 #include "host/record/frame_hashes.h"
 
 #include <cinttypes>
+#include <cstring>
 
 namespace host::record {
 
@@ -29,6 +30,37 @@ uint64_t FrameHash(const uint32_t* pixels, int width, int height, int pitchBytes
   return h;
 }
 
+bool FrameHasher::SameAsLast(const uint32_t* pixels, int width, int height, int pitchBytes) const {
+  if (last_.empty() || width != width_ || height != height_) return false;
+  const auto* base = reinterpret_cast<const uint8_t*>(pixels);
+  const size_t rowBytes = static_cast<size_t>(width) * 4;
+  for (int y = 0; y < height; ++y) {
+    if (std::memcmp(last_.data() + static_cast<size_t>(y) * width, base + static_cast<size_t>(y) * pitchBytes,
+                    rowBytes) != 0) {
+      return false;
+    }
+  }
+  return true;
+}
+
+uint64_t FrameHasher::operator()(const uint32_t* pixels, int width, int height, int pitchBytes) {
+  if (pixels == nullptr || width <= 0 || height <= 0 || pitchBytes < width * 4) {
+    last_.clear();
+    return FrameHash(pixels, width, height, pitchBytes);
+  }
+  if (SameAsLast(pixels, width, height, pitchBytes)) return hash_;
+  hash_ = FrameHash(pixels, width, height, pitchBytes);
+  width_ = width;
+  height_ = height;
+  last_.resize(static_cast<size_t>(width) * height);
+  const auto* base = reinterpret_cast<const uint8_t*>(pixels);
+  for (int y = 0; y < height; ++y) {
+    std::memcpy(last_.data() + static_cast<size_t>(y) * width, base + static_cast<size_t>(y) * pitchBytes,
+                static_cast<size_t>(width) * 4);
+  }
+  return hash_;
+}
+
 FrameHashLog::~FrameHashLog() {
   if (file_ != nullptr) std::fclose(file_);
 }
@@ -41,10 +73,17 @@ bool FrameHashLog::Open(const std::string& path) {
 }
 
 void FrameHashLog::Add(uint64_t clockMs, const uint32_t* pixels, int width, int height, int pitchBytes) {
+  if (file_ == nullptr) {
+    ++count_;
+    return;
+  }
+  AddHashed(clockMs, width, height, hasher_(pixels, width, height, pitchBytes));
+}
+
+void FrameHashLog::AddHashed(uint64_t clockMs, int width, int height, uint64_t hash) {
   ++count_;
   if (file_ == nullptr) return;
-  std::fprintf(file_, "%" PRIu64 " %" PRIu64 " %dx%d %016" PRIx64 "\n", count_, clockMs, width, height,
-               FrameHash(pixels, width, height, pitchBytes));
+  std::fprintf(file_, "%" PRIu64 " %" PRIu64 " %dx%d %016" PRIx64 "\n", count_, clockMs, width, height, hash);
   std::fflush(file_);
 }
 

@@ -54,8 +54,9 @@ bool RecordingHost::CreateWindow(const std::string& titleUtf8, int x, int y, int
 
 void RecordingHost::Present(const uint32_t* pixels, int width, int height, int pitchBytes) {
   inner_.Present(pixels, width, height, pitchBytes);
-  if (frameLog_ != nullptr) frameLog_->Add(clock_, pixels, width, height, pitchBytes);
-  writer_.Frame(FrameHash(pixels, width, height, pitchBytes));
+  const uint64_t hash = hasher_(pixels, width, height, pitchBytes);
+  if (frameLog_ != nullptr) frameLog_->AddHashed(clock_, width, height, hash);
+  writer_.Frame(hash);
   writer_.Flush();
 }
 

@@ -62,6 +62,7 @@ class RecordingHost : public Host {
   Host& inner_;
   SessionWriter writer_;
   FrameHashLog* frameLog_ = nullptr;
+  FrameHasher hasher_;
   uint64_t clock_ = 0;  // the last clock value the program read
   std::unordered_map<std::string, int> calls_;  // fault questions asked, by name
 };

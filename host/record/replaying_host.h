@@ -81,6 +81,7 @@ class ReplayingHost : public Host {
   bool forwardDialogs_ = false;
   bool audioOpen_ = false;
   FrameHashLog* frameLog_ = nullptr;
+  FrameHasher hasher_;
   uint64_t clock_ = 0;
   uint64_t frames_ = 0;  // presented so far
   std::map<std::string, int> calls_;
