@@ -73,11 +73,8 @@ bool FrameHashLog::Open(const std::string& path) {
 }
 
 void FrameHashLog::Add(uint64_t clockMs, const uint32_t* pixels, int width, int height, int pitchBytes) {
-  if (file_ == nullptr) {
-    ++count_;
-    return;
-  }
-  AddHashed(clockMs, width, height, hasher_(pixels, width, height, pitchBytes));
+  // Without a file only the count is kept: nothing to hash for.
+  AddHashed(clockMs, width, height, file_ != nullptr ? hasher_(pixels, width, height, pitchBytes) : 0);
 }
 
 void FrameHashLog::AddHashed(uint64_t clockMs, int width, int height, uint64_t hash) {
